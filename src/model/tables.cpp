@@ -1,0 +1,347 @@
+// The tag vocabulary: tag rows, tag groups and default properties.
+// One row per line, in lookup order: the first matching row wins.
+#include "model/handlers.h"
+#include "model/tables.h"
+
+namespace ps {
+namespace {
+
+constexpr const char* kNone[] = {nullptr};
+constexpr const char* kA[] = {"A", nullptr};
+constexpr const char* kAbbr[] = {"ABBR", nullptr};
+constexpr const char* kBlock[] = {"%BLOCK;", nullptr};
+constexpr const char* kBlockDivCenter[] = {"%BLOCK;", "DIV", "CENTER", nullptr};
+constexpr const char* kBlockFbGroup[] = {"TABLE", "OL", "UL", "DL", nullptr};
+constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nullptr};
+constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
+constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", nullptr};
+constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
+constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
+constexpr const char* kBody[] = {"BODY", nullptr};
+constexpr const char* kBodyTd[] = {"BODY", "TD", nullptr};
+constexpr const char* kBodyXmlStaticContent[] = {"BODY", "XML-STATIC-CONTENT", nullptr};
+constexpr const char* kBorderTagsGroup[] = {"TABLE", "TD", "TH", "TR", "XML-TABLE-BODY", "XML-TABLE-COLUMN", "IMG", nullptr};
+constexpr const char* kBordertags[] = {"%BORDERTAGS;", nullptr};
+constexpr const char* kBr[] = {"BR", nullptr};
+constexpr const char* kBrFontBlockInline[] = {"BR", "%FONT;", "%BLOCK;", "%INLINE;", nullptr};
+constexpr const char* kCol[] = {"COL", nullptr};
+constexpr const char* kComment[] = {"!--", nullptr};
+constexpr const char* kDeclaration[] = {"XML-?", nullptr};
+constexpr const char* kDtDdLiPBlockquote[] = {"DT", "DD", "LI", "P", "BLOCKQUOTE", nullptr};
+constexpr const char* kFont[] = {"FONT", nullptr};
+constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
+constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
+constexpr const char* kFontBlockInlinePre[] = {"%FONT;", "%BLOCK;", "%INLINE;", "PRE", nullptr};
+constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", nullptr};
+constexpr const char* kFontInline[] = {"%FONT;", "%INLINE;", nullptr};
+constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "%PARAGRAPH;", nullptr};
+constexpr const char* kFonttags[] = {"%FONTTAGS;", nullptr};
+constexpr const char* kFonttagsADivTable[] = {"%FONTTAGS;", "A", "DIV", "TABLE", nullptr};
+constexpr const char* kHeadChildren[] = {"META", "TITLE", "Footer", "STYLE", "SCRIPT", "LINK", "!--", nullptr};
+constexpr const char* kHr[] = {"HR", nullptr};
+constexpr const char* kHrAbbr[] = {"HR", "ABBR", nullptr};
+constexpr const char* kHtml[] = {"HTML", nullptr};
+constexpr const char* kHtmlBodyTable[] = {"HTML", "BODY", "TABLE", nullptr};
+constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", nullptr};
+constexpr const char* kImg[] = {"IMG", nullptr};
+constexpr const char* kInline[] = {"%INLINE;", nullptr};
+constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
+constexpr const char* kLi[] = {"LI", nullptr};
+constexpr const char* kLink[] = {"LINK", nullptr};
+constexpr const char* kLinkStyle[] = {"LINK", "STYLE", nullptr};
+constexpr const char* kListItemChildren[] = {"%FONT;", "%BLOCK;", "%INLINE;", "OL", "UL", "DL", "XML-LIST-ITEM-LABEL", "XML-LIST-ITEM-BODY", nullptr};
+constexpr const char* kMarginTagsGroup[] = {"TABLE", "TD", nullptr};
+constexpr const char* kMargintags[] = {"%MARGINTAGS;", nullptr};
+constexpr const char* kMeta[] = {"META", nullptr};
+constexpr const char* kP[] = {"P", nullptr};
+constexpr const char* kPA[] = {"P", "A", nullptr};
+constexpr const char* kPPre[] = {"P", "PRE", nullptr};
+constexpr const char* kPTdTr[] = {"P", "TD", "TR", nullptr};
+constexpr const char* kPageMasterChildren[] = {"XML-REGION-BEFORE", "XML-REGION-BODY", "XML-REGION-AFTER", nullptr};
+constexpr const char* kParagraph[] = {"%PARAGRAPH;", nullptr};
+constexpr const char* kParagraphFont[] = {"%PARAGRAPH;", "FONT", nullptr};
+constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", nullptr};
+constexpr const char* kTable[] = {"TABLE", nullptr};
+constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-BODY", "XML-TABLE-FOOTER", "COLGROUP", "CAPTION", nullptr};
+constexpr const char* kTableTrTdBody[] = {"TABLE", "TR", "TD", "BODY", nullptr};
+constexpr const char* kTd[] = {"TD", nullptr};
+constexpr const char* kTdTh[] = {"TD", "TH", nullptr};
+constexpr const char* kTdThXmlEmptyCell[] = {"TD", "TH", "XML-EMPTY-CELL", nullptr};
+constexpr const char* kTdTr[] = {"TD", "TR", nullptr};
+constexpr const char* kTr[] = {"TR", nullptr};
+constexpr const char* kTrTdImg[] = {"TR", "TD", "IMG", nullptr};
+constexpr const char* kUlOl[] = {"UL", "OL", nullptr};
+constexpr const char* kVar[] = {"VAR", nullptr};
+constexpr const char* kXmlListItemBodyHr[] = {"XML-LIST-ITEM-BODY", "HR", nullptr};
+constexpr const char* kXmlPageSequence[] = {"XML-PAGE-SEQUENCE", nullptr};
+constexpr const char* kXmlPageSequenceBlock[] = {"XML-PAGE-SEQUENCE", "%BLOCK;", nullptr};
+constexpr const char* kXmlPageSequenceBlockNobr[] = {"XML-PAGE-SEQUENCE", "%BLOCK;", "NOBR", nullptr};
+constexpr const char* kXmlRegionBeforeXmlRegionAfter[] = {"XML-REGION-BEFORE", "XML-REGION-AFTER", nullptr};
+constexpr const char* kXmlSimplePageMaster[] = {"XML-SIMPLE-PAGE-MASTER", nullptr};
+constexpr const char* kXmlSimplePageMasterXmlRegionBody[] = {"XML-SIMPLE-PAGE-MASTER", "XML-REGION-BODY", nullptr};
+constexpr const char* kXmlTableColumn[] = {"XML-TABLE-COLUMN", nullptr};
+
+// name, outputName, contentKind, selfNesting, writeForm, rawTag, category, closes, children, leaveHandler, enterHandler
+constexpr TagDef kTags[] = {
+    {"XML-?", "?xml", 2, 2, 2, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"HTML", "fo:root", 0, 2, 0, 0, 0, nullptr, kHtmlChildren, nullptr /* BuildPageFrame */, nullptr},
+    {"XML-LAYOUT-MASTER-SET", "fo:layout-master-set", 2, 2, 0, 0, 0, nullptr, kXmlSimplePageMaster, nullptr, nullptr},
+    {"XML-SIMPLE-PAGE-MASTER", "fo:simple-page-master", 2, 2, 0, 0, 0, nullptr, kPageMasterChildren, nullptr, nullptr},
+    {"XML-REGION-BEFORE", "fo:region-before", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-REGION-BODY", "fo:region-body", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-REGION-AFTER", "fo:region-after", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"HEAD", nullptr, 0, 2, 0, 0, 0, nullptr, kHeadChildren, nullptr, nullptr},
+    {"META", nullptr, 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"TITLE", nullptr, 0, 2, 0, 0, 0, nullptr, kNone, nullptr /* CaptureTitle */, nullptr},
+    {"Footer", nullptr, 0, 2, 0, 0, 0, nullptr, kNone, nullptr /* CaptureFooter */, nullptr},
+    {"LINK", nullptr, 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"BODY", "fo:flow", 0, 2, 0, 0, 0, nullptr, kFontBlockInlineComment, nullptr /* BuildBodyFrame */, nullptr /* SetContentWidth */},
+    {"XML-STATIC-CONTENT", "fo:static-content", 2, 2, 0, 0, 0, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"XML-PAGE-SEQUENCE", "fo:page-sequence", 0, 2, 0, 0, 0, nullptr, kBody, nullptr, nullptr},
+    {"P", "fo:block", 1, 2, 0, 0, 2, kBr, kBlockFontInline, nullptr, nullptr},
+    {"NOBR", "fo:inline", 2, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"BR", "fo:inline white-space-collapse=\"false\">\n</fo:inline", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"XML-INLINE", "fo:inline", 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    {"FONT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInlinePre, nullptr, nullptr},
+    {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, nullptr /* TableStep2 */, nullptr /* TableStep1 */},
+    {"CAPTION", "", 0, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
+    {"COL", "@XML-TABLE-COLUMN", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
+    {"XML-TABLE-COLUMN", "fo:table-column", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-TABLE-FOOTER", "fo:table-footer", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
+    {"TBODY", "", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
+    {"XML-TABLE-BODY", "fo:table-body", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
+    {"TH", "@TD", 0, 1, 0, 0, 0, nullptr, kFont, nullptr, nullptr},
+    {"TR", "fo:table-row", 0, 1, 0, 0, 0, nullptr, kTdThXmlEmptyCell, nullptr, nullptr},
+    {"TD", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"XML-EMPTY-CELL", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-LINK-REFERENCE", "fo:inline", 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"A", "fo:basic-link", 0, 2, 0, 0, 2, kA, nullptr, nullptr /* StyleLink */, nullptr},
+    {"U", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"B", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"I", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DIR", nullptr, 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
+    {"DIV", "fo:block", 0, 1, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"!--", "!--", 2, 2, 2, 2, 2, nullptr, kNone, nullptr, nullptr},
+    {"!DOCTYPE", nullptr, 2, 2, 2, 2, 0, nullptr, kNone, nullptr, nullptr},
+    {"COLGROUP", "", 0, 1, 2, 0, 0, nullptr, kCol, nullptr, nullptr},
+    {"HR", "fo:leader", 2, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    {"H1", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"H2", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"H3", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"H4", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"H5", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"H6", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr /* SizeHeading */, nullptr},
+    {"PRE", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
+    {"OL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, nullptr, nullptr},
+    {"UL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, nullptr, nullptr},
+    {"LI", "fo:list-item", 1, 1, 0, 0, 2, kLi, kListItemChildren, nullptr /* BuildListItem */, nullptr},
+    {"XML-LIST-ITEM-LABEL", "fo:list-item-label", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"XML-LIST-ITEM-BODY", "fo:list-item-body", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"IMG", "fo:external-graphic", 2, 2, 1, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"CENTER", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"STRONG", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"SMALL", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, nullptr, nullptr},
+    {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr /* DiscardStyleContent */, nullptr},
+    {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"DL", nullptr, 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
+    {"DD", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DT", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"ABBR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    {"SUP", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    {"SUB", nullptr, 0, 2, 0, 0, 2, nullptr, kVar, nullptr, nullptr},
+    {"VAR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    {"BLOCKQUOTE", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+};
+
+constexpr TagGroup kGroups[] = {
+    {"%BLOCK;", kBlockGroup},
+    {"%BLOCK-NO-PG;", kBlockNoPgGroup},
+    {"%PARAGRAPH;", kParagraphGroup},
+    {"%BLOCK-FB;", kBlockFbGroup},
+    {"%INLINE;", kInlineGroup},
+    {"%FONT;", kFontGroup},
+    {"%MARGINTAGS;", kMarginTagsGroup},
+    {"%BORDERTAGS;", kBorderTagsGroup},
+    {"%FONTTAGS;", kFontTagsGroup},
+};
+
+// tag, property, value
+constexpr DefaultProperty kDefaults[] = {
+    {"CODE", "XML-FONT-FACE", "Courier"},
+    {"HR", "XML-leader-pattern", "rule"},
+    {"HR", "XML-rule-thickness", "2.0pt"},
+    {"HR", "XML-space-before.optimum", "0pt"},
+    {"HR", "XML-space-after.optimum", "0pt"},
+    {"HR", "XML-start-indent", "0cm"},
+    {"HR", "XML-end-indent", "0cm"},
+    {"PRE", "XML-white-space-collapse", "false"},
+    {"PRE", "XML-FONT-FACE", "Courier"},
+    {"OL", "XML-provisional-distance-between-starts", "14pt"},
+    {"OL", "XML-provisional-label-separation", "3pt"},
+    {"UL", "XML-provisional-distance-between-starts", "14pt"},
+    {"UL", "XML-provisional-label-separation", "3pt"},
+    {"TABLE", "XML-TABLE-LAYOUT", "fixed"},
+    {"TABLE", "ALIGN", "left"},
+    {"NOBR", "XML-WORDWRAP", "no-wrap"},
+    {"CENTER", "ALIGN", "center"},
+};
+
+// name, outputName, owners, converter
+constexpr PropertyDef kProperties[] = {
+    {"html-filepos", nullptr, nullptr, nullptr},
+    {"XML-NAMESPACE-fo", "xmlns:fo", kHtml, nullptr},
+    {"XML-NAMESPACE-fox", "xmlns:fox", kHtml, nullptr},
+    {"LANG", nullptr, kHtml, nullptr},
+    {"HTTP-EQUIV", nullptr, kMeta, nullptr /* ClearValue */},
+    {"CONTENT", "encoding", kMeta, nullptr},
+    {"NAME", nullptr, kMeta, nullptr /* ClearValue */},
+    {"FACE", nullptr, kFont, nullptr},
+    {"XML-FONT-FACE", "font-family", kFonttags, nullptr},
+    {"SIZE", nullptr, kFont, nullptr /* ConvertFontSize */},
+    {"XML-FONT-SIZE", "font-size", kFonttags, nullptr},
+    {"XML-FONT-STYLE", "font-style", kFonttags, nullptr},
+    {"XML-FONT-WEIGHT", "font-weight", kFonttags, nullptr},
+    {"XML-FONT-TEXT-DECORATION", "text-decoration", kFonttags, nullptr},
+    {"XML-FONT-COLOR", "color", kFonttags, nullptr},
+    {"COLOR", "@STYLE-color", kFont, nullptr},
+    {"XML-LINE-HEIGHT", "line-height", kParagraphFont, nullptr},
+    {"XML-SPACE-BEFORE", "space-before.optimum", kParagraph, nullptr},
+    {"XML-SPACE-AFTER", "space-after.optimum", kParagraph, nullptr},
+    {"LINK", nullptr, kBody, nullptr /* ClearValue */},
+    {"VLINK", nullptr, kBody, nullptr /* ClearValue */},
+    {"ALINK", nullptr, kBody, nullptr /* ClearValue */},
+    {"TEXT", nullptr, kBody, nullptr /* ClearValue */},
+    {"BORDER", nullptr, kImg, nullptr /* ConvertImageBorder */},
+    {"BORDER", nullptr, kBordertags, nullptr /* ConvertTableBorder */},
+    {"BGCOLOR", "background-color", kTableTrTdBody, nullptr},
+    {"BACKGROUND", "background-image", kTd, nullptr /* ConvertLinkTarget */},
+    {"BORDERCOLOR", nullptr, kBordertags, nullptr},
+    {"CELLSPACING", nullptr, kMarginTagsGroup, nullptr},
+    {"CELLPADDING", nullptr, kMarginTagsGroup, nullptr /* SpreadCellPadding */},
+    {"TOPMARGIN", nullptr, kBody, nullptr},
+    {"LEFTMARGIN", nullptr, kBody, nullptr},
+    {"MARGINWIDTH", nullptr, kBody, nullptr},
+    {"MARGINHEIGHT", nullptr, kBody, nullptr},
+    {"XML-MARGIN-TOP", "margin-top", kMargintags, nullptr},
+    {"XML-MARGIN-BOTTOM", "margin-bottom", kMargintags, nullptr},
+    {"XML-MARGIN-LEFT", "margin-left", kMargintags, nullptr},
+    {"XML-MARGIN-RIGHT", "margin-right", kMargintags, nullptr},
+    {"WIDTH", nullptr, kTable, nullptr},
+    {"WIDTH", nullptr, kTd, nullptr},
+    {"WIDTH", "width", kImg, nullptr /* NormalizePointUnit */},
+    {"HEIGHT", "height", kTrTdImg, nullptr /* NormalizePointUnit */},
+    {"XML-NO-HEIGHT", nullptr, kTd, nullptr},
+    {"ALIGN", "text-align", kBlockDivCenter, nullptr /* MapAlign */},
+    {"ALIGN", nullptr, kTdTr, nullptr /* MapAlign */},
+    {"VALIGN", nullptr, kPTdTr, nullptr},
+    {"XML-WORDWRAP", "wrap-option", kXmlPageSequenceBlockNobr, nullptr},
+    {"XML-HYPHENATE", "hyphenate", kXmlPageSequenceBlock, nullptr},
+    {"XML-KEEP-TOGETHER", "keep-together", kBlock, nullptr},
+    {"XML-WHITE-SPACE-COLLAPSE", "white-space-collapse", kPPre, nullptr},
+    {"XML-ID", "id", kBlockInline, nullptr},
+    {"COLSPAN", "number-columns-spanned", kTdTh, nullptr},
+    {"ROWSPAN", "number-rows-spanned", kTd, nullptr},
+    {"REMOVED-ROWSPAN", nullptr, kTd, nullptr},
+    {"XML-TABLE-COLUMN-WIDTH", "column-width", kXmlTableColumn, nullptr},
+    {"XML-TABLE-LAYOUT", "table-layout", kTable, nullptr},
+    {"WIDTH", "@XML-TABLE-COLUMN-WIDTH", kXmlTableColumn, nullptr},
+    {"XML-BORDER-WIDTH", "border-width", kBordertags, nullptr},
+    {"XML-BORDER-COLOR", "border-color", kBordertags, nullptr},
+    {"XML-BORDER-STYLE", "border-style", kBordertags, nullptr},
+    {"XML-BORDER-LEFT-WIDTH", "border-left-width", kBordertags, nullptr},
+    {"XML-BORDER-RIGHT-WIDTH", "border-right-width", kBordertags, nullptr},
+    {"XML-BORDER-TOP-WIDTH", "border-top-width", kBordertags, nullptr},
+    {"XML-BORDER-BOTTOM-WIDTH", "border-bottom-width", kBordertags, nullptr},
+    {"XML-BORDER-LEFT-COLOR", "border-left-color", kBordertags, nullptr},
+    {"XML-BORDER-RIGHT-COLOR", "border-right-color", kBordertags, nullptr},
+    {"XML-BORDER-TOP-COLOR", "border-top-color", kBordertags, nullptr},
+    {"XML-BORDER-BOTTOM-COLOR", "border-bottom-color", kBordertags, nullptr},
+    {"XML-BORDER-LEFT-STYLE", "border-left-style", kBordertags, nullptr},
+    {"XML-BORDER-RIGHT-STYLE", "border-right-style", kBordertags, nullptr},
+    {"XML-BORDER-TOP-STYLE", "border-top-style", kBordertags, nullptr},
+    {"XML-BORDER-BOTTOM-STYLE", "border-bottom-style", kBordertags, nullptr},
+    {"--", "--", kComment, nullptr /* ClearValue */},
+    {"--Creator", "Creator", kComment, nullptr},
+    {"--Version", "Version", kComment, nullptr},
+    {"XML-?-VERSION", "version", kDeclaration, nullptr},
+    {"XML-?-ENCODING", "encoding", kDeclaration, nullptr},
+    {"XML-?-?", "?", kDeclaration, nullptr},
+    {"XML-PAGE-HEIGHT", "page-height", kXmlSimplePageMaster, nullptr},
+    {"XML-PAGE-WIDTH", "page-width", kXmlSimplePageMaster, nullptr},
+    {"XML-MARGIN-TOP", "margin-top", kXmlSimplePageMasterXmlRegionBody, nullptr},
+    {"XML-MARGIN-BOTTOM", "margin-bottom", kXmlSimplePageMasterXmlRegionBody, nullptr},
+    {"XML-MARGIN-LEFT", "margin-left", kXmlSimplePageMasterXmlRegionBody, nullptr},
+    {"XML-MARGIN-RIGHT", "margin-right", kXmlSimplePageMasterXmlRegionBody, nullptr},
+    {"XML-REGION-EXTENT", "extent", kXmlRegionBeforeXmlRegionAfter, nullptr},
+    {"XML-PAGE-SEQUENCE-LANGUAGE", "language", kXmlPageSequence, nullptr},
+    {"XML-SIMPLE-PAGE-MASTER-NAME", "master-name", kXmlSimplePageMaster, nullptr},
+    {"XML-PAGE-SEQUENCE-MASTER-REFERENCE", "master-reference", kXmlPageSequence, nullptr},
+    {"BODY-XML-FLOW-NAME", "flow-name", kBodyXmlStaticContent, nullptr},
+    {"NAME", "id", kA, nullptr /* RetypeNamedAnchor */},
+    {"HREF", "external-destination", kA, nullptr /* ConvertLinkTarget */},
+    {"XML-INTERNAL-DESTINATION", "internal-destination", kA, nullptr /* ConvertLinkTarget */},
+    {"TARGET", nullptr, kA, nullptr},
+    {"SRC", "src", kImg, nullptr},
+    {"NAME", nullptr, kImg, nullptr},
+    {"ALT", nullptr, kImg, nullptr},
+    {"ALIGN", nullptr, kImg, nullptr},
+    {"WIDTH", nullptr, kImg, nullptr},
+    {"HEIGHT", nullptr, kImg, nullptr},
+    {"BORDER", nullptr, kImg, nullptr},
+    {"HSPACE", nullptr, kImg, nullptr},
+    {"VSPACE", nullptr, kImg, nullptr},
+    {"ONMOUSEOVER", nullptr, kA, nullptr},
+    {"ONMOUSEOUT", nullptr, kA, nullptr},
+    {"ONLOAD", nullptr, kImg, nullptr},
+    {"EEID", nullptr, nullptr, nullptr},
+    {"LIST-SEPARATOR", "", nullptr, nullptr},
+    {"CLASS", nullptr, nullptr, nullptr},
+    {"TITLE", nullptr, kHrAbbr, nullptr},
+    {"LANG", nullptr, kAbbr, nullptr},
+    {"REL", nullptr, kLink, nullptr},
+    {"TYPE", nullptr, kLinkStyle, nullptr},
+    {"HREF", nullptr, kLink, nullptr},
+    {"XML-leader-pattern", "leader-pattern", kHr, nullptr},
+    {"XML-rule-thickness", "rule-thickness", kHr, nullptr},
+    {"XML-space-before.optimum", "space-before.optimum", kHr, nullptr},
+    {"XML-space-after.optimum", "space-after.optimum", kHr, nullptr},
+    {"XML-start-indent", "start-indent", kXmlListItemBodyHr, nullptr},
+    {"XML-end-indent", "end-indent", kHr, nullptr},
+    {"XML-provisional-distance-between-starts", "provisional-distance-between-starts", kUlOl, nullptr},
+    {"XML-provisional-label-separation", "provisional-label-separation", kUlOl, nullptr},
+    {"STYLE", nullptr, kFonttagsADivTable, nullptr /* DeclarationConverter */},
+    {"STYLE-color", nullptr, kFonttags, nullptr},
+    {"STYLE-font-size", nullptr, kFonttags, nullptr},
+    {"STYLE-font-family", nullptr, kFonttags, nullptr},
+    {"STYLE-font-style", nullptr, kFonttags, nullptr},
+    {"STYLE-align", nullptr, kFonttags, nullptr},
+    {"STYLE-line-height", "@XML-LINE-HEIGHT", kBlockNoPgParagraph, nullptr},
+    {"STYLE-margin-top", "margin-top", kP, nullptr},
+    {"STYLE-margin-bottom", "margin-bottom", kP, nullptr},
+    {"STYLE-margin-left", "margin-left", kP, nullptr},
+    {"STYLE-margin-right", "margin-right", kP, nullptr},
+    {"STYLE-page-break-before", "break-before", kBlockTable, nullptr /* MapPageBreak */},
+    {"STYLE-page-break-inside", "break-inside", kBlockTable, nullptr /* MapPageBreak */},
+    {"STYLE-page-break-after", "break-after", kBlockTable, nullptr /* MapPageBreak */},
+    {"STYLE-text-decoration", "text-decoration", kPA, nullptr},
+    {"STYLE-color", "color", kPA, nullptr},
+    {"XML-CONFIG", nullptr, nullptr, nullptr /* DeclarationConverter */},
+    {"XML-CONFIG-convert-row-spans", nullptr, kHtmlBodyTable, nullptr},
+    {"XML-CONFIG-convert-table-borders", nullptr, kHtmlBodyTable, nullptr},
+    {"XML-CONFIG-convert-links", nullptr, nullptr, nullptr},
+    {"XML-CONFIG-max-content-width", nullptr, kBodyTd, nullptr},
+};
+
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
+
+}  // namespace
+
+const std::span<const TagDef> kTagDatabase(kTags);
+const std::span<const TagGroup> kTagGroups(kGroups);
+const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
+const std::span<const PropertyDef> kPropertyDatabase(kProperties);
+const std::span<const NameList> kAllNameLists(kLists);
+
+}  // namespace ps

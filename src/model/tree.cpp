@@ -1,0 +1,251 @@
+// Tree operations. Sibling chains are always walked with loops, never with
+// recursion: real documents have millions of siblings.
+#include <vector>
+
+#include "model/tables.h"
+#include "model/tree.h"
+
+namespace ps {
+
+TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+  if (!node) return nullptr;
+  for (TagProperty* p = node->props; p; p = p->next)
+    if (EqualsNoCase(p->def->name, name)) return p;
+  return nullptr;
+}
+
+TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
+  for (; node; node = node->parent)
+    if (TagProperty* p = FindProperty(node, name)) return p;
+  return nullptr;
+}
+
+TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
+  if (TagProperty* p = FindProperty(node, name)) return p;
+  const PropertyDef* def = FindPropertyDefForTag(name, node ? node->def : nullptr);
+  if (!def || !node) {
+    if (ctx.reportPropertyFailures) {
+      std::string n(name);
+      ctx.msg().printf("The property \"%s\" can't be created under \"%s\"!\n", n.c_str(),
+                       node ? node->def->name : "");
+    }
+    return nullptr;
+  }
+  TagProperty* p = new TagProperty;
+  p->def = def;
+  p->next = node->props;
+  node->props = p;
+  return p;
+}
+
+TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
+  TagProperty* p = CreateProperty(ctx, node, name);
+  if (p) p->value = std::move(value);
+  return p;
+}
+
+namespace {
+
+void SpreadOne(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode);
+
+void SpreadChain(Context& ctx, TagNode* first, std::string_view name, const Text& value, int mode) {
+  for (TagNode* n = first; n; n = n->next) SpreadOne(ctx, n, name, value, mode);
+}
+
+void SpreadOne(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode) {
+  if (FindProperty(node, name)) {
+    if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
+    return;
+  }
+  if (TagProperty* p = CreateProperty(ctx, node, name)) {
+    p->value = Text::Copy(value);
+    if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
+    return;
+  }
+  SpreadChain(ctx, node->firstChild, name, value, mode);
+}
+
+}  // namespace
+
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
+                    bool withSiblings) {
+  if (!node || name.empty()) return;
+  if (withSiblings)
+    SpreadChain(ctx, node, name, value, mode);
+  else
+    SpreadOne(ctx, node, name, value, mode);
+}
+
+void UnlinkProperty(TagNode* node, TagProperty* prop) {
+  if (!node || !prop) return;
+  for (TagProperty** pp = &node->props; *pp; pp = &(*pp)->next) {
+    if (*pp == prop) {
+      *pp = prop->next;
+      prop->next = nullptr;
+      return;
+    }
+  }
+}
+
+void FreeProperty(TagProperty* prop) { delete prop; }
+
+TagNode* NewNode(const TagDef* def) {
+  TagNode* n = new TagNode;
+  n->def = def;
+  return n;
+}
+
+TagNode* PreviousSibling(const TagNode* node) {
+  if (!node || !node->parent) return nullptr;
+  TagNode* prev = nullptr;
+  for (TagNode* c = node->parent->firstChild; c; c = c->next) {
+    if (c == node) return prev;
+    prev = c;
+  }
+  return nullptr;
+}
+
+TagNode* WrapChildren(TagNode* node, std::string_view tag) {
+  if (!node) return nullptr;
+  const TagDef* def = FindTagDef(node, tag);
+  if (!def) return nullptr;
+  TagNode* w = NewNode(def);
+  w->parent = node;
+  w->text.take(node->text);
+  w->firstChild = node->firstChild;
+  w->lastChild = node->lastChild;
+  for (TagNode* c = w->firstChild; c; c = c->next) c->parent = w;
+  node->firstChild = node->lastChild = w;
+  return w;
+}
+
+TagNode* WrapNode(TagNode* node, std::string_view tag) {
+  if (!node || !node->parent) return nullptr;
+  TagNode* parent = node->parent;
+  TagNode* prev = nullptr;
+  bool found = false;
+  for (TagNode* c = parent->firstChild; c; c = c->next) {
+    if (c == node) {
+      found = true;
+      break;
+    }
+    prev = c;
+  }
+  if (!found) return nullptr;
+  const TagDef* def = FindTagDef(parent, tag);
+  if (!def) return nullptr;
+  TagNode* w = NewNode(def);
+  w->parent = parent;
+  w->tail.take(node->tail);
+  w->next = node->next;
+  node->next = nullptr;
+  if (prev)
+    prev->next = w;
+  else
+    parent->firstChild = w;
+  if (parent->lastChild == node) parent->lastChild = w;
+  w->firstChild = w->lastChild = node;
+  node->parent = w;
+  return w;
+}
+
+TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag) {
+  TagNode* c = PrependChild(node, tag);
+  if (c) c->text.take(node->text);
+  return c;
+}
+
+TagNode* PrependChild(TagNode* node, std::string_view tag) {
+  if (!node) return nullptr;
+  const TagDef* def = FindTagDef(node, tag);
+  if (!def) return nullptr;
+  TagNode* c = NewNode(def);
+  c->parent = node;
+  c->next = node->firstChild;
+  node->firstChild = c;
+  if (!node->lastChild) node->lastChild = c;
+  return c;
+}
+
+TagNode* AppendChild(TagNode* node, std::string_view tag) {
+  if (!node) return nullptr;
+  const TagDef* def = FindTagDef(node, tag);
+  if (!def) return nullptr;
+  TagNode* c = NewNode(def);
+  c->parent = node;
+  if (node->lastChild)
+    node->lastChild->next = c;
+  else
+    node->firstChild = c;
+  node->lastChild = c;
+  return c;
+}
+
+TagNode* InsertAfter(TagNode* node, std::string_view tag) {
+  if (!node || !node->parent) return nullptr;
+  const TagDef* def = FindTagDef(node->parent, tag);
+  if (!def) return nullptr;
+  TagNode* c = NewNode(def);
+  c->parent = node->parent;
+  c->next = node->next;
+  node->next = c;
+  if (node->parent->lastChild == node) node->parent->lastChild = c;
+  return c;
+}
+
+TagNode* WrapFollowingSiblings(TagNode* node, std::string_view tag) {
+  if (!node || !node->parent) return nullptr;
+  TagNode* parent = node->parent;
+  const TagDef* def = FindTagDef(parent, tag);
+  if (!def) return nullptr;
+  TagNode* w = NewNode(def);
+  w->parent = parent;
+  w->firstChild = node->next;
+  if (w->firstChild) w->lastChild = parent->lastChild;
+  for (TagNode* c = w->firstChild; c; c = c->next) c->parent = w;
+  node->next = w;
+  parent->lastChild = w;
+  return w;
+}
+
+namespace {
+
+void FreeNodeFields(TagNode* n) {
+  TagProperty* p = n->props;
+  while (p) {
+    TagProperty* nx = p->next;
+    delete p;
+    p = nx;
+  }
+  n->props = nullptr;
+}
+
+}  // namespace
+
+// Frees without any recursion: children are spliced into a work list, so
+// neither deep nesting nor long sibling chains can exhaust the stack.
+void FreeTree(TagNode* node) {
+  std::vector<TagNode*> work;
+  if (node) work.push_back(node);
+  while (!work.empty()) {
+    TagNode* n = work.back();
+    work.pop_back();
+    while (n) {
+      if (n->firstChild) work.push_back(n->firstChild);
+      TagNode* nx = n->next;
+      FreeNodeFields(n);
+      delete n;
+      n = nx;
+    }
+  }
+}
+
+void FreeSubtree(TagNode* node) {
+  if (!node) return;
+  TagNode* first = node->firstChild;
+  FreeNodeFields(node);
+  delete node;
+  FreeTree(first);
+}
+
+}  // namespace ps

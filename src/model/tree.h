@@ -1,0 +1,108 @@
+// The document tree: nodes typed by tag rows, carrying properties typed by
+// property rows, and the operations every phase uses to read and rebuild it.
+#pragma once
+
+#include <string_view>
+
+#include "model/text.h"
+#include "run/context.h"
+
+namespace ps {
+
+struct TagNode;
+struct TagProperty;
+
+// Runs on one node; the processing pass ignores the result.
+using TagHandler = bool (*)(Context&, TagNode*);
+// Converts one property of a node; false when the value cannot be converted.
+using PropertyConverter = bool (*)(Context&, TagNode*, TagProperty*);
+
+// A list of names ended by nullptr; nullptr itself is the absent list.
+// A member beginning with '%' names a tag group.
+using NameList = const char* const*;
+
+struct TagDef {
+  const char* name;
+  const char* outputName;  // nullptr: no element; "": dropped; "@X": read as X
+  int contentKind;         // 0 end tag needed, 1 end tag optional, 2 empty
+  int selfNesting;         // 0 nothing, 1 close innermost same, 2 close nearest same
+  int writeForm;           // 0 full element, 1 empty-element tag, 2 start tag only
+  int rawTag;              // non-zero: attributes unparsed, raw text written
+  int category;            // carried, never consulted
+  NameList closes;
+  NameList children;       // nullptr: any tag
+  TagHandler leaveHandler;
+  TagHandler enterHandler;
+};
+
+struct PropertyDef {
+  const char* name;
+  const char* outputName;  // nullptr: never written; "": value bare; "@X": alias
+  NameList owners;         // nullptr: any tag
+  PropertyConverter converter;
+};
+
+struct TagProperty {
+  const PropertyDef* def = nullptr;
+  Text value;
+  TagProperty* next = nullptr;
+};
+
+struct TagNode {
+  Text raw;
+  const TagDef* def = nullptr;
+  TagProperty* props = nullptr;
+  TagNode* parent = nullptr;
+  Text text;
+  TagNode* firstChild = nullptr;
+  TagNode* lastChild = nullptr;
+  Text tail;
+  TagNode* next = nullptr;
+
+  const char* name() const { return def->name; }
+};
+
+// ASCII case-insensitive equality; the tables' names are all ASCII.
+bool EqualsNoCase(std::string_view a, std::string_view b);
+
+// --- lookups (indexed once, first-match semantics of the tables) ---
+bool MatchNameList(std::string_view name, NameList list);
+// Same answer as MatchNameList(def->name, list), without hashing the name.
+bool MatchTagDef(const TagDef* def, NameList list);
+// First row with the name; with a parent whose row has a children list, the
+// name must be a member of it.
+const TagDef* FindTagDef(const TagNode* parent, std::string_view name);
+// First row with the name whose owners admit the tag name.
+const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag);
+const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner);
+
+// --- properties ---
+TagProperty* FindProperty(const TagNode* node, std::string_view name);
+TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name);
+TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name);
+TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value);
+inline TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value) {
+  return SetProperty(ctx, node, name, Text(value));
+}
+// mode 0: topmost accepting nodes of each branch; mode 1: every accepting node.
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
+                    bool withSiblings);
+void UnlinkProperty(TagNode* node, TagProperty* prop);
+void FreeProperty(TagProperty* prop);
+
+// --- nodes ---
+TagNode* NewNode(const TagDef* def);
+TagNode* PreviousSibling(const TagNode* node);
+TagNode* WrapChildren(TagNode* node, std::string_view tag);
+TagNode* WrapNode(TagNode* node, std::string_view tag);
+TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag);
+TagNode* PrependChild(TagNode* node, std::string_view tag);
+TagNode* AppendChild(TagNode* node, std::string_view tag);
+TagNode* InsertAfter(TagNode* node, std::string_view tag);
+TagNode* WrapFollowingSiblings(TagNode* node, std::string_view tag);
+// Frees the node, its subtree and all its following siblings.
+void FreeTree(TagNode* node);
+// Frees the node and its subtree only (it must be unlinked already).
+void FreeSubtree(TagNode* node);
+
+}  // namespace ps

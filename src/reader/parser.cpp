@@ -1,0 +1,7 @@
+#include "reader/reader.h"
+
+namespace ps {
+
+void ParseHtml(Context&, std::string_view) {}
+
+}  // namespace ps

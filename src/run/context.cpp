@@ -1,0 +1,44 @@
+#include "run/context.h"
+
+#include <cstdarg>
+#include <vector>
+
+namespace ps {
+
+void OutStream::write(std::string_view s) {
+  if (discard_ || s.empty()) return;
+  if (buf_) {
+    buf_->append(s);
+    return;
+  }
+  if (file_ && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) failed_ = true;
+}
+
+void OutStream::printf(const char* fmt, ...) {
+  if (discard_) return;
+  char small[512];
+  va_list ap;
+  va_start(ap, fmt);
+  va_list ap2;
+  va_copy(ap2, ap);
+  int n = std::vsnprintf(small, sizeof small, fmt, ap);
+  va_end(ap);
+  if (n < 0) {
+    va_end(ap2);
+    return;
+  }
+  if (static_cast<std::size_t>(n) < sizeof small) {
+    write(std::string_view(small, static_cast<std::size_t>(n)));
+  } else {
+    std::vector<char> big(static_cast<std::size_t>(n) + 1);
+    std::vsnprintf(big.data(), big.size(), fmt, ap2);
+    write(std::string_view(big.data(), static_cast<std::size_t>(n)));
+  }
+  va_end(ap2);
+}
+
+void OutStream::flush() {
+  if (file_ && std::fflush(file_) != 0) failed_ = true;
+}
+
+}  // namespace ps

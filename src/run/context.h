@@ -1,0 +1,55 @@
+// Everything one conversion shares between its phases: the two output channels,
+// the debug level, the report switch, captured texts and table counters.
+// Handing it around explicitly lets many conversions run in one process.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "model/text.h"
+
+namespace ps {
+
+struct TagNode;
+
+// An output channel: a C stream, an in-memory buffer, or a sink that drops
+// everything without formatting it (the null device).
+class OutStream {
+ public:
+  static OutStream ToFile(std::FILE* f) { OutStream s; s.file_ = f; return s; }
+  static OutStream ToString(std::string* buf) { OutStream s; s.buf_ = buf; return s; }
+  static OutStream Discard() { OutStream s; s.discard_ = true; return s; }
+
+  bool discards() const { return discard_; }
+  void write(std::string_view s);
+  void put(char c) { write(std::string_view(&c, 1)); }
+  void printf(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+  void flush();
+  // True once any write or flush to the underlying stream failed.
+  bool failed() const { return failed_; }
+
+ private:
+  std::FILE* file_ = nullptr;
+  std::string* buf_ = nullptr;
+  bool discard_ = false;
+  bool failed_ = false;
+};
+
+struct Context {
+  OutStream* message = nullptr;  // user-facing progress, warnings, errors
+  OutStream* debug = nullptr;    // trace; a discarding sink unless debugging
+  int debugLevel = 0;
+  bool reportPropertyFailures = true;
+  TagNode* documentRoot = nullptr;
+  std::string inputName;  // the input path exactly as given on the command line
+  Text capturedTitle;
+  Text capturedFooter;
+  int tableCount = 0;
+  int tableDepth = 0;
+
+  OutStream& msg() { return *message; }
+  OutStream& dbg() { return *debug; }
+};
+
+}  // namespace ps

@@ -1,0 +1,32 @@
+// Paragraphs and fonts: text must stand in blocks, fonts must sit on a block
+// or an inline.
+#pragma once
+
+#include "model/tree.h"
+
+namespace ps {
+
+// Wraps a container's content in one "P" when it holds text or inline content
+// directly. True asks the calling level to treat the node as inline content.
+bool InsertParagraphs(Context& ctx, int depth, TagNode* node);
+// Whether a node can carry the fonts for all of its content.
+bool IsSimpleContent(int depth, const TagNode* node);
+
+// The inherited state of the font step.
+struct FontState {
+  const Text* face = nullptr;
+  const Text* size = nullptr;
+  const Text* color = nullptr;
+  const Text* lineHeight = nullptr;
+  bool bold = false;
+  bool italic = false;
+  bool underline = false;
+  TagNode* paragraph = nullptr;
+  TagNode* carrier = nullptr;
+};
+
+// The font step over a subtree; returns the node that now stands in the
+// node's place (the node itself or the "XML-INLINE" that wraps it).
+TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state);
+
+}  // namespace ps

@@ -1,0 +1,82 @@
+#include "transform/pass.h"
+
+#include <string>
+#include <vector>
+
+#include "model/tables.h"
+
+namespace ps {
+
+void ReportConversionFailure(Context& ctx, const TagNode* node, const TagProperty* prop) {
+  ctx.msg().printf("Property \"%s\" (Value \"%s\") within tag \"%s\" was not correct converted!\n",
+                   prop->def->name, prop->value.or_empty(), node->raw.or_empty());
+}
+
+void ApplyDefaultProperties(Context& ctx, TagNode* node) {
+  for (const DefaultProperty& row : kDefaultProperties) {
+    if (!EqualsNoCase(row.tag, node->def->name)) continue;
+    if (row.value) {
+      if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
+    } else {
+      CreateProperty(ctx, node, row.property);
+    }
+  }
+}
+
+namespace {
+
+// Everything the pass does at a node before walking its children.
+void Enter(Context& ctx, TagNode* node) {
+  const bool debug = ctx.debugLevel != 0;
+  if (debug) ctx.dbg().printf("<%s>\n", node->raw.or_empty());
+  TagProperty* arrived = node->props;
+  if (node->def->enterHandler) node->def->enterHandler(ctx, node);
+  ApplyDefaultProperties(ctx, node);
+  for (TagProperty* p = arrived; p; p = p->next) {
+    if (debug)
+      ctx.dbg().printf("\"%s\" : \"%s\"@%8p\n", p->def->name, p->value.or_empty(),
+                       static_cast<const void*>(p->value.c_str()));
+    if (!p->def->converter) continue;
+    if (!p->def->converter(ctx, node, p)) ReportConversionFailure(ctx, node, p);
+    if (debug)
+      ctx.dbg().printf("%*s : \"%s\"@%8p\n", static_cast<int>(std::string_view(p->def->name).size() + 2), "",
+                       p->value.or_empty(), static_cast<const void*>(p->value.c_str()));
+  }
+  if (debug) ctx.dbg().write(node->text.view());
+}
+
+void Leave(Context& ctx, TagNode* node) {
+  if (ctx.debugLevel) ctx.dbg().write(node->tail.view());
+  if (node->def->leaveHandler) node->def->leaveHandler(ctx, node);
+}
+
+}  // namespace
+
+// Depth first without recursion: a stack of the nodes whose children are
+// being walked. The next sibling is read only after the leave handler ran,
+// because handlers may insert nodes after their own.
+void ProcessChain(Context& ctx, TagNode* first) {
+  if (!first) return;
+  std::vector<TagNode*> open;
+  TagNode* cur = first;
+  for (;;) {
+    Enter(ctx, cur);
+    if (cur->firstChild) {
+      open.push_back(cur);
+      cur = cur->firstChild;
+      continue;
+    }
+    for (;;) {
+      Leave(ctx, cur);
+      if (cur->next) {
+        cur = cur->next;
+        break;
+      }
+      if (open.empty()) return;
+      cur = open.back();
+      open.pop_back();
+    }
+  }
+}
+
+}  // namespace ps

@@ -1,0 +1,16 @@
+// Serialises the tree as XML.
+#pragma once
+
+#include <string>
+
+#include "model/tree.h"
+
+namespace ps {
+
+// Writes the whole top-level chain followed by "\r\n", with the progress
+// messages. Returns false when the output stream reported a failure.
+bool WriteDocument(Context& ctx, OutStream& out);
+// Writes one node with its subtree and tail text (not its siblings).
+void WriteNode(std::string& out, const TagNode* node, bool topLevel = false);
+
+}  // namespace ps

@@ -1,0 +1,35 @@
+// Helpers shared by the unit tests: a context whose channels are captured.
+#pragma once
+
+#include <string>
+
+#include "model/tree.h"
+#include "run/context.h"
+
+namespace ps::test {
+
+struct Captured {
+  std::string messages;
+  std::string trace;
+  OutStream msgStream = OutStream::ToString(&messages);
+  OutStream dbgStream = OutStream::ToString(&trace);
+  Context ctx;
+  explicit Captured(int debugLevel = 0) {
+    ctx.message = &msgStream;
+    ctx.debug = &dbgStream;
+    ctx.debugLevel = debugLevel;
+  }
+  Captured(const Captured&) = delete;
+  ~Captured();
+};
+
+// A node of the named row, unlinked.
+TagNode* Node(const char* tag);
+// Appends a new child of the named row (no checks).
+TagNode* Child(TagNode* parent, const char* tag);
+// Serialises one subtree as the writer does.
+std::string Write(const TagNode* n);
+// The property names of a node in list order, separated by blanks.
+std::string PropNames(const TagNode* n);
+
+}  // namespace ps::test
