@@ -36,7 +36,9 @@ std::string LowerCopy(std::string_view s) {
 
 constexpr std::size_t kMaxTags = 128;
 
-// The walk itself, used to build the indexes and for lists outside the tables.
+}  // namespace
+
+// The walk itself, as the tables define membership; the indexes must agree with it.
 bool MatchNameListWalk(std::string_view name, NameList list) {
   if (name.empty() || !list) return false;
   for (NameList e = list; *e; ++e) {
@@ -53,6 +55,8 @@ bool MatchNameListWalk(std::string_view name, NameList list) {
   }
   return false;
 }
+
+namespace {
 
 void CollectMembers(NameList list, std::unordered_set<std::string>& out, int depth) {
   if (!list || depth > 32) return;
@@ -78,24 +82,29 @@ struct ListIndex {
 struct Indexes {
   std::unordered_map<std::string_view, const TagDef*, NoCaseHash, NoCaseEq> tags;
   std::unordered_map<std::string_view, std::vector<const PropertyDef*>, NoCaseHash, NoCaseEq> props;
+  // Lists of the tables are indexed up front; any other list on first use.
   std::unordered_map<NameList, ListIndex> lists;
+
+  const ListIndex& For(NameList l) {
+    auto it = lists.find(l);
+    if (it != lists.end()) return it->second;
+    ListIndex idx;
+    CollectMembers(l, idx.members, 0);
+    for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
+      if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
+    return lists.emplace(l, std::move(idx)).first->second;
+  }
 
   Indexes() {
     static_assert(kMaxTags >= 69);
     for (const TagDef& d : kTagDatabase) tags.emplace(d.name, &d);  // emplace keeps the first row
     for (const PropertyDef& p : kPropertyDatabase) props[p.name].push_back(&p);
-    for (NameList l : kAllNameLists) {
-      ListIndex idx;
-      CollectMembers(l, idx.members, 0);
-      for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
-        if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
-      lists.emplace(l, std::move(idx));
-    }
+    for (NameList l : kAllNameLists) For(l);
   }
 };
 
-const Indexes& Index() {
-  static const Indexes idx;
+Indexes& Index() {
+  static Indexes idx;
   return idx;
 }
 
@@ -110,28 +119,23 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool MatchNameList(std::string_view name, NameList list) {
   if (name.empty() || !list) return false;
-  const Indexes& idx = Index();
-  auto it = idx.lists.find(list);
-  if (it == idx.lists.end()) return MatchNameListWalk(name, list);
+  Indexes& idx = Index();
+  const ListIndex& li = idx.For(list);
   // Tag names are by far the most common question: answer them by row.
   auto t = idx.tags.find(name);
-  if (t != idx.tags.end() && EqualsNoCase(t->second->name, name))
-    return it->second.tags.test(static_cast<std::size_t>(t->second - kTagDatabase.data()));
-  return it->second.members.count(LowerCopy(name)) != 0;
+  if (t != idx.tags.end()) return li.tags.test(static_cast<std::size_t>(t->second - kTagDatabase.data()));
+  return li.members.count(LowerCopy(name)) != 0;
 }
 
 bool MatchTagDef(const TagDef* def, NameList list) {
   if (!def || !list) return false;
   std::size_t row = static_cast<std::size_t>(def - kTagDatabase.data());
   if (row >= kTagDatabase.size()) return MatchNameList(def->name, list);
-  const Indexes& idx = Index();
-  auto it = idx.lists.find(list);
-  if (it == idx.lists.end()) return MatchNameListWalk(def->name, list);
-  return it->second.tags.test(row);
+  return Index().For(list).tags.test(row);
 }
 
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {
-  const Indexes& idx = Index();
+  Indexes& idx = Index();
   auto it = idx.tags.find(name);
   if (it == idx.tags.end()) return nullptr;
   const TagDef* def = it->second;
@@ -141,7 +145,7 @@ const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {
 }
 
 const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag) {
-  const Indexes& idx = Index();
+  Indexes& idx = Index();
   auto it = idx.props.find(name);
   if (it == idx.props.end()) return nullptr;
   for (const PropertyDef* p : it->second)
@@ -150,7 +154,7 @@ const PropertyDef* FindPropertyDef(std::string_view name, std::string_view owner
 }
 
 const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner) {
-  const Indexes& idx = Index();
+  Indexes& idx = Index();
   auto it = idx.props.find(name);
   if (it == idx.props.end()) return nullptr;
   for (const PropertyDef* p : it->second)

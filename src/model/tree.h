@@ -67,6 +67,8 @@ bool EqualsNoCase(std::string_view a, std::string_view b);
 
 // --- lookups (indexed once, first-match semantics of the tables) ---
 bool MatchNameList(std::string_view name, NameList list);
+// The unindexed walk (reference for the index).
+bool MatchNameListWalk(std::string_view name, NameList list);
 // Same answer as MatchNameList(def->name, list), without hashing the name.
 bool MatchTagDef(const TagDef* def, NameList list);
 // First row with the name; with a parent whose row has a children list, the
