@@ -110,7 +110,9 @@ TEST(ContentWidth, TablePixelWidth) {
   EXPECT_EQ(TablePixelWidth(c.ctx, table, kDefaultContentWidth), INT_MAX);
   w->value.assign("-1e300");
   EXPECT_EQ(TablePixelWidth(c.ctx, table, kDefaultContentWidth), INT_MIN);
-  EXPECT_EQ(TablePixelWidth(c.ctx, Node("TABLE"), 1e300), INT_MAX);
+  TagNode* plain = Node("TABLE");
+  EXPECT_EQ(TablePixelWidth(c.ctx, plain, 1e300), INT_MAX);
+  FreeTree(plain);
   FreeTree(table);
 }
 
