@@ -4,19 +4,29 @@
 
 namespace ps {
 
-bool LoadHtmlFile(Context& ctx, std::FILE* in) {
+bool ReadWholeStream(std::FILE* in, std::string& data) {
   // Read to the real end rather than trusting a seek: pipes and /dev/stdin
   // cannot seek, and a file may change size while it is read.
-  std::string data;
+  data.clear();
+  if (!in) return false;
   char buf[1 << 16];
   for (;;) {
     std::size_t n = std::fread(buf, 1, sizeof buf, in);
     data.append(buf, n);
     if (n < sizeof buf) break;
   }
-  if (std::ferror(in)) return false;
+  return !std::ferror(in);
+}
+
+void LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
   ParseHtml(ctx, data);
+}
+
+bool LoadHtmlFile(Context& ctx, std::FILE* in) {
+  std::string data;
+  if (!ReadWholeStream(in, data)) return false;
+  LoadHtmlText(ctx, data);
   return true;
 }
 
