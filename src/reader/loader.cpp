@@ -1,6 +1,7 @@
 #include <string>
 
 #include "reader/reader.h"
+#include "writer/entities.h"
 
 namespace ps {
 
@@ -20,6 +21,12 @@ bool ReadWholeStream(std::FILE* in, std::string& data) {
 
 void LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
+  // A UTF-8 page is declared as such; everything else stays ISO-8859-1.
+  std::string_view text = data.substr(0, data.find('\0'));
+  if (IsUtf8WithNonAscii(text)) {
+    ctx.utf8Output = true;
+    if (ctx.documentRoot) SetProperty(ctx, ctx.documentRoot, "XML-?-ENCODING", "UTF-8");
+  }
   ParseHtml(ctx, data);
 }
 
