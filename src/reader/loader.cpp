@@ -1,22 +1,45 @@
+#include <sys/stat.h>
+
 #include <string>
 
 #include "reader/reader.h"
+#include "writer/entities.h"
 
 namespace ps {
 
-bool LoadHtmlFile(Context& ctx, std::FILE* in) {
+bool ReadWholeStream(std::FILE* in, std::string& data) {
   // Read to the real end rather than trusting a seek: pipes and /dev/stdin
-  // cannot seek, and a file may change size while it is read.
-  std::string data;
+  // cannot seek, and a file may change size while it is read. The size of a
+  // regular file only sizes the buffer, so a large file is not copied as it grows.
+  data.clear();
+  if (!in) return false;
+  struct stat st;
+  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    data.reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
   for (;;) {
     std::size_t n = std::fread(buf, 1, sizeof buf, in);
     data.append(buf, n);
     if (n < sizeof buf) break;
   }
-  if (std::ferror(in)) return false;
+  return !std::ferror(in);
+}
+
+void LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
+  // A UTF-8 page is declared as such; everything else stays ISO-8859-1.
+  std::string_view text = data.substr(0, data.find('\0'));
+  if (IsUtf8WithNonAscii(text)) {
+    ctx.utf8Output = true;
+    if (ctx.documentRoot) SetProperty(ctx, ctx.documentRoot, "XML-?-ENCODING", "UTF-8");
+  }
   ParseHtml(ctx, data);
+}
+
+bool LoadHtmlFile(Context& ctx, std::FILE* in) {
+  std::string data;
+  if (!ReadWholeStream(in, data)) return false;
+  LoadHtmlText(ctx, data);
   return true;
 }
 

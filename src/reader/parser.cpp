@@ -1,7 +1,295 @@
+// The scanner and tree builder: one forward pass over the input, with the
+// nesting repairs driven by the tag rows.
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "reader/attributes.h"
 #include "reader/reader.h"
 
 namespace ps {
 
-void ParseHtml(Context&, std::string_view) {}
+namespace {
+
+constexpr int kStackSlots = 50;
+constexpr std::size_t kMaxPending = 200;
+// The tag table has no alias cycles; the bound only keeps a bad row from hanging a run.
+constexpr int kMaxTagAliasHops = 16;
+
+inline bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
+
+std::string_view NameOf(std::string_view s) {
+  std::size_t n = 0;
+  while (n < s.size() && !IsTagSpace(s[n])) ++n;
+  return s.substr(0, n);
+}
+
+// The program's own tags are not HTML: a name written with the prefix has no row.
+bool IsInternalName(std::string_view name) { return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "XML-"); }
+
+class Parser {
+ public:
+  Parser(Context& ctx, std::string_view input) : ctx_(ctx), in_(input) {
+    std::size_t nul = in_.find('\0');
+    if (nul != std::string_view::npos) in_ = in_.substr(0, nul);
+  }
+
+  void Run() {
+    Text scratch;
+    bool more = ReadUntil('<', scratch);
+    while (more) {
+      tagPos_ = static_cast<long long>(pos_);
+      Text raw;
+      ReadUntil('>', raw);
+      if (raw.null()) {
+        ctx_.msg().printf("Found empty Tag!\nPos %lld\n", tagPos_);
+        more = ReadIntoInnermostText();
+      } else {
+        ctx_.dbg().printf("Processing Tag \"%s\"\n", raw.c_str());
+        if (raw.view()[0] == '/') {
+          bool endOfReading = false;
+          more = EndTag(std::move(raw), endOfReading);
+          if (endOfReading) return;
+        } else {
+          more = StartTag(std::move(raw));
+        }
+      }
+      ctx_.dbg().printf("bctpos %i\n", static_cast<int>(pending_.size()));
+    }
+  }
+
+ private:
+  // Reads up to the stop byte into the slot; true when the stop byte was there
+  // (and consumed), false at the end of the input.
+  bool ReadUntil(char stop, Text& slot) {
+    std::size_t len = in_.size() - pos_;
+    if (const void* hit = std::memchr(in_.data() + pos_, stop, len))
+      len = static_cast<std::size_t>(static_cast<const char*>(hit) - (in_.data() + pos_));
+    const bool debug = ctx_.debugLevel != 0;
+    if (debug) ctx_.dbg().printf("readed %i chars\n", static_cast<int>(len));
+    if (len) {
+      slot.append(in_.substr(pos_, len));
+      if (debug) ctx_.dbg().printf("String:%s\n", slot.c_str());
+    }
+    pos_ += len;
+    if (pos_ < in_.size()) {
+      ++pos_;
+      return true;
+    }
+    return false;
+  }
+
+  TagNode* Innermost() const { return depth_ ? stack_[depth_ - 1] : nullptr; }
+
+  // Text without a receiving node (nothing open) is read and dropped, like
+  // the text before the first tag.
+  bool ReadIntoInnermostText() {
+    if (TagNode* e = Innermost()) return ReadUntil('<', e->text);
+    Text discard;
+    return ReadUntil('<', discard);
+  }
+
+  // Drops a start tag: no node, its text stays with the enclosing element,
+  // and the position property finds no node to land on.
+  bool DropStartTag() {
+    bool more = ReadIntoInnermostText();
+    CreateProperty(ctx_, nullptr, "html-FilePos");
+    return more;
+  }
+
+  bool StartTag(Text raw) {
+    bool selfClosed = false;
+    if (raw.view().back() == '/') {
+      raw.truncate(raw.size() - 1);
+      selfClosed = true;
+    }
+    std::string name(raw.view().substr(0, 3) == "!--" ? std::string_view("!--") : NameOf(raw.view()));
+
+    const TagDef* def = IsInternalName(name) ? nullptr : FindTagDef(nullptr, name);
+    for (int hops = 0; def && def->outputName && def->outputName[0] == '@'; ++hops) {
+      const char* target = def->outputName + 1;
+      ctx_.msg().printf("Processing tag \"%s\" like tag ", name.c_str());
+      ctx_.msg().printf("\"%s\"\nPos %lld\n", target, tagPos_);
+      name = target;
+      def = hops < kMaxTagAliasHops ? FindTagDef(nullptr, name) : nullptr;
+    }
+    if (!def) {
+      ctx_.msg().printf("Tag \"%s\" not found in internal database!!!\nPos %lld\n", name.c_str(), tagPos_);
+      ctx_.msg().printf("TagString: \"%si\"\n\n", raw.c_str());
+      return DropStartTag();
+    }
+    if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
+
+    if (depth_ > 0) {
+      // A: the innermost element must accept the tag, or be closed by it.
+      for (;;) {
+        TagNode* e = Innermost();
+        if (!e->def->children || MatchTagDef(def, e->def->children)) break;
+        if (def->closes && MatchTagDef(e->def, def->closes)) {
+          ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
+          --depth_;
+          if (depth_ == 0) break;
+          continue;
+        }
+        ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
+                          e->def->name, tagPos_);
+        return DropStartTag();
+      }
+      // B: a tag of the same row.
+      if (depth_ > 0 && def->selfNesting != 0) {
+        if (Innermost()->def == def) {
+          ctx_.msg().printf("Tag \"%s\" not or incorrect closed!!!\nPos %lld\n", Innermost()->raw.or_empty(),
+                            tagPos_);
+          --depth_;
+        } else if (def->selfNesting == 2) {
+          for (int i = depth_ - 2; i >= 0; --i) {
+            if (stack_[i]->def != def) continue;
+            ctx_.msg().printf("Tag \"%s\" not or incorrect closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(),
+                              tagPos_);
+            depth_ = i;
+            break;
+          }
+        }
+      }
+      // C: the tags this one closes.
+      while (depth_ > 0 && def->closes && MatchTagDef(Innermost()->def, def->closes)) {
+        ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", Innermost()->raw.or_empty(), tagPos_);
+        --depth_;
+      }
+    }
+
+    TagNode* node = NewNode(def);
+    node->raw = std::move(raw);
+    ctx_.dbg().printf("open Tag %s\n", node->raw.c_str());
+    if (TagNode* parent = Innermost()) {
+      node->parent = parent;
+      if (parent->lastChild)
+        parent->lastChild->next = node;
+      else
+        parent->firstChild = node;
+      parent->lastChild = node;
+    } else {
+      // The top level keeps only the declaration and the last node read.
+      TagNode* root = ctx_.documentRoot;
+      TagNode* old = root->next;
+      root->next = node;
+      while (old) {
+        TagNode* nx = old->next;
+        old->next = nullptr;
+        FreeSubtree(old);
+        old = nx;
+      }
+    }
+    if (def->rawTag == 0) ParseAttributes(ctx_, node);
+
+    bool more;
+    if (depth_ < kStackSlots) {
+      stack_[depth_] = node;
+    } else {
+      placedAtLimit_ = true;
+    }
+    // An element that would be the 51st open one stays closed, like an empty one.
+    if (!selfClosed && def->contentKind != 2 && depth_ < kStackSlots) {
+      ++depth_;
+      more = ReadUntil('<', node->text);
+    } else {
+      more = ReadUntil('<', node->tail);
+    }
+    if (TagProperty* p = CreateProperty(ctx_, node, "html-FilePos")) p->value.assign(std::to_string(tagPos_));
+    return more;
+  }
+
+  std::vector<std::string>::iterator FindPending(std::string_view name) {
+    for (auto it = pending_.begin(); it != pending_.end(); ++it)
+      if (EqualsNoCase(*it, name)) return it;
+    return pending_.end();
+  }
+
+  bool EndTag(Text raw, bool& endOfReading) {
+    std::string name(NameOf(raw.view().substr(1)));
+    const TagDef* def = IsInternalName(name) ? nullptr : FindTagDef(nullptr, name);
+    bool more = true;
+    bool handled = false;
+    if (def && def->outputName && def->outputName[0] == '\0') {
+      more = ReadIntoInnermostText();
+      handled = true;
+    } else {
+      for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
+        name = def->outputName + 1;
+        def = FindTagDef(nullptr, name);
+      }
+    }
+    if (!handled) more = ApplyEndTag(raw, name);
+    if (EqualsNoCase(raw.view(), "/html")) {
+      ctx_.dbg().write("returning after /html\n");
+      endOfReading = true;
+    }
+    return more;
+  }
+
+  bool ApplyEndTag(const Text& raw, const std::string& name) {
+    if (depth_ == 0) return ReadIntoInnermostText();
+    int i = depth_ - 1;
+    for (; i >= 0; --i) {
+      TagNode* e = stack_[i];
+      if (EqualsNoCase(e->def->name, name)) break;
+      if (e->def->contentKind == 1) {
+        ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
+        continue;
+      }
+      if (e->def->contentKind != 0) continue;
+      auto it = FindPending(e->def->name);
+      if (it != pending_.end()) {
+        ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
+        pending_.erase(it);
+        continue;
+      }
+      return MakePending(raw, name);
+    }
+    if (i < 0) return ReadIntoInnermostText();
+
+    ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
+    depth_ = i;
+    while (depth_ > 0) {
+      auto it = FindPending(stack_[depth_ - 1]->def->name);
+      if (it == pending_.end()) break;
+      ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
+      pending_.erase(it);
+      --depth_;
+    }
+    return ReadUntil('<', stack_[depth_]->tail);
+  }
+
+  bool MakePending(const Text& raw, const std::string& name) {
+    ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", raw.c_str(), tagPos_);
+    if (pending_.size() < kMaxPending) pending_.push_back(name);
+    TagNode* e = Innermost();
+    if (e->lastChild) return ReadUntil('<', e->lastChild->tail);
+    const bool slotUsed = depth_ < kStackSlots ? stack_[depth_] != nullptr : placedAtLimit_;
+    // A slot that names a node elsewhere in the tree must not receive the
+    // text; the innermost element keeps it.
+    if (slotUsed) return ReadUntil('<', e->text);
+    --depth_;
+    return ReadUntil('<', e->tail);
+  }
+
+  Context& ctx_;
+  std::string_view in_;
+  std::size_t pos_ = 0;
+  long long tagPos_ = 0;
+  // Slots above the depth keep the last node placed there; they are only
+  // tested for having held one, never followed (the node may be gone).
+  TagNode* stack_[kStackSlots] = {};
+  int depth_ = 0;
+  bool placedAtLimit_ = false;
+  std::vector<std::string> pending_;
+};
+
+}  // namespace
+
+void ParseHtml(Context& ctx, std::string_view input) {
+  Parser p(ctx, input);
+  p.Run();
+}
 
 }  // namespace ps

@@ -2,14 +2,19 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
 #include <string_view>
 
 #include "model/tree.h"
 
 namespace ps {
 
-// Reads the whole stream (seekable or not) and parses it. Returns false when
-// the stream could not be read (a directory, a read error); nothing is parsed then.
+// Reads the whole stream to its real end, seekable or not. False when reading
+// failed (a directory, an I/O error).
+bool ReadWholeStream(std::FILE* in, std::string& data);
+// Reports the length and parses the text.
+void LoadHtmlText(Context& ctx, std::string_view data);
+// Reads the whole stream and parses it; false (nothing parsed) when it could not be read.
 bool LoadHtmlFile(Context& ctx, std::FILE* in);
 // Builds the tree under ctx.documentRoot from the input text; the first NUL
 // byte, if any, ends the input.

@@ -45,6 +45,7 @@ struct Context {
   std::string inputName;  // the input path exactly as given on the command line
   Text capturedTitle;
   Text capturedFooter;
+  bool utf8Output = false;  // the input is UTF-8 and the FO file says so
   int tableCount = 0;
   int tableDepth = 0;
 

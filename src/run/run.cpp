@@ -33,7 +33,7 @@ void FreeDocument(Context& ctx) {
 
 }  // namespace
 
-int RunMain(int argc, const char* const* argv, OutStream& out) {
+int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io) {
   Context ctx;
   ctx.message = &out;
   ctx.debug = &out;
@@ -68,16 +68,16 @@ int RunMain(int argc, const char* const* argv, OutStream& out) {
 
   const char* inName = argv[1];
   const char* outName = argv[2];
-  std::FILE* in = std::fopen(inName, "r");
-  if (!in) {
+  if (!io.OpenInput(inName)) {
     ctx.msg().printf("file %s is not readable!\n", inName);
     FreeTree(ctx.documentRoot);
     closeNull();
     return 1;
   }
   ctx.inputName = inName;
-  bool readOk = LoadHtmlFile(ctx, in);
-  std::fclose(in);
+  std::string html;
+  bool readOk = io.ReadInput(html);
+  io.CloseInput();
   if (!readOk) {
     ctx.msg().printf("file %s is not readable!\n", inName);
     FreeTree(ctx.documentRoot);
@@ -85,18 +85,19 @@ int RunMain(int argc, const char* const* argv, OutStream& out) {
     return 1;
   }
 
+  LoadHtmlText(ctx, html);
+  std::string().swap(html);
   ProcessChain(ctx, ctx.documentRoot);
 
-  std::FILE* fo = std::fopen(outName, "w");
-  if (!fo) {
+  OutStream* foStream = io.OpenOutput(outName);
+  if (!foStream) {
     ctx.msg().printf("file %s seems to be write protected!\n", outName);
     FreeDocument(ctx);
     closeNull();
     return 1;
   }
-  OutStream foStream = OutStream::ToFile(fo);
-  bool written = WriteDocument(ctx, foStream);
-  if (std::fclose(fo) != 0) written = false;
+  bool written = WriteDocument(ctx, *foStream);
+  if (!io.CloseOutput()) written = false;
   if (!written) {
     ctx.msg().printf("file %s could not be written completely!\n", outName);
     FreeDocument(ctx);
@@ -107,6 +108,78 @@ int RunMain(int argc, const char* const* argv, OutStream& out) {
   ctx.msg().printf("\nall is done for file %s\n", ctx.inputName.c_str());
   closeNull();
   return 0;
+}
+
+namespace {
+
+class FileIo : public RunIo {
+ public:
+  ~FileIo() override {
+    CloseInput();
+    CloseOutput();
+  }
+  bool OpenInput(const char* path) override {
+    in_ = std::fopen(path, "r");
+    return in_ != nullptr;
+  }
+  bool ReadInput(std::string& data) override { return ReadWholeStream(in_, data); }
+  void CloseInput() override {
+    if (in_) std::fclose(in_);
+    in_ = nullptr;
+  }
+  OutStream* OpenOutput(const char* path) override {
+    out_ = std::fopen(path, "w");
+    if (!out_) return nullptr;
+    stream_ = OutStream::ToFile(out_);
+    return &stream_;
+  }
+  bool CloseOutput() override {
+    if (!out_) return true;
+    bool ok = !stream_.failed() && std::fclose(out_) == 0;
+    out_ = nullptr;
+    return ok;
+  }
+
+ private:
+  std::FILE* in_ = nullptr;
+  std::FILE* out_ = nullptr;
+  OutStream stream_;
+};
+
+class MemoryIo : public RunIo {
+ public:
+  MemoryIo(std::string_view html, std::string* fo) : html_(html), fo_(fo) {}
+  bool OpenInput(const char*) override { return true; }
+  bool ReadInput(std::string& data) override {
+    data.assign(html_);
+    return true;
+  }
+  void CloseInput() override {}
+  OutStream* OpenOutput(const char*) override {
+    fo_->clear();
+    stream_ = OutStream::ToString(fo_);
+    return &stream_;
+  }
+  bool CloseOutput() override { return true; }
+
+ private:
+  std::string_view html_;
+  std::string* fo_;
+  OutStream stream_;
+};
+
+}  // namespace
+
+int RunMain(int argc, const char* const* argv, OutStream& out) {
+  FileIo io;
+  return RunMain(argc, argv, out, io);
+}
+
+int ConvertBuffer(std::string_view html, std::string* fo, std::string* messages, const char* debugWord) {
+  const char* argv[] = {"pagesmith", "input.html", "output.fo", debugWord, nullptr};
+  MemoryIo io(html, fo);
+  OutStream out = OutStream::ToString(messages);
+  return RunMain(debugWord ? 4 : 3, argv, out, io);
 }
 
 }  // namespace ps

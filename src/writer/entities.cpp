@@ -1,6 +1,9 @@
 #include "writer/entities.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "writer/named_references.h"
 
 namespace ps {
 
@@ -11,26 +14,37 @@ struct EntityRow {
   const char* replacement;  // nullptr: the pattern passes unchanged
   const char* opening;
   const char* closing;
+  const char* utf8;  // the replacement in UTF-8 output, where it differs
 };
 
-// pattern, replacement, opening text, closing text; the bare "&" comes last so
-// that it only sees what no other row claimed.
+// pattern, replacement, opening text, closing text, UTF-8 replacement
 constexpr EntityRow kEntityTable[] = {
-    {"&nbsp;", " ", "<fo:inline white-space-collapse=\"false\">", "</fo:inline>"},
-    {"&quot;", nullptr, nullptr, nullptr},
-    {"&auml;", "\xE4", nullptr, nullptr},
-    {"&ouml;", "\xF6", nullptr, nullptr},
-    {"&uuml;", "\xFC", nullptr, nullptr},
-    {"&Auml;", "\xC4", nullptr, nullptr},
-    {"&Ouml;", "\xD6", nullptr, nullptr},
-    {"&Uuml;", "\xDC", nullptr, nullptr},
-    {"&szlig;", "\xDF", nullptr, nullptr},
-    {"&gt;", nullptr, nullptr, nullptr},
-    {"&lt;", nullptr, nullptr, nullptr},
-    {"&sect;", "&#167;", nullptr, nullptr},  // not an XML entity
-    {"&amp;", nullptr, nullptr, nullptr},
-    {"&copy;", "\xA9", nullptr, nullptr},
-    {"&", "&#38;", nullptr, nullptr},
+    {"&nbsp;", " ", "<fo:inline white-space-collapse=\"false\">", "</fo:inline>", nullptr},
+    {"&quot;", nullptr, nullptr, nullptr, nullptr},
+    {"&auml;", "\xE4", nullptr, nullptr, "\xC3\xA4"},
+    {"&ouml;", "\xF6", nullptr, nullptr, "\xC3\xB6"},
+    {"&uuml;", "\xFC", nullptr, nullptr, "\xC3\xBC"},
+    {"&Auml;", "\xC4", nullptr, nullptr, "\xC3\x84"},
+    {"&Ouml;", "\xD6", nullptr, nullptr, "\xC3\x96"},
+    {"&Uuml;", "\xDC", nullptr, nullptr, "\xC3\x9C"},
+    {"&szlig;", "\xDF", nullptr, nullptr, "\xC3\x9F"},
+    {"&gt;", nullptr, nullptr, nullptr, nullptr},
+    {"&lt;", nullptr, nullptr, nullptr, nullptr},
+    {"&sect;", "&#167;", nullptr, nullptr, nullptr},  // not an XML entity
+    {"&amp;", nullptr, nullptr, nullptr, nullptr},
+    {"&copy;", "\xA9", nullptr, nullptr, "\xC2\xA9"},
+};
+
+// Any other '&': numeric and named references are tried first (below).
+constexpr EntityRow kBareAmpersand = {"&", "&#38;", nullptr, nullptr, nullptr};
+
+// Windows-1252 characters for the numbers 128 to 159, as HTML reads them;
+// 0 where Windows-1252 assigns none.
+constexpr unsigned kWindows1252[32] = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  // 128-135
+    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,       // 136-143
+    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  // 144-151
+    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,  // 152-159
 };
 
 // Bytes XML 1.0 forbids in any text; they are written as a blank.
@@ -42,9 +56,57 @@ inline bool StartsWith(std::string_view s, std::size_t pos, std::string_view p) 
   return s.size() - pos >= p.size() && std::memcmp(s.data() + pos, p.data(), p.size()) == 0;
 }
 
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+inline bool IsHexDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
+inline bool IsAlnum(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+bool XmlAllowsChar(unsigned long c) {
+  return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+         (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// A numeric reference "&#N;" or "&#xH;" at `pos` that names a character XML
+// allows: writes it and returns its length; 0 when there is none.
+std::size_t ConvertNumericReference(std::string_view in, std::size_t pos, std::string& out) {
+  std::size_t i = pos + 2;
+  if (in.size() < i + 2 || in[pos + 1] != '#') return 0;
+  bool hex = in[i] == 'x' || in[i] == 'X';
+  if (hex) ++i;
+  std::size_t start = i;
+  unsigned long value = 0;
+  while (i < in.size() && (hex ? IsHexDigit(in[i]) : IsDigit(in[i]))) {
+    char c = in[i];
+    unsigned d = IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10;
+    if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + d;  // stays above the limit once past it
+    ++i;
+  }
+  if (i == start || i >= in.size() || in[i] != ';' || !XmlAllowsChar(value)) return 0;
+  if (value >= 128 && value <= 159 && kWindows1252[value - 128]) {
+    char buf[16];
+    int n = std::snprintf(buf, sizeof buf, "&#%u;", kWindows1252[value - 128]);
+    out.append(buf, static_cast<std::size_t>(n));
+  } else {
+    out.append(hex ? "&#x" : "&#");
+    out.append(in.data() + start, i - start + 1);
+  }
+  return i + 1 - pos;
+}
+
+// A named reference of HTML at `pos` ("&eacute;"): writes its numeric
+// references and returns its length; 0 when the name is unknown.
+std::size_t ConvertNamedReference(std::string_view in, std::size_t pos, std::string& out) {
+  std::size_t i = pos + 1;
+  while (i < in.size() && i - pos <= 40 && IsAlnum(in[i])) ++i;
+  if (i == pos + 1 || i >= in.size() || in[i] != ';') return 0;
+  const char* refs = FindNamedReference(in.substr(pos + 1, i - pos - 1));
+  if (!refs) return 0;
+  out.append(refs);
+  return i + 1 - pos;
+}
+
 }  // namespace
 
-void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode) {
+void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode, OutputEncoding enc) {
   std::size_t i = 0;
   const std::size_t n = in.size();
   while (i < n) {
@@ -79,28 +141,82 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
       out.append("&lt;");
       ++i;
     } else {  // '&'
+      const EntityRow* match = nullptr;
       for (const EntityRow& row : kEntityTable) {
-        std::string_view pat(row.pattern);
-        if (!StartsWith(in, i, pat)) continue;
-        bool inValue = mode == ConvertMode::QuotedValue;
-        if (row.opening && !inValue) out.append(row.opening);
-        do {
-          out.append(row.replacement ? row.replacement : row.pattern);
-          i += pat.size();
-        } while (StartsWith(in, i, pat));
-        if (row.closing && !inValue) out.append(row.closing);
-        break;
+        if (StartsWith(in, i, row.pattern)) {
+          match = &row;
+          break;
+        }
       }
+      if (!match) {
+        std::size_t used = ConvertNumericReference(in, i, out);
+        if (!used) used = ConvertNamedReference(in, i, out);
+        if (used) {
+          i += used;
+          continue;
+        }
+        match = &kBareAmpersand;
+      }
+      std::string_view pat(match->pattern);
+      const char* replacement = match->replacement;
+      if (enc == OutputEncoding::Utf8 && match->utf8) replacement = match->utf8;
+      bool inValue = mode == ConvertMode::QuotedValue;
+      if (match->opening && !inValue) out.append(match->opening);
+      do {
+        out.append(replacement ? replacement : match->pattern);
+        i += pat.size();
+      } while (StartsWith(in, i, pat));
+      if (match->closing && !inValue) out.append(match->closing);
     }
   }
 }
 
-void ConvertSpecialChars(Text& t, ConvertMode mode) {
+void ConvertSpecialChars(Text& t, ConvertMode mode, OutputEncoding enc) {
   if (t.null() || t.empty()) return;
   std::string out;
   out.reserve(t.size());
-  ConvertSpecialChars(t.view(), out, mode);
+  ConvertSpecialChars(t.view(), out, mode, enc);
   t.assign(out);
+}
+
+bool IsUtf8WithNonAscii(std::string_view s) {
+  bool nonAscii = false;
+  std::size_t i = 0;
+  const std::size_t n = s.size();
+  while (i < n) {
+    unsigned char c = static_cast<unsigned char>(s[i]);
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    nonAscii = true;
+    std::size_t len;
+    unsigned long cp;
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+      cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      cp = c & 0x07;
+    } else {
+      return false;
+    }
+    if (n - i < len) return false;
+    for (std::size_t k = 1; k < len; ++k) {
+      unsigned char cc = static_cast<unsigned char>(s[i + k]);
+      if ((cc & 0xC0) != 0x80) return false;
+      cp = (cp << 6) | (cc & 0x3F);
+    }
+    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
+    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) ||
+        cp > 0x10FFFF)
+      return false;
+    i += len;
+  }
+  return nonAscii;
 }
 
 }  // namespace ps

@@ -13,9 +13,17 @@ enum class ConvertMode {
   QuotedValue  // attribute value between double quotes
 };
 
-// Appends the converted form of `in` to `out`.
-void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode = ConvertMode::Text);
+enum class OutputEncoding { Latin1, Utf8 };
+
+// Appends the converted form of `in` to `out`. The encoding decides how the
+// few entities that become single characters are written.
+void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode = ConvertMode::Text,
+                         OutputEncoding enc = OutputEncoding::Latin1);
 // Converts a stored text in place; an absent or empty text is left alone.
-void ConvertSpecialChars(Text& t, ConvertMode mode = ConvertMode::Text);
+void ConvertSpecialChars(Text& t, ConvertMode mode = ConvertMode::Text,
+                         OutputEncoding enc = OutputEncoding::Latin1);
+
+// True when the bytes are valid UTF-8 and at least one of them is from 128 up.
+bool IsUtf8WithNonAscii(std::string_view bytes);
 
 }  // namespace ps

@@ -39,7 +39,7 @@ void WriteRawComment(std::string& out, std::string_view raw) {
   out.append("-->");
 }
 
-void WriteStartTag(std::string& out, const TagNode* n) {
+void WriteStartTag(std::string& out, const TagNode* n, OutputEncoding enc) {
   const TagDef* d = n->def;
   if (d->rawTag && n->raw.has()) {
     std::string_view raw = n->raw.view();
@@ -63,7 +63,7 @@ void WriteStartTag(std::string& out, const TagNode* n) {
     const char* a = p->def->outputName;
     if (!a) continue;
     if (*a == '\0') {
-      if (p->value.has() && IsXmlWhite(p->value.view())) ConvertSpecialChars(p->value.view(), out);
+      if (p->value.has() && IsXmlWhite(p->value.view())) ConvertSpecialChars(p->value.view(), out, ConvertMode::Text, enc);
       continue;
     }
     if (p->value.null() && !bareAllowed) continue;
@@ -80,7 +80,7 @@ void WriteStartTag(std::string& out, const TagNode* n) {
     out.append(a);
     if (p->value.has()) {
       out.append("=\"");
-      ConvertSpecialChars(p->value.view(), out, ConvertMode::QuotedValue);
+      ConvertSpecialChars(p->value.view(), out, ConvertMode::QuotedValue, enc);
       out.push_back('"');
     }
   }
@@ -94,11 +94,11 @@ void WriteEndTag(std::string& out, const TagDef* d) {
   out.push_back('>');
 }
 
-void WriteTail(std::string& out, const TagNode* n, bool topLevel) {
+void WriteTail(std::string& out, const TagNode* n, bool topLevel, OutputEncoding enc) {
   if (n->tail.null()) return;
   // Only white space may follow the document element.
   if (topLevel && !IsXmlWhite(n->tail.view())) return;
-  ConvertSpecialChars(n->tail.view(), out);
+  ConvertSpecialChars(n->tail.view(), out, ConvertMode::Text, enc);
 }
 
 }  // namespace
@@ -107,14 +107,14 @@ namespace {
 
 // Writes one subtree without recursion, so that no depth of nesting can
 // exhaust the machine stack, and flushes the buffer as it grows.
-void WriteSubtree(std::string& buf, OutStream& out, const TagNode* root, bool topLevel) {
+void WriteSubtree(std::string& buf, OutStream& out, const TagNode* root, bool topLevel, OutputEncoding enc) {
   std::vector<const TagNode*> parents;
   const TagNode* cur = root;
   for (;;) {
     const TagDef* d = cur->def;
-    if (d->outputName) WriteStartTag(buf, cur);
+    if (d->outputName) WriteStartTag(buf, cur, enc);
     if (d->writeForm == 0) {
-      if (cur->text.has()) ConvertSpecialChars(cur->text.view(), buf);
+      if (cur->text.has()) ConvertSpecialChars(cur->text.view(), buf, ConvertMode::Text, enc);
       if (cur->firstChild) {
         parents.push_back(cur);
         cur = cur->firstChild;
@@ -122,7 +122,7 @@ void WriteSubtree(std::string& buf, OutStream& out, const TagNode* root, bool to
       }
       if (d->outputName) WriteEndTag(buf, d);
     }
-    WriteTail(buf, cur, topLevel && cur == root);
+    WriteTail(buf, cur, topLevel && cur == root, enc);
     if (buf.size() >= kFlushAt) {
       out.write(buf);
       buf.clear();
@@ -136,17 +136,17 @@ void WriteSubtree(std::string& buf, OutStream& out, const TagNode* root, bool to
       cur = parents.back();
       parents.pop_back();
       if (cur->def->outputName) WriteEndTag(buf, cur->def);
-      WriteTail(buf, cur, topLevel && cur == root);
+      WriteTail(buf, cur, topLevel && cur == root, enc);
     }
   }
 }
 
 }  // namespace
 
-void WriteNode(std::string& out, const TagNode* node, bool topLevel) {
+void WriteNode(std::string& out, const TagNode* node, bool topLevel, OutputEncoding enc) {
   std::string buf;
   OutStream sink = OutStream::ToString(&out);
-  WriteSubtree(buf, sink, node, topLevel);
+  WriteSubtree(buf, sink, node, topLevel, enc);
   sink.write(buf);
 }
 
@@ -155,7 +155,7 @@ bool WriteDocument(Context& ctx, OutStream& out) {
   ctx.msg().flush();
   std::string buf;
   buf.reserve(kFlushAt * 2);
-  for (const TagNode* n = ctx.documentRoot; n; n = n->next) WriteSubtree(buf, out, n, true);
+  for (const TagNode* n = ctx.documentRoot; n; n = n->next) WriteSubtree(buf, out, n, true, ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1);
   buf.append("\r\n");
   out.write(buf);
   out.flush();

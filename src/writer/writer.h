@@ -4,6 +4,7 @@
 #include <string>
 
 #include "model/tree.h"
+#include "writer/entities.h"
 
 namespace ps {
 
@@ -11,6 +12,7 @@ namespace ps {
 // messages. Returns false when the output stream reported a failure.
 bool WriteDocument(Context& ctx, OutStream& out);
 // Writes one node with its subtree and tail text (not its siblings).
-void WriteNode(std::string& out, const TagNode* node, bool topLevel = false);
+void WriteNode(std::string& out, const TagNode* node, bool topLevel = false,
+               OutputEncoding enc = OutputEncoding::Latin1);
 
 }  // namespace ps

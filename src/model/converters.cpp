@@ -1,0 +1,206 @@
+// Property converters: turn an HTML attribute value into what XSL-FO expects,
+// or spread it into the internal properties that stand for it.
+#include <climits>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "model/converters.h"
+#include "model/handlers.h"
+
+namespace ps {
+
+namespace {
+
+struct AlignPair {
+  const char* html;
+  const char* fo;
+};
+
+constexpr AlignPair kAlignMap[] = {
+    {"LEFT", "start"},
+    {"CENTER", "center"},
+    {"MIDDLE", "center"},
+    {"RIGHT", "end"},
+};
+
+// Point sizes of the HTML font sizes 0 to 5; larger sizes are computed.
+constexpr int kFontSizeTable[] = {7, 8, 10, 13, 16, 20};
+
+bool EndsWithNoCase(std::string_view s, std::string_view suffix) {
+  return s.size() >= suffix.size() && EqualsNoCase(s.substr(s.size() - suffix.size()), suffix);
+}
+
+// The white space that scanf skips in the C locale.
+bool IsScanfSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+int DigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'z') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'Z') return c - 'A' + 10;
+  return 99;
+}
+
+}  // namespace
+
+// Unlike sscanf, a number outside the int range is clamped, never undefined.
+bool ScanBareInt(const char* s, int* out) {
+  std::size_t i = 0;
+  while (IsScanfSpace(s[i])) ++i;
+  bool negative = false;
+  if (s[i] == '+' || s[i] == '-') negative = s[i++] == '-';
+  int base = 10;
+  bool anyDigit = false;
+  if (s[i] == '0') {
+    // glibc takes "0" as a digit and then swallows an 'x' even when no hex
+    // digit follows ("0x" reads as 0).
+    anyDigit = true;
+    ++i;
+    if (s[i] == 'x' || s[i] == 'X') {
+      base = 16;
+      ++i;
+    } else {
+      base = 8;
+    }
+  }
+  const std::uint64_t limit = static_cast<std::uint64_t>(INT_MAX) + 1;
+  std::uint64_t magnitude = 0;
+  for (int d; (d = DigitValue(s[i])) < base; ++i) {
+    anyDigit = true;
+    if (magnitude <= limit) magnitude = magnitude * base + static_cast<std::uint64_t>(d);
+  }
+  if (!anyDigit || s[i] != '\0') return false;
+  std::int64_t v = negative ? -static_cast<std::int64_t>(magnitude > limit ? limit : magnitude)
+                            : static_cast<std::int64_t>(magnitude > INT_MAX ? INT_MAX : magnitude);
+  if (v < INT_MIN) v = INT_MIN;
+  *out = static_cast<int>(v);
+  return true;
+}
+
+bool NormalizePointUnit(Context&, TagNode*, TagProperty* prop) {
+  Text& v = prop->value;
+  if (v.null()) {
+    v.assign("1pt");
+  } else if (EndsWithNoCase(v.view(), "pt") || EndsWithNoCase(v.view(), "px")) {
+    v.replace(v.size() - 2, 2, "pt");
+  } else {
+    v.append("pt");
+  }
+  return true;
+}
+
+bool ClearValue(Context&, TagNode*, TagProperty* prop) {
+  prop->value.reset();
+  return true;
+}
+
+bool ConvertFontSize(Context& ctx, TagNode* node, TagProperty* prop) {
+  const char* value = prop->value.c_str();
+  int read = 0;
+  const char first = value ? value[0] : '\0';
+  const bool relative = first == '+' || first == '-';
+  if (!value || !ScanBareInt(value + (relative ? 1 : 0), &read)) {
+    ctx.dbg().write("No FontSize!\n");
+    return false;
+  }
+  // 64-bit throughout: clamped int inputs cannot overflow here.
+  std::int64_t n = read;
+  if (first == '-') n = 2 - n;
+  if (first == '+') n = n + 2;
+  std::int64_t size = n >= 6 ? 5 * n - 5 : kFontSizeTable[n < 0 ? 0 : n];
+  ctx.dbg().printf("Old FontSize %s\n", value);
+  TagProperty* fs = SetProperty(ctx, node, "STYLE-font-size", std::to_string(size) + "pt");
+  ctx.dbg().printf("New FontSize %s\n", fs ? fs->value.or_empty() : "");
+  TagProperty* lh = SetProperty(ctx, node, "XML-LINE-HEIGHT", std::to_string(size + 3) + "pt");
+  ctx.dbg().printf("LineHeight %s\n", lh ? lh->value.or_empty() : "");
+  return true;
+}
+
+bool SpreadCellPadding(Context& ctx, TagNode* node, TagProperty* prop) {
+  const bool report = ctx.reportPropertyFailures;
+  ctx.reportPropertyFailures = false;
+  NormalizePointUnit(ctx, node, prop);
+  if (prop->value.view() != "0pt") {
+    for (const char* margin : {"XML-MARGIN-TOP", "XML-MARGIN-BOTTOM", "XML-MARGIN-LEFT", "XML-MARGIN-RIGHT"})
+      SpreadProperty(ctx, node->firstChild, margin, prop->value, 0, true);
+  }
+  ctx.reportPropertyFailures = report;
+  return true;
+}
+
+bool ConvertImageBorder(Context& ctx, TagNode* node, TagProperty* prop) {
+  NormalizePointUnit(ctx, node, prop);
+  if (prop->value.view() == "0pt") return true;
+  SetProperty(ctx, node, "XML-BORDER-WIDTH", Text::Copy(prop->value));
+  SetProperty(ctx, node, "XML-BORDER-COLOR", "black");
+  SetProperty(ctx, node, "XML-BORDER-STYLE", "solid");
+  return true;
+}
+
+bool ConvertTableBorder(Context& ctx, TagNode* node, TagProperty* prop) {
+  if (prop->value.null()) {
+    TagProperty* spacing = FindProperty(node, "CELLSPACING");
+    if (spacing && spacing->value.has())
+      prop->value = Text::Copy(spacing->value);
+    else
+      prop->value.assign("1pt");
+  }
+  return NormalizePointUnit(ctx, node, prop);
+}
+
+bool MapAlign(Context& ctx, TagNode*, TagProperty* prop) {
+  if (prop->value.null()) return false;
+  for (const AlignPair& pair : kAlignMap) {
+    if (!EqualsNoCase(prop->value.view(), pair.html)) continue;
+    prop->value.assign(pair.fo);
+    ctx.dbg().printf("map %s -> %s\n", pair.html, pair.fo);
+    return true;
+  }
+  return false;
+}
+
+bool MapPageBreak(Context& ctx, TagNode*, TagProperty* prop) {
+  if (prop->value.null() || !EqualsNoCase(prop->value.view(), "ALWAYS")) return false;
+  prop->value.assign("page");
+  ctx.dbg().printf("map %s -> %s\n", "ALWAYS", "page");
+  return true;
+}
+
+bool RetypeNamedAnchor(Context&, TagNode* node, TagProperty*) {
+  if (const TagDef* def = FindTagDef(nullptr, "XML-LINK-REFERENCE")) node->def = def;
+  return true;
+}
+
+bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
+  if (prop->value.null()) return true;
+  const std::string link(prop->value.view());
+  const std::size_t hash = link.rfind('#');
+  const bool hasFragment = hash != std::string::npos;
+  const std::string rest = hasFragment ? link.substr(0, hash) : link;
+  const std::string fragment = hasFragment ? link.substr(hash + 1) : std::string();
+  if (rest.find('/') != std::string::npos) return true;  // a directory part: left as it is
+  if (rest.empty()) {
+    // A bare "#" names no place: an empty internal destination would make
+    // the renderer reject the whole document, so it stays as it is.
+    if (fragment.empty()) return true;
+    // A link into this document.
+    const PropertyDef* internal = FindPropertyDefForTag("XML-INTERNAL-DESTINATION", node->def);
+    if (!internal) return true;
+    prop->value.assign(fragment);
+    prop->def = internal;
+    return true;
+  }
+  const std::size_t dot = rest.rfind('.');
+  if (dot == std::string::npos) return true;
+  // A sibling HTML document: it is converted too, so link to its PDF. A link
+  // to this very document, or one with a fragment, stays as it is.
+  const std::string_view extension = std::string_view(rest).substr(dot + 1);
+  if (hasFragment || rest == ctx.inputName) return true;
+  if (!EqualsNoCase(extension, "htm") && !EqualsNoCase(extension, "html")) return true;
+  prop->value.assign(rest.substr(0, dot) + ".pdf");
+  return true;
+}
+
+}  // namespace ps

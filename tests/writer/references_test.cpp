@@ -1,0 +1,105 @@
+// Character references and UTF-8 output.
+#include <gtest/gtest.h>
+
+#include "writer/entities.h"
+#include "writer/named_references.h"
+
+namespace ps {
+namespace {
+
+std::string Conv(std::string_view in, OutputEncoding enc = OutputEncoding::Latin1,
+                 ConvertMode mode = ConvertMode::Text) {
+  std::string out;
+  ConvertSpecialChars(in, out, mode, enc);
+  return out;
+}
+
+TEST(NumericReferences, AllowedCharactersPassAsWritten) {
+  EXPECT_EQ(Conv("&#8212;"), "&#8212;");
+  EXPECT_EQ(Conv("&#x263A;"), "&#x263A;");
+  EXPECT_EQ(Conv("&#X263a;"), "&#x263a;");  // XML has only the lower-case x
+  EXPECT_EQ(Conv("&#0065;"), "&#0065;");
+  EXPECT_EQ(Conv("a&#169;b&#169;"), "a&#169;b&#169;");
+  EXPECT_EQ(Conv("&#1114111;"), "&#1114111;");
+}
+
+TEST(NumericReferences, Windows1252RangeIsReadAsHtmlReadsIt) {
+  EXPECT_EQ(Conv("&#150;"), "&#8211;");
+  EXPECT_EQ(Conv("&#128;"), "&#8364;");
+  EXPECT_EQ(Conv("&#x96;"), "&#8211;");
+  EXPECT_EQ(Conv("&#159;"), "&#376;");
+  // Unassigned in Windows-1252: stays as written.
+  for (const char* s : {"&#129;", "&#141;", "&#143;", "&#144;", "&#157;"}) EXPECT_EQ(Conv(s), s);
+}
+
+TEST(NumericReferences, CharactersXmlForbidsKeepTheOldTreatment) {
+  EXPECT_EQ(Conv("&#0;"), "&#38;#0;");
+  EXPECT_EQ(Conv("&#1;"), "&#38;#1;");
+  EXPECT_EQ(Conv("&#xD800;"), "&#38;#xD800;");
+  EXPECT_EQ(Conv("&#x110000;"), "&#38;#x110000;");
+  EXPECT_EQ(Conv("&#99999999999999999999999;"), "&#38;#99999999999999999999999;");
+  EXPECT_EQ(Conv("&#65"), "&#38;#65");  // no ';'
+  EXPECT_EQ(Conv("&#x;"), "&#38;#x;");
+  EXPECT_EQ(Conv("&#;"), "&#38;#;");
+  EXPECT_EQ(Conv("&#"), "&#38;#");
+}
+
+TEST(NamedReferences, BecomeDecimalReferences) {
+  EXPECT_EQ(Conv("&eacute;"), "&#233;");
+  EXPECT_EQ(Conv("&mdash;&rsquo;&hellip;"), "&#8212;&#8217;&#8230;");
+  EXPECT_EQ(Conv("&lsqb;&sol;"), "&#91;&#47;");
+  EXPECT_EQ(Conv("&NotEqualTilde;"), "&#8770;&#824;");
+  EXPECT_EQ(Conv("&Eacute;"), "&#201;");  // names are case-sensitive
+  EXPECT_EQ(Conv("&EACUTE;"), "&#38;EACUTE;");
+}
+
+TEST(NamedReferences, TableRowsKeepTheirOwnTreatment) {
+  EXPECT_EQ(Conv("&nbsp;"), "<fo:inline white-space-collapse=\"false\"> </fo:inline>");
+  EXPECT_EQ(Conv("&auml;&copy;"), "\xE4\xA9");
+  EXPECT_EQ(Conv("&amp;&lt;&gt;&quot;"), "&amp;&lt;&gt;&quot;");
+  EXPECT_EQ(Conv("&sect;"), "&#167;");
+}
+
+TEST(NamedReferences, UnknownAndUnterminatedStayEscaped) {
+  EXPECT_EQ(Conv("&bogus;"), "&#38;bogus;");
+  EXPECT_EQ(Conv("&eacute"), "&#38;eacute");
+  EXPECT_EQ(Conv("&nbsp"), "&#38;nbsp");
+  EXPECT_EQ(Conv("a & b"), "a &#38; b");
+}
+
+TEST(NamedReferences, LookupFindsEveryRowAndNothingElse) {
+  for (std::size_t i = 0; i < kNamedReferenceCount; ++i)
+    EXPECT_STREQ(FindNamedReference(kNamedReferences[i].name), kNamedReferences[i].references);
+  EXPECT_EQ(kNamedReferenceCount, 2125u);
+  EXPECT_EQ(FindNamedReference(""), nullptr);
+  EXPECT_EQ(FindNamedReference("zzzz"), nullptr);
+  EXPECT_EQ(FindNamedReference("AAAA"), nullptr);
+}
+
+TEST(NamedReferences, WorkInsideAttributeValues) {
+  EXPECT_EQ(Conv("a&eacute;\"&#150;", OutputEncoding::Latin1, ConvertMode::QuotedValue),
+            "a&#233;&quot;&#8211;");
+}
+
+TEST(Utf8Output, SingleByteReplacementsBecomeUtf8) {
+  EXPECT_EQ(Conv("&auml;&ouml;&uuml;&Auml;&Ouml;&Uuml;&szlig;&copy;", OutputEncoding::Utf8),
+            "\xC3\xA4\xC3\xB6\xC3\xBC\xC3\x84\xC3\x96\xC3\x9C\xC3\x9F\xC2\xA9");
+  EXPECT_EQ(Conv("Gr\xC3\xBC\xC3\x9F" "e", OutputEncoding::Utf8), "Gr\xC3\xBC\xC3\x9F" "e");
+}
+
+TEST(Utf8Detection, NeedsValidUtf8WithNonAscii) {
+  EXPECT_FALSE(IsUtf8WithNonAscii(""));
+  EXPECT_FALSE(IsUtf8WithNonAscii("plain ascii"));
+  EXPECT_TRUE(IsUtf8WithNonAscii("Gr\xC3\xBC\xC3\x9F" "e"));
+  EXPECT_TRUE(IsUtf8WithNonAscii("\xE2\x82\xAC \xF0\x9F\x98\x80"));
+  EXPECT_FALSE(IsUtf8WithNonAscii("Gr\xFC\xDF" "e"));    // ISO-8859-1
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xC3"));              // cut short
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xC0\xAF"));          // overlong
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xE0\x80\xAF"));      // overlong
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xED\xA0\x80"));      // surrogate
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xF4\x90\x80\x80"));  // past U+10FFFF
+  EXPECT_FALSE(IsUtf8WithNonAscii("\xC3\xA4\x80"));      // stray continuation
+}
+
+}  // namespace
+}  // namespace ps
