@@ -26,6 +26,15 @@ double ReadDouble(const char* text, const char** end, bool* outOfRange) {
   return v;
 }
 
+// a2f without its trace.
+double ReadFloat(const char* text, double def) {
+  if (!text) return def;
+  const char* end;
+  bool outOfRange;
+  const double v = ReadDouble(text, &end, &outOfRange);
+  return outOfRange ? def : v;
+}
+
 // Truncation toward zero into the range of an int; a pixel width never
 // needs more, and a huge one must not be undefined behaviour.
 std::int64_t TruncatePixels(double v) {
@@ -52,13 +61,7 @@ std::int64_t a2l(Context& ctx, const char* text, std::int64_t def) {
 }
 
 double a2f(Context& ctx, const char* text, double def) {
-  double result = def;
-  if (text) {
-    const char* end;
-    bool outOfRange;
-    double v = ReadDouble(text, &end, &outOfRange);
-    if (!outOfRange) result = v;
-  }
+  const double result = ReadFloat(text, def);
   if (ctx.debugLevel == 2) ctx.dbg().printf("a2f \"%s\" => %f\n", Shown(text), result);
   return result;
 }
@@ -164,14 +167,90 @@ bool ApplySpanWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagNo
   return true;
 }
 
+namespace {
+
+// The leading columns of a table while the normalisation works on them,
+// with each width's number kept beside its text so that a round over
+// many columns does not read and print every width again. At debug level 2
+// every read is traced, so there the texts are read each time.
+class ColumnWidths {
+ public:
+  ColumnWidths(Context& ctx, TagNode* table) : ctx_(ctx), traced_(ctx.debugLevel == 2) {
+    const TagDef* columnDef = ColumnDef(table);
+    for (TagNode* c = table->firstChild; c && c->def == columnDef; c = c->next) cols_.push_back({c});
+  }
+  std::int64_t count() const { return static_cast<std::int64_t>(cols_.size()); }
+
+  // The width property, created (empty) when missing; none when it was missing.
+  TagProperty* Existing(std::int64_t k) {
+    Column& c = cols_[static_cast<std::size_t>(k)];
+    if (!c.prop) c.prop = FindProperty(c.node, kColumnWidth);
+    if (c.prop) {
+      if (!c.known) Refresh(c);
+      return c.prop;
+    }
+    c.prop = CreateProperty(ctx_, c.node, kColumnWidth);
+    if (c.prop) Refresh(c);
+    return nullptr;
+  }
+  // a2f (value, 0) of a column that has a width property.
+  double Read(std::int64_t k) {
+    const Column& c = cols_[static_cast<std::size_t>(k)];
+    return traced_ ? a2f(ctx_, c.prop->value, 0.0) : c.value;
+  }
+  void Store(std::int64_t k, std::string text) {
+    Column& c = cols_[static_cast<std::size_t>(k)];
+    c.prop->value.assign(text);
+    Refresh(c);
+  }
+  // The column's text scaled by the factor, or an empty text when it would
+  // be below the smallest width. same tells that it would not change.
+  std::string Scaled(std::int64_t k, double scaled, bool* same) {
+    const Column& c = cols_[static_cast<std::size_t>(k)];
+    *same = false;
+    if (!traced_) {
+      // "%.2f" of anything below 0.004 shows at most 0.00.
+      if (scaled < 0.004) return std::string();
+      // A text printed from its own number is printed the same from any
+      // number less than 0.004 away.
+      if (c.canonical && c.value < 1e9 && std::fabs(scaled - c.value) < 0.004) {
+        *same = true;
+        return std::string();
+      }
+    }
+    std::string next = FormatCm(scaled);
+    if (!(a2f(ctx_, next.c_str(), 0.0) >= kSmallestColumnWidth)) return std::string();
+    *same = next == c.prop->value.view();
+    return next;
+  }
+
+ private:
+  struct Column {
+    TagNode* node;
+    TagProperty* prop = nullptr;
+    double value = 0.0;
+    bool canonical = false;
+    bool known = false;
+  };
+  void Refresh(Column& c) {
+    c.known = true;
+    if (traced_) return;
+    c.value = ReadFloat(c.prop->value.c_str(), 0.0);
+    c.canonical = c.prop->value.has() && c.prop->value.view() == FormatCm(c.value);
+  }
+  Context& ctx_;
+  const bool traced_;
+  std::vector<Column> cols_;
+};
+
+}  // namespace
+
 void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
   OutStream& msg = ctx.msg();
   msg.write(" recalculating table column width...\n");
   msg.write("  cutting columns:\n");
-  const TagDef* columnDef = ColumnDef(table);
-  std::vector<TagNode*> columns;
-  for (TagNode* c = table->firstChild; c && c->def == columnDef; c = c->next) columns.push_back(c);
-  const std::int64_t count = static_cast<std::int64_t>(columns.size());
+  ColumnWidths cols(ctx, table);
+  const std::int64_t count = cols.count();
 
   double remaining = cw;
   std::int64_t unset = count;
@@ -180,27 +259,28 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
     // Scan.
     remaining = cw;
     unset = count;
-    std::int64_t widest = 0;
+    std::int64_t widest = 0;  // the column of t, 0 while t is none or unset
     TagProperty* t = nullptr;
     bool changed = false;
     for (std::int64_t k = 0; k < count; ++k) {
-      TagNode* col = columns[static_cast<std::size_t>(k)];
-      TagProperty* p = FindProperty(col, kColumnWidth);
-      if (!p) {
-        CreateProperty(ctx, col, kColumnWidth);
-        continue;
-      }
+      TagProperty* p = cols.Existing(k);
+      if (!p) continue;
       if (p->value.null()) {
         if (!t) t = p;
         continue;
       }
-      if (a2f(ctx, p->value, 0.0) < kSmallestColumnWidth) {
-        p->value.assign(FormatCm(kSmallestColumnWidth));
+      if (cols.Read(k) < kSmallestColumnWidth) {
+        cols.Store(k, FormatCm(kSmallestColumnWidth));
         changed = true;
       }
-      remaining -= a2f(ctx, p->value, 0.0);
+      remaining -= cols.Read(k);
       --unset;
-      if (!t || a2f(ctx, p->value, 0.0) > a2f(ctx, t->value, 0.0)) {
+      bool wider = !t;
+      if (t) {
+        const double mine = cols.Read(k);  // read before t's, as the trace shows
+        wider = mine > (widest ? cols.Read(widest - 1) : a2f(ctx, t->value, 0.0));
+      }
+      if (wider) {
         widest = k + 1;
         t = p;
       }
@@ -215,34 +295,29 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
     const double target = (cw - remaining) - (limit - remaining);
     bool cutNow = false;
     for (std::int64_t k = 0; k < count; ++k) {
-      TagNode* col = columns[static_cast<std::size_t>(k)];
-      TagProperty* p = FindProperty(col, kColumnWidth);
-      if (!p) {
-        CreateProperty(ctx, col, kColumnWidth);
-        continue;
-      }
-      if (p->value.null()) continue;
-      const double scaled = a2f(ctx, p->value, 0.0) * target / used;
+      TagProperty* p = cols.Existing(k);
+      if (!p || p->value.null()) continue;
+      const double scaled = cols.Read(k) * target / used;
       if (!std::isfinite(scaled)) continue;
-      std::string next = FormatCm(scaled);
-      if (a2f(ctx, next.c_str(), 0.0) >= kSmallestColumnWidth) {
-        if (next != p->value.view()) {
-          msg.printf("   %lld (%s -> %s)\n", static_cast<long long>(k + 1), p->value.c_str(), next.c_str());
-          p->value.assign(next);
-          changed = true;
-        }
-        cut = true;
-        cutNow = true;
+      bool same = false;
+      std::string next = cols.Scaled(k, scaled, &same);
+      if (!same && next.empty()) continue;
+      if (!same) {
+        msg.printf("   %lld (%s -> %s)\n", static_cast<long long>(k + 1), p->value.c_str(), next.c_str());
+        cols.Store(k, std::move(next));
+        changed = true;
       }
+      cut = true;
+      cutNow = true;
     }
-    if (!changed && t) {
+    if (!changed && widest) {
       if (cutNow) {
         // Rounding left the columns a little too wide: take a hundredth off the widest.
-        std::string next = FormatCm(a2f(ctx, t->value, 0.0) - kSmallestColumnWidth);
+        std::string next = FormatCm(cols.Read(widest - 1) - kSmallestColumnWidth);
         // A width so large that a hundredth does not change its text cannot shrink.
         if (a2f(ctx, next.c_str(), 0.0) >= kSmallestColumnWidth && next != t->value.view()) {
           msg.printf("   %lld! (%s -> %s)\n", static_cast<long long>(widest), t->value.c_str(), next.c_str());
-          t->value.assign(next);
+          cols.Store(widest - 1, std::move(next));
           cut = true;
           changed = true;
         }
@@ -253,11 +328,11 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
         // where that stepwise shrinking ends too.
         const std::string smallest = FormatCm(kSmallestColumnWidth);
         for (std::int64_t k = 0; k < count; ++k) {
-          TagProperty* p = FindProperty(columns[static_cast<std::size_t>(k)], kColumnWidth);
-          if (!p || p->value.null() || a2f(ctx, p->value, 0.0) <= kSmallestColumnWidth) continue;
-          if (p->value.view() == smallest) continue;
+          TagProperty* p = cols.Existing(k);
+          if (!p || p->value.null() || p->value.view() == smallest) continue;
+          if (cols.Read(k) <= kSmallestColumnWidth) continue;
           msg.printf("   %lld! (%s -> %s)\n", static_cast<long long>(k + 1), p->value.c_str(), smallest.c_str());
-          p->value.assign(smallest);
+          cols.Store(k, smallest);
           cut = true;
           changed = true;
         }
@@ -275,7 +350,7 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
     if (!std::isfinite(share)) share = kSmallestColumnWidth;
     const std::string value = FormatCm(share);
     for (std::int64_t k = 0; k < count; ++k) {
-      TagProperty* p = FindProperty(columns[static_cast<std::size_t>(k)], kColumnWidth);
+      TagProperty* p = cols.Existing(k);
       if (!p || p->value.has()) continue;
       p->value.assign(value);
       msg.printf("   %lld (%s)", static_cast<long long>(k + 1), value.c_str());

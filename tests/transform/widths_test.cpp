@@ -325,6 +325,24 @@ TEST(Normalisation, AbsurdWidthsNeverWriteInfinity) {
   }
 }
 
+TEST(Normalisation, SameResultWhetherEveryReadIsTracedOrNot) {
+  // Rounding up leaves 300 columns too wide by 0.0037 cm each: the widest is
+  // shrunk round after round.
+  std::vector<const char*> many(300, "0.03cm");
+  many.push_back(nullptr);
+  const std::vector<std::vector<const char*>> sets = {
+      {"9.78cm", "9.78cm", nullptr}, {"0x10", "7.5", "abc", nullptr}, {"50.00cm", "40.00cm", nullptr}, many};
+  for (const auto& widths : sets) {
+    Columns plain(widths);
+    Columns traced(widths);
+    traced.c.ctx.debugLevel = 2;
+    const double cw = widths.size() > 100 ? 5.0 : 16.3;
+    EXPECT_EQ(plain.Normalize(cw), traced.Normalize(cw));
+    for (std::size_t i = 0; i < widths.size(); ++i) EXPECT_EQ(plain.Width(i), traced.Width(i));
+    EXPECT_NE(traced.c.trace, "");
+  }
+}
+
 // A later row's spanning cell over the columns from the first one.
 struct SpanRule {
   Columns t;
