@@ -181,7 +181,9 @@ class ColumnWidths {
   }
   std::int64_t count() const { return static_cast<std::int64_t>(cols_.size()); }
 
-  // The width property, created (empty) when missing; none when it was missing.
+  // The column's width property. A missing one is created empty, and the
+  // call that creates it answers none, so that the caller passes the column
+  // over this time.
   TagProperty* Existing(std::int64_t k) {
     Column& c = cols_[static_cast<std::size_t>(k)];
     if (!c.prop) c.prop = FindProperty(c.node, kColumnWidth);
