@@ -30,9 +30,9 @@ std::string Shape(const TagNode* n) {
   for (; n; n = n->next) {
     if (!s.empty()) s += ';';
     s += n->def->name;
-    if (n->text.has()) s += "(" + std::string(n->text.view()) + ")";
-    if (n->firstChild) s += "[" + Shape(n->firstChild) + "]";
-    if (n->tail.has()) s += "{" + std::string(n->tail.view()) + "}";
+    if (n->text.has()) s.append("(").append(n->text.view()).append(")");
+    if (n->firstChild) s.append("[").append(Shape(n->firstChild)).append("]");
+    if (n->tail.has()) s.append("{").append(n->tail.view()).append("}");
   }
   return s;
 }
