@@ -357,8 +357,10 @@ TEST(InsertChild, FirstWithTextPrependAndAppend) {
   ASSERT_NE(only, nullptr);
   EXPECT_EQ(empty->firstChild, only);
   EXPECT_EQ(empty->lastChild, only);
-  TagNode* pre = PrependChild(Node("XML-INLINE"), "B");
-  EXPECT_EQ(pre, nullptr);  // XML-INLINE admits nothing (the node leaks no child)
+  TagNode* closed = Node("XML-INLINE");
+  EXPECT_EQ(PrependChild(closed, "B"), nullptr);  // XML-INLINE admits nothing
+  EXPECT_EQ(closed->firstChild, nullptr);
+  FreeTree(closed);
 
   // Refusals change nothing.
   EXPECT_EQ(InsertFirstChildWithText(p, "TR"), nullptr);
@@ -414,11 +416,11 @@ TEST(WrapFollowingSiblings, TakesWhatFollows) {
 
 // ------------------------------------------------------------------- freeing
 
-TEST(FreeTree, TenMillionSiblingsWithoutRecursion) {
+TEST(FreeTree, MillionsOfSiblingsWithoutRecursion) {
   const TagDef* def = FindTagDef(nullptr, "P");
   TagNode* head = NewNode(def);
   TagNode* last = head;
-  for (int i = 1; i < 10'000'000; ++i) {
+  for (int i = 1; i < test::kManySiblings; ++i) {
     last->next = NewNode(def);
     last = last->next;
   }
