@@ -15,12 +15,6 @@ namespace {
 int TagRow(const TagDef* d) { return d ? static_cast<int>(d - kTagDatabase.data()) + 1 : 0; }
 int PropRow(const PropertyDef* d) { return d ? static_cast<int>(d - kPropertyDatabase.data()) + 1 : 0; }
 
-NameList GroupList(const char* group) {
-  for (const TagGroup& g : kTagGroups)
-    if (EqualsNoCase(g.name, group)) return g.members;
-  return nullptr;
-}
-
 TEST(MatchNameList, GroupsExpandRecursively) {
   const char* fontTags[] = {"%FONTTAGS;", nullptr};
   EXPECT_TRUE(MatchNameList("H3", fontTags));  // through %PARAGRAPH;
@@ -249,14 +243,6 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
     EXPECT_EQ(PropRow(FindPropertyDef(kDefaultProperties[i].property, kDefaultProperties[i].tag)), expected[i].row)
         << i;
   }
-}
-
-TEST(GroupLists, MembersAsTabled) {
-  ASSERT_NE(GroupList("%BORDERTAGS;"), nullptr);
-  EXPECT_TRUE(MatchNameList("XML-TABLE-BODY", GroupList("%BORDERTAGS;")));
-  EXPECT_FALSE(MatchNameList("XML-TABLE-FOOTER", GroupList("%BORDERTAGS;")));
-  EXPECT_TRUE(MatchNameList("TH", GroupList("%BORDERTAGS;")));
-  EXPECT_FALSE(MatchNameList("TR", GroupList("%MARGINTAGS;")));
 }
 
 }  // namespace
