@@ -182,7 +182,9 @@ bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   const std::string fragment = hasFragment ? link.substr(hash + 1) : std::string();
   if (rest.find('/') != std::string::npos) return true;  // a directory part: left as it is
   if (rest.empty()) {
-    if (!hasFragment) return true;
+    // A bare "#" names no place: an empty internal destination would make
+    // the renderer reject the whole document, so it stays as it is.
+    if (fragment.empty()) return true;
     // A link into this document.
     const PropertyDef* internal = FindPropertyDefForTag("XML-INTERNAL-DESTINATION", node->def);
     if (!internal) return true;

@@ -10,12 +10,13 @@ inline bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c 
 
 }  // namespace
 
-void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, const TagDef* tag,
-                       PropertyRowFinder find) {
-  if (name.null()) return;
+void AddPropertyByName(Context& ctx, TagProperty*& list, std::optional<std::string_view> name, Text value,
+                       const TagDef* tag, PropertyRowFinder find) {
+  if (!name) return;
+  std::string_view n = *name;
   const PropertyDef* def = nullptr;
   for (int hops = 0;; ++hops) {
-    def = find(name.view(), tag);
+    def = find(n, tag);
     if (!def) break;
     const char* out = def->outputName;
     if (!out || out[0] != '@') break;
@@ -23,12 +24,14 @@ void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, 
       def = nullptr;
       break;
     }
-    ctx.dbg().printf("Processing property \"%s\" like property ", name.c_str());
+    const std::string shown(n);
+    ctx.dbg().printf("Processing property \"%s\" like property ", shown.c_str());
     ctx.dbg().printf("\"%s\"\n", out + 1);
-    name.assign(out + 1);
+    n = out + 1;
   }
   if (!def) {
-    ctx.msg().printf("\nProperty \"%s\" not found!!!\n", name.c_str());
+    const std::string shown(n);
+    ctx.msg().printf("\nProperty \"%s\" not found!!!\n", shown.c_str());
     if (value.has()) ctx.msg().printf("Value %s ", value.c_str());
     ctx.msg().printf("Tag %s", tag ? tag->name : "");
     ctx.msg().write("\n\n");
@@ -41,6 +44,13 @@ void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, 
   list = p;
 }
 
+void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, const TagDef* tag,
+                       PropertyRowFinder find) {
+  std::optional<std::string_view> n;
+  if (name.has()) n = name.view();
+  AddPropertyByName(ctx, list, n, std::move(value), tag, find);
+}
+
 // A character-by-character state machine whose quirks are deliberate: quotes
 // are honoured only for white space, '=' always switches to the value, and
 // closing a quote gives the pair an (empty) value even in the name.
@@ -50,14 +60,20 @@ void ParseAttributes(Context& ctx, TagNode* node) {
   while (start < raw.size() && !IsTagSpace(raw[start])) ++start;
   if (start == raw.size()) return;
 
-  Text name, value;
+  // Built in scratch buffers; a text is made only for a value that is kept.
+  std::string name, value;
+  bool hasName = false, hasValue = false;
   bool valueMode = false;
   char quote = 0;
   auto emit = [&] {
-    AddPropertyByName(ctx, node->props, std::move(name), std::move(value), node->def);
-    name = Text();
-    value = Text();
-    valueMode = false;
+    if (hasName) {
+      Text v;
+      if (hasValue) v.assign(value);
+      AddPropertyByName(ctx, node->props, std::optional<std::string_view>(name), std::move(v), node->def);
+    }
+    name.clear();
+    value.clear();
+    hasName = hasValue = valueMode = false;
   };
 
   // One pass over the attribute part and its terminating NUL.
@@ -66,15 +82,15 @@ void ParseAttributes(Context& ctx, TagNode* node) {
     const char c = atEnd ? '\0' : raw[i];
     if (atEnd || IsTagSpace(c)) {
       if (valueMode) {
-        if (value.null()) continue;
+        if (!hasValue) continue;
         if (quote && !atEnd) {
           value.push_back(c);
           continue;
         }
-        if (value.empty()) value = Text();
+        if (value.empty()) hasValue = false;
         emit();
       } else {
-        if (value.has()) continue;
+        if (hasValue) continue;
         if (quote && !atEnd) continue;
         emit();
       }
@@ -87,17 +103,20 @@ void ParseAttributes(Context& ctx, TagNode* node) {
       }
       if (quote == c) {
         quote = 0;
-        if (value.null()) value.assign("");
+        hasValue = true;
         continue;
       }
     } else if (c == '=' && !valueMode) {
       valueMode = true;
       continue;
     }
-    if (valueMode)
+    if (valueMode) {
       value.push_back(c);
-    else
+      hasValue = true;
+    } else {
       name.push_back(c);
+      hasName = true;
+    }
   }
   // Whatever the NUL left unemitted (a name ending in '=', for instance).
   emit();

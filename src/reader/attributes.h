@@ -2,6 +2,7 @@
 // properties typed by the property table, following its aliases.
 #pragma once
 
+#include <optional>
 #include <string_view>
 
 #include "model/tree.h"
@@ -24,5 +25,8 @@ void ParseAttributes(Context& ctx, TagNode* node);
 // texts are consumed; an absent name adds nothing.
 void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, const TagDef* tag,
                        PropertyRowFinder find = FindPropertyDefForTag);
+// The same for a name that is only looked at (nullopt: no name).
+void AddPropertyByName(Context& ctx, TagProperty*& list, std::optional<std::string_view> name, Text value,
+                       const TagDef* tag, PropertyRowFinder find = FindPropertyDefForTag);
 
 }  // namespace ps

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <string>
 
 #include "reader/reader.h"
@@ -7,9 +9,13 @@ namespace ps {
 
 bool ReadWholeStream(std::FILE* in, std::string& data) {
   // Read to the real end rather than trusting a seek: pipes and /dev/stdin
-  // cannot seek, and a file may change size while it is read.
+  // cannot seek, and a file may change size while it is read. The size of a
+  // regular file only sizes the buffer, so a large file is not copied as it grows.
   data.clear();
   if (!in) return false;
+  struct stat st;
+  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    data.reserve(static_cast<std::size_t>(st.st_size) + 1);
   char buf[1 << 16];
   for (;;) {
     std::size_t n = std::fread(buf, 1, sizeof buf, in);

@@ -1,5 +1,8 @@
 #include "transform/paragraphs.h"
 
+#include <string>
+
+#include "model/handlers.h"
 #include "model/tables.h"
 
 namespace ps {
@@ -8,22 +11,151 @@ namespace {
 
 const char* const kBlockList[] = {"%BLOCK;", nullptr};
 const char* const kInlineList[] = {"%INLINE;", nullptr};
+const char* const kParagraphList[] = {"%PARAGRAPH;", nullptr};
+const char* const kBlockFbList[] = {"%BLOCK-FB;", nullptr};
+const char* const kFontTagsList[] = {"%FONTTAGS;", nullptr};
+
+bool IsLayoutWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Holds a character other than blank, tab, line feed and carriage return.
 bool HasContent(const Text& t) {
   for (char c : t.view())
-    if (c != ' ' && c != '\t' && c != '\n' && c != '\r') return true;
+    if (!IsLayoutWhite(c)) return true;
   return false;
 }
+
+// Exists and holds nothing but blank, tab, line feed and carriage return.
+bool IsWhite(const Text& t) { return t.has() && !HasContent(t); }
+
+// Absent, empty, or only C-locale white space (which adds vertical tab and
+// form feed to the layout white space).
+bool IsBlank(const Text& t) {
+  for (char c : t.view())
+    if (!IsLayoutWhite(c) && c != '\v' && c != '\f') return false;
+  return true;
+}
+
+bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
+
+// WrapNode for a node whose previous sibling the caller already knows: the
+// font step wraps many children of one paragraph, and looking each one up in
+// its parent's chain again would make long paragraphs quadratic.
+TagNode* WrapKnownNode(TagNode* prev, TagNode* node, std::string_view tag) {
+  TagNode* parent = node->parent;
+  if (!parent) return nullptr;
+  const TagDef* def = FindTagDef(parent, tag);
+  if (!def) return nullptr;
+  TagNode* w = NewNode(def);
+  w->parent = parent;
+  w->tail.take(node->tail);
+  w->next = node->next;
+  node->next = nullptr;
+  if (prev)
+    prev->next = w;
+  else
+    parent->firstChild = w;
+  if (parent->lastChild == node) parent->lastChild = w;
+  w->firstChild = w->lastChild = node;
+  node->parent = w;
+  return w;
+}
+
+void SpreadOn(Context& ctx, TagNode* node, const char* name, const Text& value) {
+  SpreadProperty(ctx, node, name, value, 0, false);
+}
+
+// Reads a font property of the node itself; one without a value clears the field.
+void ReadFont(const TagNode* n, const char* name, const Text*& field) {
+  if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
+}
+
+// The font step at one node; prev is the node's previous sibling (or none).
+TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s) {
+  if (!node) return nullptr;
+  ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
+
+  if (MatchTagDef(node->def, kParagraphList)) {
+    SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
+    SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
+    SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
+    s.paragraph = node;
+    s.carrier = IsSimpleContent(0, node) ? node : nullptr;
+  } else if (MatchTagDef(node->def, kBlockFbList)) {
+    s.paragraph = nullptr;
+    s.carrier = nullptr;
+  } else if (node->def == FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
+    s.carrier = node;
+  } else if (!s.paragraph || s.carrier) {
+    // Outside a paragraph, or its fonts already have a carrier.
+  } else if (node->def->contentKind == 2) {
+    s.carrier = nullptr;
+  } else if (IsSimpleContent(0, node)) {
+    TagNode* w = WrapKnownNode(prev, node, "XML-INLINE");
+    s.carrier = w;
+    if (w) node = w;
+  } else {
+    if (!IsBlank(node->text)) InsertFirstChildWithText(node, "XML-INLINE");
+    s.carrier = nullptr;
+  }
+
+  if (!MatchTagDef(node->def, kFontTagsList)) {
+    if (IsRow(node, "B"))
+      s.bold = true;
+    else if (IsRow(node, "I"))
+      s.italic = true;
+    else if (IsRow(node, "U"))
+      s.underline = true;
+  } else {
+    ReadFont(node, "XML-FONT-FACE", s.face);
+    ReadFont(node, "STYLE-font-size", s.size);
+    ReadFont(node, "STYLE-color", s.color);
+    ReadFont(node, "XML-LINE-HEIGHT", s.lineHeight);
+  }
+
+  const bool wrapLoose = s.paragraph && !s.carrier;
+  if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, "XML-INLINE");
+
+  TagNode* before = nullptr;
+  for (TagNode* c = node->firstChild; c;) {
+    TagNode* r = Visit(ctx, depth + 1, c, before, s);
+    if (wrapLoose && !IsBlank(r->tail)) {
+      if (TagNode* x = InsertAfter(r, "XML-INLINE")) x->text.take(r->tail);
+    }
+    before = r;
+    c = r->next;
+  }
+
+  static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
+  if (s.carrier) {
+    if (s.face) SpreadOn(ctx, s.carrier, "XML-FONT-FACE", *s.face);
+    SpreadOn(ctx, s.carrier, "XML-FONT-SIZE", s.size ? *s.size : kDefaultSize);
+    if (s.color) SpreadOn(ctx, s.carrier, "XML-FONT-COLOR", *s.color);
+    if (s.bold) SpreadOn(ctx, s.carrier, "XML-FONT-WEIGHT", Text("bold"));
+    if (s.underline) SpreadOn(ctx, s.carrier, "XML-FONT-TEXT-DECORATION", Text("underline"));
+    if (s.italic) SpreadOn(ctx, s.carrier, "XML-FONT-STYLE", Text("italic"));
+  }
+  if (s.paragraph) SpreadOn(ctx, s.paragraph, "XML-LINE-HEIGHT", s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
+
+  ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
+  return node;
+}
+
+struct HeadingStyle {
+  int size;
+  bool bold;
+};
+
+// H1 to H6; the line height is twice the size.
+constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
+                                           {14, false}, {12, true}, {12, false}};
 
 }  // namespace
 
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
-  (void)ctx;
-  if (!node || MatchNameList(node->def->name, kBlockList)) return false;
+  if (!node || MatchTagDef(node->def, kBlockList)) return false;
   bool mixed = HasContent(node->text);
   for (TagNode* c = node->firstChild; c; c = c->next) {
-    if (!MatchNameList(c->def->name, kBlockList) && MatchNameList(c->def->name, kInlineList))
+    if (!MatchTagDef(c->def, kBlockList) && MatchTagDef(c->def, kInlineList))
       mixed = true;
     else if (!mixed)
       mixed = InsertParagraphs(ctx, depth + 1, c);
@@ -33,6 +165,51 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
   if (depth > 0 && !node->def->outputName) return true;
   WrapChildren(node, "P");
   return false;
+}
+
+// Only the first-child chain is followed. Walked as a loop: a node with one
+// uncounted term is simple exactly when its first child is, so the recursion
+// of the definition is only needed along that chain.
+bool IsSimpleContent(int depth, const TagNode* node) {
+  for (; node; ++depth) {
+    int count = 0;
+    if (IsWhite(node->text)) ++count;
+    if (node->firstChild) ++count;
+    if (node->firstChild && node->firstChild->next) ++count;
+    if (depth >= 2 && IsWhite(node->tail)) ++count;
+    if (count >= 2) return false;
+    if (!node->firstChild) return true;
+    // count is 1 and comes from the first child: its answer decides.
+    node = node->firstChild;
+  }
+  return true;
+}
+
+TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state) {
+  return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
+}
+
+bool SizeHeading(Context& ctx, TagNode* node) {
+  const std::string_view name = node->def->name;
+  int number = 0;
+  std::size_t i = 1;
+  const bool letter = !name.empty() && ((name[0] >= 'A' && name[0] <= 'Z') || (name[0] >= 'a' && name[0] <= 'z'));
+  for (; letter && i < name.size() && name[i] >= '0' && name[i] <= '9' && number < 1000; ++i)
+    number = number * 10 + (name[i] - '0');
+  if (!letter || i == 1 || number < 1 || number > 6) {
+    ctx.dbg().write("No FontSize for Heading!\n");
+    return false;
+  }
+  const HeadingStyle& style = kHeadingStyles[number - 1];
+  TagProperty* size = SetProperty(ctx, node, "XML-FONT-SIZE", std::to_string(style.size) + "pt");
+  ctx.dbg().printf("Heading %i FontSize %s\n", number, size ? size->value.or_empty() : "");
+  TagProperty* line = SetProperty(ctx, node, "XML-LINE-HEIGHT", std::to_string(2 * style.size) + "pt");
+  ctx.dbg().printf("           LineHeight %s\n", line ? line->value.or_empty() : "");
+  if (style.bold) {
+    SetProperty(ctx, node, "XML-FONT-WEIGHT", "bold");
+    ctx.dbg().write("           Bold\n");
+  }
+  return true;
 }
 
 }  // namespace ps

@@ -12,7 +12,8 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node);
 // Whether a node can carry the fonts for all of its content.
 bool IsSimpleContent(int depth, const TagNode* node);
 
-// The inherited state of the font step.
+// The inherited state of the font step. The texts belong to properties of
+// the tree, which the font step never frees.
 struct FontState {
   const Text* face = nullptr;
   const Text* size = nullptr;

@@ -1,0 +1,230 @@
+// The document frame: root, layout master set, page sequence, title and
+// footer regions and the flow, plus the small handlers for titles, footers,
+// links, list items and style sheets.
+#include <cstdio>
+
+#include "model/handlers.h"
+#include "transform/paragraphs.h"
+
+namespace ps {
+
+namespace {
+
+constexpr const char* kFoNamespace = "http://www.w3.org/1999/XSL/Format";
+constexpr const char* kFoxNamespace = "http://xmlgraphics.apache.org/fop/extensions";
+
+struct LanguageEncoding {
+  NameList languages;
+  const char* encoding;
+};
+
+constexpr const char* kLatin1Languages[] = {"en", "de", nullptr};
+constexpr LanguageEncoding kLanguageEncodingTable[] = {
+    {kLatin1Languages, "ISO-8859-1"},
+};
+
+bool Capture(Context& ctx, TagNode* node, Text& captured, const char* twice) {
+  if (captured.has())
+    ctx.msg().write(twice);
+  else
+    captured.take(node->text);
+  node->text.reset();
+  return true;
+}
+
+// Fills one static content region: its flow name, one block holding the
+// captured text (a copy, since every body gets its own) or the default.
+void FillRegion(Context& ctx, TagNode* region, const char* flowName, const Text& captured, const char* usingFmt,
+                const char* missing, const char* defaultText) {
+  SetProperty(ctx, region, "BODY-XML-FLOW-NAME", flowName);
+  if (captured.has()) {
+    ctx.msg().printf(usingFmt, captured.c_str());
+    region->text = Text::Copy(captured);
+  } else {
+    ctx.msg().write(missing);
+    region->text.assign(defaultText);
+  }
+  region->tail.assign("\r\n\r\n");
+  InsertFirstChildWithText(region, "P");
+  region->text.assign("\r\n");
+}
+
+void BuildPageMaster(Context& ctx, TagNode* set) {
+  TagNode* master = AppendChild(set, "XML-SIMPLE-PAGE-MASTER");
+  if (!master) {
+    ctx.msg().write("Internal Structure Error !!!\n");
+    return;
+  }
+  master->text.assign("\r\n\t\t\t");
+  SetProperty(ctx, master, "XML-SIMPLE-PAGE-MASTER-NAME", "first");
+  SetProperty(ctx, master, "XML-PAGE-HEIGHT", "29.7cm");
+  SetProperty(ctx, master, "XML-PAGE-WIDTH", "21cm");
+  SetProperty(ctx, master, "XML-MARGIN-TOP", "1.0cm");
+  SetProperty(ctx, master, "XML-MARGIN-BOTTOM", "1.0cm");
+  SetProperty(ctx, master, "XML-MARGIN-LEFT", "2.0cm");
+  SetProperty(ctx, master, "XML-MARGIN-RIGHT", "2.0cm");
+  // XSL-FO wants the body region first; FOP rejects any other order.
+  if (TagNode* body = AppendChild(master, "XML-REGION-BODY")) {
+    SetProperty(ctx, body, "XML-MARGIN-TOP", "1.5cm");
+    SetProperty(ctx, body, "XML-MARGIN-BOTTOM", "1.5cm");
+    body->tail.assign("\r\n\t\t\t");
+  } else {
+    ctx.msg().write("Internal Structure Error !!!\n");
+  }
+  if (TagNode* before = AppendChild(master, "XML-REGION-BEFORE")) {
+    SetProperty(ctx, before, "XML-REGION-EXTENT", "1.5cm");
+    before->tail.assign("\r\n\t\t\t");
+  } else {
+    ctx.msg().write("Internal Structure Error !!!\n");
+  }
+  if (TagNode* after = AppendChild(master, "XML-REGION-AFTER")) {
+    SetProperty(ctx, after, "XML-REGION-EXTENT", "1.0cm");
+    after->tail.assign("\r\n\t\t");
+  } else {
+    ctx.msg().write("Internal Structure Error !!!\n");
+  }
+  master->tail.assign("\r\n\t");
+}
+
+void BuildPageSequence(Context& ctx, TagNode* html) {
+  TagNode* seq = WrapChildren(html, "XML-PAGE-SEQUENCE");
+  if (!seq) return;
+  SetProperty(ctx, seq, "XML-HYPHENATE", "true");
+  const TagProperty* lang = FindProperty(html, "LANG");
+  if (lang && lang->value.has()) {
+    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", Text::Copy(lang->value));
+    TagProperty* encoding = FindProperty(ctx.documentRoot, "XML-?-ENCODING");
+    if (encoding && encoding->value.has()) {
+      for (const LanguageEncoding& row : kLanguageEncodingTable) {
+        if (MatchNameList(lang->value.view(), row.languages)) {
+          encoding->value.assign(row.encoding);
+          break;
+        }
+      }
+    }
+  } else {
+    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", "en");
+  }
+  SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
+}
+
+}  // namespace
+
+bool CaptureTitle(Context& ctx, TagNode* node) {
+  return Capture(ctx, node, ctx.capturedTitle,
+                 "I think you have two titles in your HTML Docoment...\nUsing the first one\n");
+}
+
+bool CaptureFooter(Context& ctx, TagNode* node) {
+  return Capture(ctx, node, ctx.capturedFooter,
+                 "I think you have two footers in your HTML Docoment...\nUsing the first one\n");
+}
+
+bool SetContentWidth(Context& ctx, TagNode* node) {
+  char width[32];
+  std::snprintf(width, sizeof width, "%.2fcm", 16.3);
+  return SetProperty(ctx, node, "XML-CONFIG-MAX-CONTENT-WIDTH", width) != nullptr;
+}
+
+bool BuildBodyFrame(Context& ctx, TagNode* body) {
+  SetProperty(ctx, body, "BODY-XML-FLOW-NAME", "xsl-region-body");
+
+  // Both regions go in front of the body, title region first. A body
+  // without a parent has nowhere to put them.
+  TagNode* footer = nullptr;
+  TagNode* title = nullptr;
+  if (TagNode* prev = PreviousSibling(body)) {
+    footer = InsertAfter(prev, "XML-STATIC-CONTENT");
+    title = InsertAfter(prev, "XML-STATIC-CONTENT");
+  } else if (body->parent && body->parent->firstChild == body) {
+    footer = PrependChild(body->parent, "XML-STATIC-CONTENT");
+    title = PrependChild(body->parent, "XML-STATIC-CONTENT");
+  }
+
+  if (title)
+    FillRegion(ctx, title, "xsl-region-before", ctx.capturedTitle, "Using Title \"%s\"\n",
+               "Your HTML document has no Title - using default\n",
+               "\r\n\r\n\t... the caption should be inserted here ...\r\n\r\n");
+  else
+    ctx.msg().write("Internal Structure Error!!!\n");
+  if (footer)
+    FillRegion(ctx, footer, "xsl-region-after", ctx.capturedFooter, "Using Footer \"%s\"\n",
+               "Your HTML document has no Footer - using default\n",
+               "\r\n\r\n\t... the footer should be inserted here ...\r\n\r\n");
+  else
+    ctx.msg().write("Internal Structure Error!!!\n");
+
+  if (TagNode* last = AppendChild(body, "P")) {
+    SetProperty(ctx, last, "XML-FONT-SIZE", "1pt");
+    SetProperty(ctx, last, "XML-LINE-HEIGHT", "1pt");
+    SetProperty(ctx, last, "XML-ID", "LastPage");
+  } else {
+    ctx.msg().write("Internal Structure Error!!!\n");
+  }
+
+  ctx.msg().write("setting up paragraphs...");
+  ctx.msg().flush();
+  InsertParagraphs(ctx, 0, body);
+  ctx.msg().write(" done.\n");
+  return true;
+}
+
+bool BuildPageFrame(Context& ctx, TagNode* html) {
+  SetProperty(ctx, html, "XML-NAMESPACE-fox", kFoxNamespace);
+  SetProperty(ctx, html, "XML-NAMESPACE-fo", kFoNamespace);
+
+  BuildPageSequence(ctx, html);
+
+  if (TagNode* set = PrependChild(html, "XML-LAYOUT-MASTER-SET")) {
+    set->text.assign("\r\n\t\t");
+    BuildPageMaster(ctx, set);
+    set->tail.assign("\r\n\t");
+  } else {
+    ctx.msg().write("Internal Structure Error !!!\n");
+  }
+
+  if (TagNode* comment = PrependChild(html, "!--")) {
+    html->text.assign("\r\n\t");
+    CreateProperty(ctx, comment, "--");
+    SetProperty(ctx, comment, "--Version", "0.4.2");
+    SetProperty(ctx, comment, "--Creator", "pagesmith");
+    comment->tail.assign("\r\n\t");
+  } else {
+    ctx.msg().write("Internal Structure Error !!!\n");
+  }
+
+  ctx.msg().write("analysing font structure...");
+  ctx.msg().flush();
+  ctx.reportPropertyFailures = false;
+  PropagateFonts(ctx, 0, html, FontState{});
+  ctx.reportPropertyFailures = true;
+  ctx.msg().write(" done\n");
+  return true;
+}
+
+bool StyleLink(Context& ctx, TagNode* link) {
+  SetProperty(ctx, link, "XML-FONT-TEXT-DECORATION", "underline");
+  SetProperty(ctx, link, "XML-FONT-COLOR", "#0000ff");
+  return true;
+}
+
+bool BuildListItem(Context& ctx, TagNode* item) {
+  TagNode* body = WrapChildren(item, "XML-LIST-ITEM-BODY");
+  if (body) SetProperty(ctx, body, "XML-start-indent", "body-start()");
+  TagNode* label = PrependChild(item, "XML-LIST-ITEM-LABEL");
+  InsertParagraphs(ctx, 0, body);
+  if (label) {
+    if (TagNode* block = WrapChildren(label, "P")) block->text.assign("-");
+    label->tail.assign("\n");
+  }
+  return true;
+}
+
+bool DiscardStyleContent(Context&, TagNode* style) {
+  style->text.reset();
+  FreeTree(style->firstChild);
+  style->firstChild = style->lastChild = nullptr;
+  return true;
+}
+
+}  // namespace ps

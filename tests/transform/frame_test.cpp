@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "model/handlers.h"
+#include "run/run.h"
+#include "support/test_util.h"
+#include "transform/pass.h"
+#include "writer/writer.h"
+
+namespace ps {
+namespace {
+
+using test::Captured;
+using test::Child;
+using test::Node;
+using test::Write;
+
+constexpr const char* kBlockFonts =
+    "line-height=\"12pt\" font-size=\"10pt\" space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" "
+    "keep-together=\"always\"";
+
+// A document as the reader leaves it: declaration, then HTML holding a head
+// with one TITLE and a body.
+struct Document {
+  Captured c;
+  TagNode* html;
+  TagNode* head;
+  TagNode* body;
+  explicit Document(const char* title = "T") {
+    c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+    html = c.ctx.documentRoot->next = Node("HTML");
+    head = Child(html, "HEAD");
+    if (title) Child(head, "TITLE")->text.assign(title);
+    body = Child(html, "BODY");
+  }
+  std::string Run() {
+    ProcessChain(c.ctx, c.ctx.documentRoot);
+    std::string fo;
+    OutStream out = OutStream::ToString(&fo);
+    WriteDocument(c.ctx, out);
+    return fo;
+  }
+};
+
+TEST(PageFrame, WorkedExample) {
+  Document d;
+  Child(d.body, "P")->text.assign("x");
+  EXPECT_EQ(d.Run(),
+            std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"
+                        "<fo:root xmlns:fo=\"http://www.w3.org/1999/XSL/Format\" "
+                        "xmlns:fox=\"http://xmlgraphics.apache.org/fop/extensions\">\r\n\t"
+                        "<!-- Creator=\"pagesmith\" Version=\"0.4.2\" -->\r\n\t"
+                        "<fo:layout-master-set>\r\n\t\t"
+                        "<fo:simple-page-master margin-right=\"2.0cm\" margin-left=\"2.0cm\" margin-bottom=\"1.0cm\" "
+                        "margin-top=\"1.0cm\" page-width=\"21cm\" page-height=\"29.7cm\" master-name=\"first\">\r\n\t\t\t"
+                        "<fo:region-body margin-bottom=\"1.5cm\" margin-top=\"1.5cm\"/>\r\n\t\t\t"
+                        "<fo:region-before extent=\"1.5cm\"/>\r\n\t\t\t"
+                        "<fo:region-after extent=\"1.0cm\"/>\r\n\t\t"
+                        "</fo:simple-page-master>\r\n\t"
+                        "</fo:layout-master-set>\r\n\t"
+                        "<fo:page-sequence master-reference=\"first\" language=\"en\" hyphenate=\"true\">"
+                        "<fo:static-content flow-name=\"xsl-region-before\">\r\n<fo:block ") +
+                kBlockFonts +
+                ">T</fo:block></fo:static-content>\r\n\r\n"
+                "<fo:static-content flow-name=\"xsl-region-after\">\r\n<fo:block " +
+                kBlockFonts +
+                ">\r\n\r\n\t... the footer should be inserted here ...\r\n\r\n</fo:block></fo:static-content>\r\n\r\n"
+                "<fo:flow flow-name=\"xsl-region-body\"><fo:block " +
+                kBlockFonts +
+                ">x</fo:block><fo:block space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" "
+                "keep-together=\"always\" id=\"LastPage\" line-height=\"1pt\" font-size=\"1pt\"></fo:block>"
+                "</fo:flow></fo:page-sequence></fo:root>\r\n");
+  EXPECT_EQ(d.c.messages,
+            "Using Title \"T\"\nYour HTML document has no Footer - using default\n"
+            "setting up paragraphs... done.\nanalysing font structure... done\n"
+            "converting special chars and writing out... done\n");
+  EXPECT_EQ(FindProperty(d.body, "XML-CONFIG-MAX-CONTENT-WIDTH")->value.view(), "16.30cm");
+}
+
+TEST(PageFrame, TitlesFootersAndLanguage) {
+  Document d(nullptr);
+  Child(d.head, "TITLE");  // no text: captures nothing
+  Child(d.head, "TITLE")->text.assign("first");
+  Child(d.head, "TITLE")->text.assign("second");
+  Child(d.head, "Footer")->text.assign("foot");
+  Child(d.head, "Footer")->text.assign("foot2");
+  SetProperty(d.c.ctx, d.html, "LANG", "de");
+  std::string fo = d.Run();
+  EXPECT_EQ(d.c.messages,
+            "I think you have two titles in your HTML Docoment...\nUsing the first one\n"
+            "I think you have two footers in your HTML Docoment...\nUsing the first one\n"
+            "Using Title \"first\"\nUsing Footer \"foot\"\nsetting up paragraphs... done.\n"
+            "analysing font structure... done\nconverting special chars and writing out... done\n");
+  EXPECT_EQ(fo.find("second"), std::string::npos);
+  EXPECT_EQ(fo.find("foot2"), std::string::npos);
+  EXPECT_NE(fo.find("language=\"de\""), std::string::npos);
+  EXPECT_NE(fo.find("encoding=\"ISO-8859-1\""), std::string::npos);
+}
+
+TEST(PageFrame, NoTitleUsesTheDefaultCaption) {
+  Document d(nullptr);
+  std::string fo = d.Run();
+  EXPECT_EQ(d.c.messages,
+            "Your HTML document has no Title - using default\nYour HTML document has no Footer - using default\n"
+            "setting up paragraphs... done.\nanalysing font structure... done\n"
+            "converting special chars and writing out... done\n");
+  EXPECT_NE(fo.find(">\r\n\r\n\t... the caption should be inserted here ...\r\n\r\n</fo:block>"), std::string::npos);
+}
+
+TEST(BodyFrame, EveryBodyGetsItsOwnCopyOfTheTexts) {
+  Document d;
+  TagNode* second = Child(d.html, "BODY");
+  d.Run();
+  EXPECT_EQ(d.c.messages.find("Using Title \"T\"\n"), 0u);
+  EXPECT_NE(d.c.messages.find("Using Title \"T\"\n", 1), std::string::npos);
+  TagNode* before = PreviousSibling(PreviousSibling(second));
+  ASSERT_NE(before, nullptr);
+  EXPECT_NE(Write(before).find(">T</fo:block>"), std::string::npos);
+}
+
+TEST(BodyFrame, BodyWithoutParentStillGetsItsLastBlock) {
+  Captured c;
+  TagNode* body = Node("BODY");
+  c.ctx.documentRoot = body;
+  c.ctx.capturedTitle.assign("T");
+  BuildBodyFrame(c.ctx, body);
+  EXPECT_EQ(c.messages,
+            "Internal Structure Error!!!\nInternal Structure Error!!!\nsetting up paragraphs... done.\n");
+  EXPECT_EQ(body->next, nullptr);
+  ASSERT_NE(body->lastChild, nullptr);
+  EXPECT_EQ(FindProperty(body->lastChild, "XML-ID")->value.view(), "LastPage");
+}
+
+TEST(Handlers, ListItemLinkAndStyle) {
+  Captured c;
+  TagNode* ul = Node("UL");
+  c.ctx.documentRoot = ul;
+  TagNode* li = Child(ul, "LI");
+  li->text.assign("item");
+  BuildListItem(c.ctx, li);
+  EXPECT_EQ(Write(li),
+            "<fo:list-item><fo:list-item-label><fo:block>-</fo:block></fo:list-item-label>\n"
+            "<fo:list-item-body start-indent=\"body-start()\"><fo:block>item</fo:block></fo:list-item-body>"
+            "</fo:list-item>");
+
+  TagNode* a = Child(ul, "A");
+  SetProperty(c.ctx, a, "XML-FONT-COLOR", "red");
+  StyleLink(c.ctx, a);
+  EXPECT_EQ(Write(a), "<fo:basic-link text-decoration=\"underline\" color=\"#0000ff\"></fo:basic-link>");
+
+  TagNode* style = Child(ul, "STYLE");
+  style->text.assign("p { color: red }");
+  Child(Child(style, "B"), "I");
+  style->tail.assign("\n");
+  DiscardStyleContent(c.ctx, style);
+  EXPECT_EQ(style->firstChild, nullptr);
+  EXPECT_EQ(style->lastChild, nullptr);
+  EXPECT_EQ(Write(style), "\n");
+  EXPECT_EQ(c.messages, "");
+}
+
+}  // namespace
+}  // namespace ps

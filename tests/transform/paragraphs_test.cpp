@@ -1,0 +1,203 @@
+#include "transform/paragraphs.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+#include <string>
+
+#include "model/handlers.h"
+#include "support/test_util.h"
+
+namespace ps {
+namespace {
+
+using test::Captured;
+using test::Child;
+using test::Node;
+using test::Write;
+
+TagNode* Own(Captured& c, TagNode* n) {
+  c.ctx.documentRoot = n;
+  return n;
+}
+
+TagNode* With(TagNode* n, const char* text, const char* tail = nullptr) {
+  if (text) n->text.assign(text);
+  if (tail) n->tail.assign(tail);
+  return n;
+}
+
+void Fonts(Captured& c, TagNode* n) {
+  c.ctx.reportPropertyFailures = false;
+  PropagateFonts(c.ctx, 0, n, FontState{});
+}
+
+constexpr const char* kSpacing = "space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" keep-together=\"always\"";
+
+// The definition, recursion and all, to check the loop against.
+bool SimpleByDefinition(int depth, const TagNode* n) {
+  if (!n) return true;
+  auto white = [](const Text& t) { return t.has() && t.view().find_first_not_of(" \t\r\n") == std::string_view::npos; };
+  int count = white(n->text) + (n->firstChild != nullptr) + !SimpleByDefinition(depth + 1, n->firstChild) +
+              (n->firstChild && n->firstChild->next) + (depth >= 2 && white(n->tail));
+  return count < 2;
+}
+
+TEST(IsSimpleContent, AgreesWithTheDefinitionOnRandomTrees) {
+  std::mt19937 rng(7);
+  const char* texts[] = {nullptr, "", "\n", " x ", "x"};
+  for (int round = 0; round < 400; ++round) {
+    TagNode* root = Node("P");
+    TagNode* cur = root;
+    for (int i = 0, n = static_cast<int>(rng() % 7); i < n; ++i) {
+      TagNode* c = With(Child(rng() % 3 ? cur : root, "B"), texts[rng() % 5], texts[rng() % 5]);
+      if (rng() % 2) cur = c;
+    }
+    With(root, texts[rng() % 5]);
+    for (int depth = 0; depth < 3; ++depth)
+      EXPECT_EQ(IsSimpleContent(depth, root), SimpleByDefinition(depth, root)) << Write(root);
+    FreeTree(root);
+  }
+  EXPECT_TRUE(IsSimpleContent(0, nullptr));
+}
+
+TEST(InsertParagraphs, WrapsOnlyContainersWithLooseContent) {
+  Captured c;
+  TagNode* body = Own(c, Node("BODY"));
+  With(Child(body, "P"), "x", "\n");
+  body->text.assign("\r\n");
+  EXPECT_FALSE(InsertParagraphs(c.ctx, 0, body));
+  EXPECT_STREQ(body->firstChild->name(), "P");
+  EXPECT_EQ(body->firstChild->next, nullptr) << "only blocks and white text: left alone";
+
+  With(Child(body, "DIV"), "d", " word ");
+  InsertParagraphs(c.ctx, 0, body);
+  ASSERT_EQ(body->firstChild, body->lastChild);
+  EXPECT_STREQ(body->firstChild->name(), "P");
+  EXPECT_EQ(body->firstChild->text.view(), "\r\n") << "the body's text moves into the new block";
+  EXPECT_EQ(body->text.null(), true);
+}
+
+TEST(InsertParagraphs, FontTagsReportThemselvesAsInline) {
+  Captured c;
+  TagNode* body = Own(c, Node("BODY"));
+  TagNode* font = Child(body, "FONT");
+  With(Child(font, "B"), "bold");
+  EXPECT_FALSE(InsertParagraphs(c.ctx, 0, body));
+  EXPECT_STREQ(body->firstChild->name(), "P");
+  EXPECT_EQ(body->firstChild->firstChild, font) << "the FONT is not wrapped on its own";
+}
+
+TEST(PropagateFonts, PlainParagraphCarriesItsFonts) {
+  Captured c;
+  TagNode* p = Own(c, With(Node("P"), "x"));
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"12pt\" font-size=\"10pt\" ") + kSpacing + ">x</fo:block>");
+  EXPECT_EQ(c.trace, "P\n/P\n");
+}
+
+TEST(PropagateFonts, SimpleChildMakesTheParagraphTheCarrier) {
+  Captured c;
+  TagNode* p = Own(c, With(Node("P"), "a "));
+  TagNode* i = Child(p, "I");
+  With(Child(i, "U"), "x");
+  Fonts(c, p);
+  EXPECT_EQ(test::PropNames(p),
+            "XML-LINE-HEIGHT XML-FONT-STYLE XML-FONT-TEXT-DECORATION XML-FONT-SIZE XML-SPACE-BEFORE "
+            "XML-SPACE-AFTER XML-KEEP-TOGETHER");
+  EXPECT_EQ(c.trace, "P\n    I\n        U\n        /U\n    /I\n/P\n");
+}
+
+TEST(PropagateFonts, LooseTextAndTailsGetInlines) {
+  Captured c;
+  TagNode* p = Own(c, With(Node("P"), "\n"));
+  With(Child(p, "B"), "x", " y");
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"12pt\" ") + kSpacing +
+                          ">\n<fo:inline font-weight=\"bold\" font-size=\"10pt\">x</fo:inline>"
+                          "<fo:inline font-size=\"10pt\"> y</fo:inline></fo:block>");
+  EXPECT_EQ(c.trace,
+            "P\n    B\n        B\n        /B\n    /XML-INLINE\n    XML-INLINE\n    /XML-INLINE\n/P\n");
+}
+
+TEST(PropagateFonts, ComplexChildMovesItsTextIntoAnInline) {
+  Captured c;
+  TagNode* p = Own(c, Node("P"));
+  TagNode* b = With(Child(p, "B"), "a", "\v");  // a vertical tab is blank: no inline for it
+  With(Child(b, "BR"), nullptr, "b");
+  With(Child(b, "I"), "c");
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"12pt\" ") + kSpacing +
+                          "><fo:inline font-weight=\"bold\" font-size=\"10pt\">a</fo:inline>"
+                          "<fo:inline white-space-collapse=\"false\">\n</fo:inline>"
+                          "<fo:inline font-weight=\"bold\" font-size=\"10pt\">b</fo:inline>"
+                          "<fo:inline font-style=\"italic\" font-weight=\"bold\" font-size=\"10pt\">c</fo:inline>"
+                          " </fo:block>") << "the writer blanks the vertical tab";
+}
+
+TEST(PropagateFonts, FontSizeReachesTheParagraph) {
+  Captured c;
+  TagNode* p = Own(c, Node("P"));
+  TagNode* font = With(Child(p, "FONT"), "big");
+  SetProperty(c.ctx, font, "XML-LINE-HEIGHT", "16pt");
+  SetProperty(c.ctx, font, "STYLE-font-size", "13pt");
+  SetProperty(c.ctx, font, "STYLE-color", "red");
+  SetProperty(c.ctx, font, "XML-FONT-SIZE", "99pt");  // not read by the font step
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"16pt\" color=\"red\" font-size=\"13pt\" ") + kSpacing +
+                          ">big</fo:block>");
+}
+
+TEST(PropagateFonts, HeadingKeepsItsSize) {
+  Captured c;
+  TagNode* h = Own(c, With(Node("H1"), "Title"));
+  SizeHeading(c.ctx, h);
+  Fonts(c, h);
+  EXPECT_EQ(Write(h), std::string("<fo:block ") + kSpacing +
+                          " font-weight=\"bold\" line-height=\"32pt\" font-size=\"16pt\">Title</fo:block>");
+}
+
+TEST(PropagateFonts, BlockListsStartAFreshContext) {
+  Captured c;
+  TagNode* p = Own(c, With(Node("P"), "a"));
+  TagNode* cell = Child(Child(Child(p, "TABLE"), "TR"), "TD");
+  With(cell, "loose", "");
+  TagNode* inner = With(Child(cell, "P"), "in");
+  Child(p, "B");
+  Fonts(c, p);
+  EXPECT_EQ(cell->props, nullptr) << "no carrier and no paragraph inside the table";
+  EXPECT_EQ(cell->text.view(), "loose");
+  EXPECT_NE(FindProperty(inner, "XML-FONT-SIZE"), nullptr) << "a paragraph inside it starts over";
+  EXPECT_EQ(FindProperty(p, "XML-FONT-SIZE"), nullptr);
+  EXPECT_EQ(Write(p->firstChild), "<fo:inline font-size=\"10pt\">a</fo:inline>");
+}
+
+TEST(SizeHeading, SizesAndWeights) {
+  const char* expected[] = {"16pt 32pt bold", "16pt 32pt -", "14pt 28pt bold",
+                            "14pt 28pt -",    "12pt 24pt bold", "12pt 24pt -"};
+  const char* tags[] = {"H1", "H2", "H3", "H4", "H5", "H6"};
+  for (int n = 1; n <= 6; ++n) {
+    Captured c;
+    TagNode* h = Own(c, Node(tags[n - 1]));
+    SetProperty(c.ctx, h, "XML-FONT-SIZE", "3pt");
+    EXPECT_TRUE(SizeHeading(c.ctx, h));
+    const TagProperty* w = FindProperty(h, "XML-FONT-WEIGHT");
+    std::string got = std::string(FindProperty(h, "XML-FONT-SIZE")->value.view()) + " " +
+                      std::string(FindProperty(h, "XML-LINE-HEIGHT")->value.view()) + " " +
+                      (w ? std::string(w->value.view()) : "-");
+    EXPECT_EQ(got, expected[n - 1]);
+  }
+  Captured c;
+  SizeHeading(c.ctx, Own(c, Node("H3")));
+  EXPECT_EQ(c.trace, "Heading 3 FontSize 14pt\n           LineHeight 28pt\n           Bold\n");
+  TagDef noNumber = *FindTagDef(nullptr, "H1");
+  noNumber.name = "HX";
+  TagNode odd;
+  odd.def = &noNumber;
+  EXPECT_FALSE(SizeHeading(c.ctx, &odd));
+  EXPECT_EQ(odd.props, nullptr);
+  EXPECT_EQ(c.trace.substr(c.trace.size() - 25), "No FontSize for Heading!\n");
+}
+
+}  // namespace
+}  // namespace ps
