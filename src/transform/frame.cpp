@@ -5,6 +5,7 @@
 
 #include "model/handlers.h"
 #include "transform/paragraphs.h"
+#include "writer/writer.h"
 
 namespace ps {
 
@@ -203,6 +204,8 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
 }
 
 bool StyleLink(Context& ctx, TagNode* link) {
+  // A link that leads nowhere is written as plain text, so it is not styled as a link.
+  if (!HasUsableLinkTarget(link)) return true;
   SetProperty(ctx, link, "XML-FONT-TEXT-DECORATION", "underline");
   SetProperty(ctx, link, "XML-FONT-COLOR", "#0000ff");
   return true;
