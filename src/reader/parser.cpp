@@ -35,8 +35,9 @@ class Parser {
   }
 
   void Run() {
+    OpenImpliedElements();
     Text scratch;
-    bool more = ReadUntil('<', scratch);
+    bool more = ReadUntil('<', Innermost() ? Innermost()->text : scratch);
     while (more) {
       tagPos_ = static_cast<long long>(pos_);
       Text raw;
@@ -77,6 +78,35 @@ class Parser {
       return true;
     }
     return false;
+  }
+
+  // Whether the input has a start tag of that name, as the scanner would read it.
+  bool HasStartTag(std::string_view wanted) const {
+    std::size_t pos = 0;
+    while ((pos = in_.find('<', pos)) != std::string_view::npos) {
+      std::size_t end = in_.find('>', pos + 1);
+      std::string_view raw = in_.substr(pos + 1, end == std::string_view::npos ? end : end - pos - 1);
+      if (!raw.empty() && raw.back() == '/') raw.remove_suffix(1);
+      if (!raw.empty() && raw[0] != '/' && EqualsNoCase(NameOf(raw), wanted)) return true;
+      if (end == std::string_view::npos) break;
+      pos = end + 1;
+    }
+    return false;
+  }
+
+  // A page fragment (no HTML start tag) is read as though it began with
+  // <html>, and with <body> too when it has none: otherwise all but its last
+  // top-level element would be lost and no page frame built.
+  void OpenImpliedElements() {
+    if (HasStartTag("html")) return;
+    TagNode* html = NewNode(FindTagDef(nullptr, "HTML"));
+    ctx_.documentRoot->next = html;
+    stack_[depth_++] = html;
+    if (HasStartTag("body")) return;
+    TagNode* body = NewNode(FindTagDef(nullptr, "BODY"));
+    body->parent = html;
+    html->firstChild = html->lastChild = body;
+    stack_[depth_++] = body;
   }
 
   TagNode* Innermost() const { return depth_ ? stack_[depth_ - 1] : nullptr; }

@@ -39,13 +39,40 @@ std::string Shape(const TagNode* n) {
 
 TEST(ParseHtml, TextOutsideAnyElementIsDropped) {
   Captured c;
-  EXPECT_EQ(Parse(c, "no tags at all"), nullptr);
+  EXPECT_EQ(Shape(Parse(c, "lead<html>x</html>tail<b>y")), "HTML(x){tail}");
   EXPECT_EQ(c.messages, "");
+}
+
+// A page fragment is read inside an implied HTML and BODY, which have no raw
+// text and no position; an HTML start tag anywhere turns that off.
+TEST(ParseHtml, FragmentsGetImpliedHtmlAndBody) {
+  Captured a;
+  TagNode* html = Parse(a, "no tags at all");
+  EXPECT_EQ(Shape(html), "HTML[BODY(no tags at all)]");
+  EXPECT_TRUE(html->raw.null());
+  EXPECT_EQ(html->props, nullptr);
+  EXPECT_EQ(html->firstChild->props, nullptr);
+
+  Captured b;
+  EXPECT_EQ(Shape(Parse(b, "<h1>a</h1><p>b<p>c")), "HTML[BODY[H1(a);P(b);P(c)]]");
+
+  Captured c;
+  EXPECT_EQ(Shape(Parse(c, "x<body>y</body>")), "HTML(x)[BODY(y)]");
+
+  Captured d;
+  EXPECT_EQ(Shape(Parse(d, "")), "HTML[BODY]");
+
+  Captured e;  // "<html/>" is an HTML start tag too; "<htmlx>" and "</html>" are not
+  EXPECT_EQ(Shape(Parse(e, "<p>a</p><html/>")), "HTML");
+  Captured f;
+  EXPECT_EQ(Shape(Parse(f, "<htmlx></html>")), "HTML[BODY]");
 }
 
 TEST(ParseHtml, TextAndTailAreStoredByteForByte) {
   Captured c;
-  TagNode* div = Parse(c, "lead<DIV>  a &amp;\xE4<b>x</B>\r\n tail </div> after");
+  TagNode* body = Parse(c, "lead<DIV>  a &amp;\xE4<b>x</B>\r\n tail </div> after")->firstChild;
+  EXPECT_EQ(std::string(body->text.view()), "lead");
+  TagNode* div = body->firstChild;
   ASSERT_NE(div, nullptr);
   EXPECT_EQ(Shape(div), "DIV(  a &amp;\xE4)[B(x){\r\n tail }]{ after}");
   EXPECT_EQ(std::string(div->raw.view()), "DIV");
@@ -57,13 +84,12 @@ TEST(ParseHtml, TextAndTailAreStoredByteForByte) {
 TEST(ParseHtml, InputEndsAtFirstNul) {
   Captured c;
   std::string html("<div>a\0<p>b", 11);
-  TagNode* div = Parse(c, html);
-  EXPECT_EQ(Shape(div), "DIV(a)");
+  EXPECT_EQ(Shape(Parse(c, html)), "HTML[BODY[DIV(a)]]");
 }
 
 TEST(ParseHtml, TopLevelKeepsOnlyTheLastNode) {
   Captured c;
-  TagNode* top = Parse(c, "<!DOCTYPE html><p>one</p><p>two</p>");
+  TagNode* top = Parse(c, "<!DOCTYPE html><html>one</html ><p>two</p>");
   EXPECT_EQ(Shape(top), "P(two)");
   EXPECT_EQ(top->next, nullptr);
 }
