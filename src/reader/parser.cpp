@@ -29,6 +29,7 @@ bool IsInternalName(std::string_view name) { return name.size() >= 4 && EqualsNo
 
 class Parser {
  public:
+  // Positions and lengths are 64-bit so that inputs beyond 2 GB report them correctly.
   Parser(Context& ctx, std::string_view input) : ctx_(ctx), in_(input) {
     std::size_t nul = in_.find('\0');
     if (nul != std::string_view::npos) in_ = in_.substr(0, nul);
@@ -64,10 +65,12 @@ class Parser {
   // (and consumed), false at the end of the input.
   bool ReadUntil(char stop, Text& slot) {
     std::size_t len = in_.size() - pos_;
-    if (const void* hit = std::memchr(in_.data() + pos_, stop, len))
-      len = static_cast<std::size_t>(static_cast<const char*>(hit) - (in_.data() + pos_));
+    if (len != 0) {
+      if (const void* hit = std::memchr(in_.data() + pos_, stop, len))
+        len = static_cast<std::size_t>(static_cast<const char*>(hit) - (in_.data() + pos_));
+    }
     const bool debug = ctx_.debugLevel != 0;
-    if (debug) ctx_.dbg().printf("readed %i chars\n", static_cast<int>(len));
+    if (debug) ctx_.dbg().printf("readed %lld chars\n", static_cast<long long>(len));
     if (len) {
       slot.append(in_.substr(pos_, len));
       if (debug) ctx_.dbg().printf("String:%s\n", slot.c_str());

@@ -30,9 +30,9 @@ std::string Shape(const TagNode* n) {
   for (; n; n = n->next) {
     if (!s.empty()) s += ';';
     s += n->def->name;
-    if (n->text.has()) s += "(" + std::string(n->text.view()) + ")";
-    if (n->firstChild) s += "[" + Shape(n->firstChild) + "]";
-    if (n->tail.has()) s += "{" + std::string(n->tail.view()) + "}";
+    if (n->text.has()) s.append("(").append(n->text.view()).append(")");
+    if (n->firstChild) s.append("[").append(Shape(n->firstChild)).append("]");
+    if (n->tail.has()) s.append("{").append(n->tail.view()).append("}");
   }
   return s;
 }
@@ -114,6 +114,235 @@ TEST(ParseHtml, DocumentStructureWithCellInCell) {
             "Tag \"/html\" incorrect closed!!!\nPos 107\n");
   TagNode* td = html->lastChild->lastChild->firstChild->firstChild;
   EXPECT_EQ(std::string(td->raw.view()), "th");
+}
+
+
+const char* kNoNodeLine = "The property \"html-FilePos\" can't be created under \"\"!\n";
+
+TEST(ParseHtml, EmptyTagsAndDroppedTagsAppendToTheInnermostText) {
+  Captured c;
+  // The appended text follows the text already there, even after children.
+  TagNode* div = Parse(c, "<div>a<b>x</b><>c<foo bar>d</div>");
+  EXPECT_EQ(Shape(div), "DIV(acd)[B(x)]");
+  EXPECT_EQ(c.messages, std::string("Found empty Tag!\nPos 15\n"
+                                    "Tag \"foo\" not found in internal database!!!\nPos 18\n"
+                                    "TagString: \"foo bari\"\n\n") +
+                            kNoNodeLine);
+}
+
+TEST(ParseHtml, EmptyTagsWithNothingOpen) {
+  Captured c;
+  EXPECT_EQ(Parse(c, "x<>y"), nullptr);
+  EXPECT_EQ(c.messages, "Found empty Tag!\nPos 2\n");
+  Captured last;
+  EXPECT_EQ(Shape(Parse(last, "<div>a<")), "DIV(a)");
+  EXPECT_EQ(last.messages, "Found empty Tag!\nPos 7\n");
+}
+
+TEST(ParseHtml, SelfClosedAndEmptyElementsTakeTheTextAsTail) {
+  Captured c;
+  TagNode* div = Parse(c, "<div><b/>t1<br>t2<img src=x/>t3<br/>t4</div>");
+  EXPECT_EQ(Shape(div), "DIV[B{t1};BR{t2};IMG{t3};BR{t4}]");
+  TagNode* img = div->firstChild->next->next;
+  EXPECT_EQ(std::string(img->raw.view()), "img src=x");
+  EXPECT_EQ(Val(img, "SRC"), "x");
+  EXPECT_EQ(c.messages, "");
+}
+
+TEST(ParseHtml, SelfClosedLinkLeavesItsEndTagPending) {
+  Captured c;
+  TagNode* div = Parse(c, "<div><a href=x/>link</a>more</div>");
+  // The end tag meets the DIV, which needs its own end tag: it becomes
+  // pending, and the text after it joins the A's tail.
+  EXPECT_EQ(Shape(div), "DIV[A{linkmore}]");
+  EXPECT_EQ(Val(div->firstChild, "HREF"), "x");
+  EXPECT_EQ(test::PropNames(div->firstChild), "html-filepos HREF");
+  EXPECT_EQ(c.messages, "Tag \"/a\" incorrect closed!!!\nPos 21\n");
+}
+
+TEST(ParseHtml, PositionPropertyReplacesAnAttributeOfThatName) {
+  Captured c;
+  TagNode* div = Parse(c, "<div html-FILEPOS=99 class=c>");
+  EXPECT_EQ(test::PropNames(div), "CLASS html-filepos");
+  EXPECT_EQ(Val(div, "html-filepos"), "1");
+}
+
+TEST(ParseHtml, CommentsEndAtTheFirstGreaterThan) {
+  Captured c;
+  TagNode* div = Parse(c, "<div><!--x > y -->z</div>");
+  EXPECT_EQ(Shape(div), "DIV[!--{ y -->z}]");
+  EXPECT_EQ(std::string(div->firstChild->raw.view()), "!--x ");
+  EXPECT_EQ(test::PropNames(div->firstChild), "html-filepos");
+  Captured t;
+  EXPECT_EQ(Shape(Parse(t, "<tr><!-- x --><td>a</td></tr>")), "TR[TD(a)]");
+  EXPECT_EQ(t.messages, std::string("Tag \"!--\" is not allowed as child of \"TR\"!!!\nPos 5\n") + kNoNodeLine);
+}
+
+TEST(ParseHtml, XmlDeclarationAndProgramTagsHaveNoRow) {
+  Captured c;
+  TagNode* div = Parse(c, "<?xml version=\"1.0\"?><div><XML-INLINE>x</xml-inline><xml-?/></div>");
+  EXPECT_EQ(Shape(div), "DIV(x)");
+  EXPECT_EQ(c.messages, std::string("Tag \"?xml\" not found in internal database!!!\nPos 1\n"
+                                    "TagString: \"?xml version=\"1.0\"?i\"\n\n") +
+                            kNoNodeLine +
+                            "Tag \"XML-INLINE\" not found in internal database!!!\nPos 27\n"
+                            "TagString: \"XML-INLINEi\"\n\n" +
+                            kNoNodeLine +
+                            "Tag \"/xml-inline\" incorrect closed!!!\nPos 40\n"
+                            "Tag \"xml-?\" not found in internal database!!!\nPos 53\n"
+                            "TagString: \"xml-?i\"\n\n" +
+                            kNoNodeLine);
+}
+
+TEST(ParseHtml, TableWrappersVanishAndColumnsAreRead) {
+  Captured c;
+  TagNode* table = Parse(c,
+                         "<table><caption>Cap</caption><colgroup><col width=2></colgroup>"
+                         "<tbody><tr><td>x</td></tr></tbody></table>");
+  EXPECT_EQ(Shape(table), "TABLE(Cap)[XML-TABLE-COLUMN;TR[TD(x)]]");
+  EXPECT_EQ(Val(table->firstChild, "XML-TABLE-COLUMN-WIDTH"), "2");
+  EXPECT_EQ(std::string(table->firstChild->raw.view()), "col width=2");
+  EXPECT_EQ(c.messages, std::string(kNoNodeLine) + kNoNodeLine +
+                            "Processing tag \"col\" like tag \"XML-TABLE-COLUMN\"\nPos 40\n" + kNoNodeLine);
+}
+
+TEST(ParseHtml, ListItemsCloseEachOther) {
+  Captured c;
+  TagNode* ul = Parse(c, "<ul><li>a<li>b<ul><li>c</ul>d</ul>");
+  EXPECT_EQ(Shape(ul), "UL[LI(a);LI(b)[UL[LI(c)]{d}]]");
+  EXPECT_EQ(c.messages,
+            "Tag \"li\" not closed!!!\nPos 10\n"
+            "Tag \"li\" not closed!!!\nPos 24\n"
+            "Tag \"li\" not closed!!!\nPos 30\n");
+}
+
+TEST(ParseHtml, NestedLinksBecomeSiblings) {
+  Captured c;
+  TagNode* p = Parse(c, "<p><a href=1>x<a href=2>y</a>z</a></p>");
+  EXPECT_EQ(Shape(p), "P[A(x);A(y){z}]");
+  EXPECT_EQ(c.messages,
+            "Tag \"a href=1\" not or incorrect closed!!!\nPos 15\n"
+            "Tag \"p\" not closed!!!\nPos 31\n");
+  // An A inside a B inside an A closes the outer A; at the top level the new
+  // A then takes the old one's place.
+  Captured top;
+  EXPECT_EQ(Shape(Parse(top, "<a>x<b>y<a>z")), "A(z)");
+  EXPECT_EQ(top.messages, "Tag \"a\" not or incorrect closed!!!\nPos 9\n");
+}
+
+TEST(ParseHtml, ClosesListsCloseInlineElements) {
+  Captured c;
+  // SUP admits nothing, and TABLE closes inline elements.
+  EXPECT_EQ(Shape(Parse(c, "<div><sup>a<table>")), "DIV[SUP(a);TABLE]");
+  EXPECT_EQ(c.messages, "Tag \"sup\" not closed!!!\nPos 12\n");
+  Captured top;
+  EXPECT_EQ(Shape(Parse(top, "<sup>a<table>x")), "TABLE(x)");
+  Captured link;
+  EXPECT_EQ(Shape(Parse(link, "<p><a>x<table>")), "P[A(x);TABLE]");
+  EXPECT_EQ(link.messages, "Tag \"a\" not closed!!!\nPos 8\n");
+}
+
+TEST(ParseHtml, HtmlEndTagEndsTheRead) {
+  Captured c;
+  TagNode* div = Parse(c, "<div>a</div>b</HTML>c<p>d");
+  EXPECT_EQ(Shape(div), "DIV(a){b}");
+  EXPECT_EQ(c.messages, "");
+  const std::string ending = "Processing Tag \"/HTML\"\nreturning after /html\n";
+  EXPECT_EQ(c.trace.substr(c.trace.size() - ending.size()), ending);
+  // With anything after the name the read goes on.
+  Captured more;
+  TagNode* top = Parse(more, "<div>a</div></html ><!-- c -->");
+  EXPECT_EQ(std::string(top->def->name), "!--");
+}
+
+TEST(ParseHtml, TextAfterAPendingEndTag) {
+  {
+    // The innermost element has children: its last child's tail.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<div><b>a<i>c</i></x>t</b></div>")), "DIV[B(a)[I(c){t}]]");
+    EXPECT_EQ(c.messages, "Tag \"/x\" incorrect closed!!!\nPos 18\n");
+  }
+  {
+    // No children and nothing was ever placed one level deeper: the element
+    // is closed and the text is its tail.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<div><b></x>t</b>u</div>")), "DIV[B{tu}]");
+    EXPECT_EQ(c.messages, "Tag \"/x\" incorrect closed!!!\nPos 9\nTag \"/b\" incorrect closed!!!\nPos 14\n");
+  }
+  {
+    // The level below still names a node from elsewhere (the U): the
+    // innermost element keeps the text.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<div><i><u>a</u></i><b></x>t</b></div>")), "DIV[I[U(a)];B(t)]");
+  }
+}
+
+TEST(ParseHtml, PendingEndTagsAreLimited) {
+  // The B keeps a child, so each stray end tag leaves it open.
+  std::string html = "<div><i><b><u>x</u>";
+  for (int i = 0; i < 200; ++i) html += "</s>";
+  // The 201st would-be pending end tag is reported but not remembered, so the
+  // B's end tag does not close the I.
+  html += "</i></b>t</div>";
+  Captured c;
+  EXPECT_EQ(Shape(Parse(c, html)), "DIV[I[B[U(x)]{t}]]");
+  EXPECT_NE(c.messages.find("Tag \"/i\" incorrect closed!!!"), std::string::npos);
+  EXPECT_EQ(c.messages.find("Tag \"i\" incorrect closed!!!"), std::string::npos);
+  // Below the limit the same end tag is remembered and closes the I.
+  Captured few;
+  EXPECT_EQ(Shape(Parse(few, "<div><i><b><u>x</u></s></i></b>t</div>")), "DIV[I[B[U(x)]]{t}]");
+  EXPECT_NE(few.messages.find("Tag \"i\" incorrect closed!!!"), std::string::npos);
+}
+
+TEST(ParseHtml, DeepNestingStopsOpeningAtFiftyLevels) {
+  std::string html;
+  for (int i = 0; i < 100000; ++i) html += "<b>";
+  html += "x</b>y";
+  Captured c;
+  TagNode* n = Parse(c, html);
+  int depth = 1;
+  while (n->firstChild && n->firstChild->firstChild) {
+    n = n->firstChild;
+    ++depth;
+  }
+  // Fifty open Bs; the 50th holds every later one, each with its text as tail.
+  EXPECT_EQ(depth, 50);
+  TagNode* deepest = n;
+  int siblings = 0;
+  for (TagNode* s = deepest->firstChild; s; s = s->next) ++siblings;
+  EXPECT_EQ(siblings, 100000 - 50);
+  EXPECT_EQ(std::string(deepest->lastChild->tail.view()), "x");
+  EXPECT_EQ(std::string(deepest->tail.view()), "y");
+  EXPECT_EQ(c.messages, "");
+}
+
+TEST(ParseHtml, ManyTopLevelElementsKeepOnlyTheLast) {
+  std::string html;
+  for (int i = 0; i < 10000; ++i) html += "<div>a</div>";
+  html += "<p>last";
+  Captured c;
+  TagNode* top = Parse(c, html);
+  EXPECT_EQ(Shape(top), "P(last)");
+  EXPECT_EQ(Val(top, "html-filepos"), std::to_string(10000 * 12 + 1));
+}
+
+TEST(ParseHtml, TraceLines) {
+  Captured c(1);
+  Parse(c, "<div>a<>b</div>");
+  EXPECT_EQ(c.trace,
+            "readed 0 chars\n"
+            "readed 3 chars\nString:div\nProcessing Tag \"div\"\nopen Tag div\n"
+            "readed 1 chars\nString:a\nbctpos 0\n"
+            "readed 0 chars\n"
+            "readed 1 chars\nString:ab\nbctpos 0\n"
+            "readed 4 chars\nString:/div\nProcessing Tag \"/div\"\n\t found tag \"div\"...\n"
+            "readed 0 chars\nbctpos 0\n");
+  // Without debugging only the unconditional lines are written.
+  Captured quiet;
+  Parse(quiet, "<div>a<>b</div>");
+  EXPECT_EQ(quiet.trace,
+            "Processing Tag \"div\"\nopen Tag div\nbctpos 0\nbctpos 0\n"
+            "Processing Tag \"/div\"\n\t found tag \"div\"...\nbctpos 0\n");
 }
 
 }  // namespace
