@@ -2,7 +2,7 @@
 // order (first match wins); the indexes are built once so that a lookup costs
 // a hash and a bit test instead of a walk over rows of strings.
 #include <bitset>
-#include <cctype>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -82,30 +82,71 @@ struct ListIndex {
 struct Indexes {
   std::unordered_map<std::string_view, const TagDef*, NoCaseHash, NoCaseEq> tags;
   std::unordered_map<std::string_view, std::vector<const PropertyDef*>, NoCaseHash, NoCaseEq> props;
-  // Lists of the tables are indexed up front; any other list on first use.
+  // Only the tables' own lists are indexed: they are constant, so an address
+  // always names the same contents. Any other list may live on the stack or
+  // change, and is walked entry by entry (through the group indexes).
   std::unordered_map<NameList, ListIndex> lists;
+  // Group name -> index of the first group of that name.
+  std::unordered_map<std::string_view, const ListIndex*, NoCaseHash, NoCaseEq> groups;
 
-  const ListIndex& For(NameList l) {
+  const ListIndex* Find(NameList l) const {
     auto it = lists.find(l);
-    if (it != lists.end()) return it->second;
-    ListIndex idx;
-    CollectMembers(l, idx.members, 0);
-    for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
-      if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
-    return lists.emplace(l, std::move(idx)).first->second;
+    return it == lists.end() ? nullptr : &it->second;
   }
 
   Indexes() {
-    static_assert(kMaxTags >= 69);
     for (const TagDef& d : kTagDatabase) tags.emplace(d.name, &d);  // emplace keeps the first row
     for (const PropertyDef& p : kPropertyDatabase) props[p.name].push_back(&p);
-    for (NameList l : kAllNameLists) For(l);
+    for (NameList l : kAllNameLists) {
+      if (lists.count(l)) continue;
+      ListIndex idx;
+      CollectMembers(l, idx.members, 0);
+      for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
+        if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
+      lists.emplace(l, std::move(idx));
+    }
+    for (const TagGroup& g : kTagGroups)
+      if (const ListIndex* li = Find(g.members)) groups.emplace(g.name, li);
   }
 };
 
 Indexes& Index() {
   static Indexes idx;
   return idx;
+}
+
+// Row of a tag definition in the tag table, or -1 for a definition elsewhere
+// (or beyond the rows the bit sets hold; those are answered by name).
+long TagRowOf(const TagDef* def) {
+  const std::less<const TagDef*> before;
+  const TagDef* first = kTagDatabase.data();
+  if (before(def, first) || !before(def, first + kTagDatabase.size())) return -1;
+  const long row = def - first;
+  return row < static_cast<long>(kMaxTags) ? row : -1;
+}
+
+// The walk of a list that is not indexed, with groups answered by their index.
+// `row` is the name's tag row, or -1 when the name has none.
+bool MatchWalked(Indexes& idx, std::string_view name, long row, NameList list) {
+  for (NameList e = list; *e; ++e) {
+    std::string_view entry(*e);
+    if (!entry.empty() && entry[0] == '%') {
+      auto g = idx.groups.find(entry);
+      if (g != idx.groups.end()) {
+        const ListIndex& li = *g->second;
+        if (row >= 0 ? li.tags.test(static_cast<std::size_t>(row)) : li.members.count(LowerCopy(name)) != 0)
+          return true;
+      }
+    }
+    if (EqualsNoCase(name, entry)) return true;
+  }
+  return false;
+}
+
+bool Match(Indexes& idx, std::string_view name, long row, NameList list) {
+  if (const ListIndex* li = idx.Find(list))
+    return row >= 0 ? li->tags.test(static_cast<std::size_t>(row)) : li->members.count(LowerCopy(name)) != 0;
+  return MatchWalked(idx, name, row, list);
 }
 
 }  // namespace
@@ -120,18 +161,17 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 bool MatchNameList(std::string_view name, NameList list) {
   if (name.empty() || !list) return false;
   Indexes& idx = Index();
-  const ListIndex& li = idx.For(list);
   // Tag names are by far the most common question: answer them by row.
   auto t = idx.tags.find(name);
-  if (t != idx.tags.end()) return li.tags.test(static_cast<std::size_t>(t->second - kTagDatabase.data()));
-  return li.members.count(LowerCopy(name)) != 0;
+  const long row = t == idx.tags.end() ? -1 : TagRowOf(t->second);
+  return Match(idx, name, row, list);
 }
 
 bool MatchTagDef(const TagDef* def, NameList list) {
   if (!def || !list) return false;
-  std::size_t row = static_cast<std::size_t>(def - kTagDatabase.data());
-  if (row >= kTagDatabase.size()) return MatchNameList(def->name, list);
-  return Index().For(list).tags.test(row);
+  const long row = TagRowOf(def);
+  if (row < 0) return MatchNameList(def->name, list);
+  return Match(Index(), def->name, row, list);
 }
 
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {

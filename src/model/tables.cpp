@@ -106,7 +106,7 @@ constexpr TagDef kTags[] = {
     {"BR", "fo:block/", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"XML-INLINE", "fo:inline", 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     {"FONT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInlinePre, nullptr, nullptr},
-    {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, nullptr /* TableStep2 */, nullptr /* TableStep1 */},
+    {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, TableStep2, TableStep1},
     {"CAPTION", "", 0, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"COL", "@XML-TABLE-COLUMN", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"XML-TABLE-COLUMN", "fo:table-column", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},

@@ -8,6 +8,20 @@
 
 namespace ps::test {
 
+// Sibling count for the tests that prove no walk recurses along a chain: ten
+// million as real documents may have; a million under the sanitizers, whose
+// larger frames overflow sooner and whose allocator would take minutes.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PAGESMITH_TEST_ASAN 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(PAGESMITH_TEST_ASAN)
+inline constexpr int kManySiblings = 1'000'000;
+#else
+inline constexpr int kManySiblings = 10'000'000;
+#endif
+
 struct Captured {
   std::string messages;
   std::string trace;

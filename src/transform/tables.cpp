@@ -1,0 +1,427 @@
+#include "transform/tables.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+
+#include "model/handlers.h"
+#include "transform/paragraphs.h"
+#include "transform/widths.h"
+
+namespace ps {
+
+namespace {
+
+const char* const kColumnWidth = "XML-TABLE-COLUMN-WIDTH";
+
+// The counters have room for this many grid positions; positions further
+// right are never covered.
+constexpr std::int64_t kGridPositions = 100;
+// A span costs a walk step (and a trail character) per position, so a
+// hostile one is held to this many.
+constexpr std::int64_t kSpanLimit = 1000;
+
+// Per grid position: how many more rows a cell of an earlier row covers it.
+class RowSpanCounters {
+ public:
+  std::int32_t At(std::int64_t j) const { return InRange(j) ? c_[static_cast<std::size_t>(j)] : 0; }
+  void Set(std::int64_t j, std::int64_t v) {
+    if (InRange(j))
+      c_[static_cast<std::size_t>(j)] =
+          static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+  }
+  // A cell spanning n columns covers them all in the rows below.
+  void Spread(std::int64_t j, std::int64_t n) {
+    const std::int32_t v = At(j);
+    for (std::int64_t k = j + 1; k < j + n && k < kGridPositions; ++k) c_[static_cast<std::size_t>(k)] = v;
+  }
+  void Decrease(std::int64_t columns) {
+    for (std::int64_t k = 0; k < columns && k < kGridPositions; ++k)
+      if (c_[static_cast<std::size_t>(k)] > 0) --c_[static_cast<std::size_t>(k)];
+  }
+
+ private:
+  static bool InRange(std::int64_t j) { return j >= 0 && j < kGridPositions; }
+  std::array<std::int32_t, kGridPositions> c_{};
+};
+
+// The number of grid positions a cell occupies.
+std::int64_t Span(Context& ctx, const TagNode* cell) {
+  const TagProperty* p = FindProperty(cell, "COLSPAN");
+  if (!p || p->value.null()) return 1;
+  return std::clamp<std::int64_t>(a2l(ctx, p->value, 1), -kSpanLimit, kSpanLimit);
+}
+
+// The column passes treat every COLSPAN that does not read as exactly 1 as
+// spanning, including one without digits.
+bool IsSpanning(Context& ctx, const TagNode* cell) {
+  const TagProperty* p = FindProperty(cell, "COLSPAN");
+  return p && a2l(ctx, p->value, 0) != 1;
+}
+
+const TagDef* ColumnDef(const TagNode* table) { return FindTagDef(table, "XML-TABLE-COLUMN"); }
+
+// The node after the table's leading columns.
+TagNode* BodyOf(const TagNode* table, std::int64_t* columns) {
+  const TagDef* columnDef = ColumnDef(table);
+  std::int64_t count = 0;
+  TagNode* n = table->firstChild;
+  for (; n && n->def == columnDef; n = n->next) ++count;
+  if (columns) *columns = count;
+  return n;
+}
+
+// The indentation at the end of the source text in front of a node.
+Text IndentationIn(const Text& before) {
+  if (before.null()) return Text();
+  const std::string_view s = before.view();
+  std::size_t start = 0;
+  std::size_t i = 0;
+  for (; i < s.size(); ++i) {
+    const char c = s[i];
+    if (c == ' ' || c == '\t') continue;
+    if (c == '\n' || c == '\r') {
+      start = i + 1;
+      continue;
+    }
+    break;
+  }
+  if (i == start) return Text();
+  return Text(s.substr(start, i - start));
+}
+
+// prev is the node's previous sibling, or none for a first child; callers
+// that walk a chain know it, which spares a walk of the chain per node.
+Text IndentationBefore(const TagNode* node, const TagNode* prev) {
+  if (prev) return IndentationIn(prev->tail);
+  if (node->parent) return IndentationIn(node->parent->text);
+  return Text();
+}
+
+TagProperty* SetListSeparator(Context& ctx, TagNode* node, const Text& indentation) {
+  Text separator;
+  if (indentation.has()) {
+    separator.assign("\n");
+    separator.append(indentation.view());
+    separator.append("    ");
+  }
+  TagProperty* p = CreateProperty(ctx, node, "LIST-SEPARATOR");
+  if (p) p->value = std::move(separator);
+  return p;
+}
+
+void SpreadAlign(Context& ctx, TagNode* from, const TagProperty* align) {
+  const bool report = ctx.reportPropertyFailures;
+  ctx.reportPropertyFailures = false;
+  SpreadProperty(ctx, from, "ALIGN", align->value, 1, true);
+  ctx.reportPropertyFailures = report;
+}
+
+// One walk over the rows of a table body, keeping track of the grid
+// positions that cells of earlier rows cover. The pass decides what happens
+// at each cell, covered position and row end.
+template <class Pass>
+void WalkGrid(Context& ctx, TagNode* body, Pass& pass) {
+  if (!body) return;
+  RowSpanCounters counters;
+  for (TagNode* row = body->firstChild; row; row = row->next) {
+    pass.StartRow(row);
+    if (Pass::kWrapsEmptyRows && !row->firstChild) WrapChildren(row, "TD");
+    std::int64_t j = 0;
+    TagNode* prev = nullptr;
+    for (TagNode* cell = row->firstChild; cell; prev = cell, cell = cell->next) {
+      pass.BeforeCell(cell, prev);
+      for (; counters.At(j) > 0; ++j) pass.Covered();
+      if (const TagProperty* rowSpan = FindProperty(cell, "ROWSPAN")) counters.Set(j, a2l(ctx, rowSpan->value, 0));
+      const std::int64_t n = Span(ctx, cell);
+      pass.Cell(cell, n);
+      if (n >= 1) {
+        counters.Spread(j, n);
+        j += n;
+      }
+    }
+    pass.EndRow(row);
+    if (Pass::kTrailingCovered)
+      for (; counters.At(j) > 0; ++j) ctx.msg().put('!');
+    counters.Decrease(pass.columns);
+    pass.CheckCount(row, j);
+  }
+}
+
+// Step 1 for a table without COL elements: the first row makes the columns,
+// later rows fill in widths that are still missing.
+struct DerivedColumnPass {
+  static constexpr bool kWrapsEmptyRows = true;
+  static constexpr bool kTrailingCovered = true;
+
+  Context& ctx;
+  TagNode* table;
+  TableWidths widths;
+  std::int64_t columns = 0;
+  TagNode* cursor = nullptr;
+  TagNode* lastColumn = nullptr;
+  bool firstRow = true;
+
+  void StartRow(TagNode*) { cursor = firstRow ? nullptr : table->firstChild; }
+  void BeforeCell(TagNode*, TagNode*) {}
+  void Covered() {
+    if (!cursor || !cursor->next)
+      ctx.msg().write("internal error while table processing!!!\n ");
+    else
+      cursor = cursor->next;
+    ctx.msg().put('!');
+  }
+  TagNode* NewColumn() {
+    TagNode* col = lastColumn ? InsertAfter(lastColumn, "XML-TABLE-COLUMN") : PrependChild(table, "XML-TABLE-COLUMN");
+    if (!col) return nullptr;
+    col->tail.assign("\n");
+    ++columns;
+    cursor = lastColumn = col;
+    return col;
+  }
+  void Cell(TagNode* cell, std::int64_t n) {
+    OutStream& msg = ctx.msg();
+    const bool spanning = IsSpanning(ctx, cell);
+    if (firstRow && !spanning) {
+      TagNode* col = NewColumn();
+      TagProperty* width = col ? CreateProperty(ctx, col, kColumnWidth) : nullptr;
+      bool set = false;
+      if (!width)
+        msg.write("\n Error while processing table!!!\n");
+      else
+        set = ApplyCellWidthRule(ctx, widths, cell, width);
+      msg.put(set ? 'x' : '+');
+    } else if (firstRow) {
+      msg.printf("%*s", static_cast<int>(n), "-+");
+      for (std::int64_t i = 0; i < n; ++i)
+        if (TagNode* col = NewColumn()) CreateProperty(ctx, col, kColumnWidth);
+    } else if (!spanning) {
+      // A cursor on the body or past it refuses the width, with a report.
+      TagProperty* width = CreateProperty(ctx, cursor, kColumnWidth);
+      bool set = false;
+      if (!width || width->value.null()) set = ApplyCellWidthRule(ctx, widths, cell, width);
+      msg.put(set ? 'x' : '+');
+      if (cursor) cursor = cursor->next;
+    } else {
+      msg.printf("%*s", static_cast<int>(n - 1), "-");
+      const bool set = n >= 1 && ApplySpanWidthRule(ctx, widths, cell, cursor, n);
+      msg.put(set ? 'X' : '+');
+    }
+  }
+  void EndRow(TagNode*) { ctx.msg().write("\n "); }
+  void CheckCount(TagNode* row, std::int64_t j) {
+    firstRow = false;
+    if (j == columns) return;
+    ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
+                     static_cast<long long>(j));
+    PrintHtmlPosition(ctx.msg(), row);
+    for (std::int64_t k = j; k < columns; ++k)
+      if (!AppendChild(row, "XML-EMPTY-CELL")) break;
+  }
+};
+
+// Step 1 for a table that starts with COL elements: rows only add the
+// columns they need beyond those.
+struct ColumnListPass {
+  static constexpr bool kWrapsEmptyRows = true;
+  static constexpr bool kTrailingCovered = true;
+
+  Context& ctx;
+  TagNode* table;
+  const TagDef* columnDef;
+  std::int64_t columns;
+  TagNode* lastColumn;
+  TagNode* cursor = nullptr;
+
+  void StartRow(TagNode*) { cursor = table->firstChild; }
+  void BeforeCell(TagNode*, TagNode*) {}
+  void Covered() {
+    if (cursor) cursor = cursor->next;
+    ctx.msg().put('!');
+  }
+  void Cell(TagNode* cell, std::int64_t n) {
+    const bool spanning = IsSpanning(ctx, cell);
+    if (spanning) ctx.msg().printf("%*s", static_cast<int>(n - 1), "-");
+    for (std::int64_t i = 0; i < n; ++i) {
+      if (cursor && cursor->next && cursor->next->def == columnDef) {
+        cursor = cursor->next;
+      } else if (cell->next) {
+        // A cursor that covered positions pushed onto the body still adds
+        // its column among the others: a column after the body is invalid.
+        TagNode* after = !cursor ? nullptr : cursor->def == columnDef ? cursor : lastColumn;
+        TagNode* col = after ? InsertAfter(after, "XML-TABLE-COLUMN") : nullptr;
+        if (col) {
+          ++columns;
+          if (after == lastColumn) lastColumn = col;
+          if (!spanning) col->tail = IndentationIn(after->tail);
+          cursor = col;
+        }
+      } else if (cursor) {
+        cursor = cursor->next;
+      }
+    }
+    ctx.msg().put('+');
+  }
+  void EndRow(TagNode*) { ctx.msg().write("\n  "); }
+  void CheckCount(TagNode* row, std::int64_t j) {
+    if (j == columns) return;
+    ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
+                     static_cast<long long>(j));
+    PrintHtmlPosition(ctx.msg(), row);
+  }
+};
+
+// Step 1, last walk: the width each cell leaves to its content.
+struct CellWidthPass {
+  static constexpr bool kWrapsEmptyRows = false;
+  static constexpr bool kTrailingCovered = false;
+
+  Context& ctx;
+  TagNode* table;
+  const TagProperty* border;
+  std::int64_t columns;
+  TagNode* cursor = nullptr;
+
+  void StartRow(TagNode*) { cursor = table->firstChild; }
+  void BeforeCell(TagNode*, TagNode*) {}
+  void Covered() {
+    if (!cursor || !cursor->next)
+      ctx.msg().write("internal error while table processing!!!\n ");
+    else
+      cursor = cursor->next;
+  }
+  void Cell(TagNode* cell, std::int64_t n) { SetCellContentWidth(ctx, cell, cursor, n, border); }
+  void EndRow(TagNode*) {}
+  void CheckCount(TagNode*, std::int64_t) {}
+};
+
+// Step 2: borders, paragraphs and alignment of the cells.
+struct CellPass {
+  static constexpr bool kWrapsEmptyRows = false;
+  static constexpr bool kTrailingCovered = true;
+
+  Context& ctx;
+  const TagProperty* border;
+  const TagDef* emptyCellDef;
+  std::int64_t columns;
+
+  void StartRow(TagNode*) {}
+  void BeforeCell(TagNode* cell, TagNode* prev) {
+    ctx.msg().put('+');
+    if (border && cell->def != emptyCellDef && border->value.view() != "0pt") {
+      const Text indentation = IndentationBefore(cell, prev);
+      SetListSeparator(ctx, cell, indentation);
+      SetProperty(ctx, cell, "XML-BORDER-WIDTH", Text::Copy(border->value));
+      SetProperty(ctx, cell, "XML-BORDER-COLOR", "black");
+      SetProperty(ctx, cell, "XML-BORDER-STYLE", "solid");
+      SetListSeparator(ctx, cell, indentation);
+    }
+    InsertParagraphs(ctx, 0, cell);
+    if (const TagProperty* align = FindProperty(cell, "ALIGN")) SpreadAlign(ctx, cell->firstChild, align);
+  }
+  void Covered() { ctx.msg().put('!'); }
+  void Cell(TagNode* cell, std::int64_t n) {
+    if (n >= 1 && FindProperty(cell, "COLSPAN"))
+      for (std::int64_t i = 0; i < n; ++i) ctx.msg().put('-');
+  }
+  void EndRow(TagNode* row) {
+    if (const TagProperty* align = FindProperty(row, "ALIGN")) SpreadAlign(ctx, row->firstChild, align);
+    ctx.msg().write("+\n  ");
+  }
+  void CheckCount(TagNode*, std::int64_t j) {
+    if (j != columns)
+      ctx.msg().printf("wrong column count (first row: %lld - last row: %lld!!!\n", static_cast<long long>(columns),
+                       static_cast<long long>(j));
+  }
+};
+
+}  // namespace
+
+Text NodeIndentation(const TagNode* node) {
+  if (!node) return Text();
+  return IndentationBefore(node, PreviousSibling(node));
+}
+
+TagProperty* AddListSeparator(Context& ctx, TagNode* node) { return SetListSeparator(ctx, node, NodeIndentation(node)); }
+
+void PrintHtmlPosition(OutStream& out, const TagNode* node) {
+  for (; node; node = node->parent) {
+    if (const TagProperty* p = FindProperty(node, "html-filepos")) {
+      if (p->value.has()) out.printf("Pos in html: %s\n", p->value.c_str());
+      return;
+    }
+  }
+}
+
+bool TableStep1(Context& ctx, TagNode* table) {
+  OutStream& msg = ctx.msg();
+  ++ctx.tableCount;
+  ++ctx.tableDepth;
+  msg.printf("starting table processing step 1 of 2 for table %i depth %i\n", ctx.tableCount, ctx.tableDepth);
+
+  TableWidths widths;
+  widths.cw = ContentWidth(ctx, table->parent);
+  widths.pixels = TablePixelWidth(ctx, table, widths.cw);
+  // Read before the converters run: the value as written in the HTML.
+  const TagProperty* border = FindProperty(table, "BORDER");
+
+  if (!table->firstChild) {
+    WrapChildren(table, "TR");
+    msg.write("at least one row is needed for table processing\n");
+  }
+
+  const TagDef* columnDef = ColumnDef(table);
+  if (table->firstChild && table->firstChild->def == columnDef) {
+    msg.write(" Table with Columns - parsing...");
+    TagNode* last = nullptr;
+    std::int64_t columns = 0;
+    for (TagNode* c = table->firstChild; c && c->def == columnDef; c = c->next) {
+      ApplyColumnWidthRule(ctx, widths, c);
+      last = c;
+      ++columns;
+    }
+    // Made even when no row follows, so the table always has its body.
+    TagNode* body = WrapFollowingSiblings(last, "XML-TABLE-BODY");
+    msg.write(" done\n");
+    msg.write(" Processing cells...\n  ");
+    ColumnListPass pass{ctx, table, columnDef, columns, last};
+    WalkGrid(ctx, body, pass);
+    msg.write("done\n");
+  } else {
+    TagNode* body = WrapChildren(table, "XML-TABLE-BODY");
+    if (body) table->text.assign("\n");
+    msg.write(" retrieving table columns from non-col-spanned cells...\n ");
+    DerivedColumnPass pass{ctx, table, widths};
+    WalkGrid(ctx, body, pass);
+    msg.write("table columns retrieved\n");
+  }
+
+  NormalizeColumnWidths(ctx, table, widths.cw);
+
+  msg.write(" processing table cells...\n");
+  std::int64_t columns = 0;
+  TagNode* body = BodyOf(table, &columns);
+  CellWidthPass cellWidths{ctx, table, border, columns};
+  WalkGrid(ctx, body, cellWidths);
+  msg.write("done step 1 of table processing\n");
+  return true;
+}
+
+bool TableStep2(Context& ctx, TagNode* table) {
+  OutStream& msg = ctx.msg();
+  msg.printf("starting table processing step 2 of 2 - depth %i\n", ctx.tableDepth);
+  --ctx.tableDepth;
+  // Converted by now: a length such as "1pt".
+  const TagProperty* border = FindProperty(table, "BORDER");
+  if (!table->firstChild || table->firstChild->def != ColumnDef(table)) return true;
+  std::int64_t columns = 0;
+  TagNode* body = BodyOf(table, &columns);
+  msg.write(" processing table cells...\n  ");
+  CellPass pass{ctx, border, FindTagDef(nullptr, "XML-EMPTY-CELL"), columns};
+  WalkGrid(ctx, body, pass);
+  msg.write("done\n");
+  msg.write("done all table processing\n");
+  return true;
+}
+
+}  // namespace ps

@@ -1,0 +1,379 @@
+#include "transform/widths.h"
+
+#include <cerrno>
+#include <climits>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace ps {
+
+namespace {
+
+const char* const kColumnWidth = "XML-TABLE-COLUMN-WIDTH";
+
+const char* Shown(const char* text) { return text ? text : "(null)"; }
+
+// strtod, with a range error or a value that is not finite ("inf", "nan")
+// reported as out of range: such a width must never reach the output.
+double ReadDouble(const char* text, const char** end, bool* outOfRange) {
+  char* e = nullptr;
+  errno = 0;
+  double v = std::strtod(text, &e);
+  *outOfRange = errno == ERANGE || !std::isfinite(v);
+  *end = e;
+  return v;
+}
+
+// a2f without its trace.
+double ReadFloat(const char* text, double def) {
+  if (!text) return def;
+  const char* end;
+  bool outOfRange;
+  const double v = ReadDouble(text, &end, &outOfRange);
+  return outOfRange ? def : v;
+}
+
+// Truncation toward zero into the range of an int; a pixel width never
+// needs more, and a huge one must not be undefined behaviour.
+std::int64_t TruncatePixels(double v) {
+  if (std::isnan(v)) return 0;
+  if (v >= static_cast<double>(INT_MAX)) return INT_MAX;
+  if (v <= static_cast<double>(INT_MIN)) return INT_MIN;
+  return static_cast<std::int64_t>(v);
+}
+
+const TagDef* ColumnDef(const TagNode* table) { return FindTagDef(table, "XML-TABLE-COLUMN"); }
+
+}  // namespace
+
+std::int64_t a2l(Context& ctx, const char* text, std::int64_t def) {
+  std::int64_t result = def;
+  if (text) {
+    char* end = nullptr;
+    errno = 0;
+    long long v = std::strtoll(text, &end, 0);
+    if (end != text && errno != ERANGE) result = v;
+  }
+  if (ctx.debugLevel == 2) ctx.dbg().printf("a2l \"%s\" => %lld\n", Shown(text), static_cast<long long>(result));
+  return result;
+}
+
+double a2f(Context& ctx, const char* text, double def) {
+  const double result = ReadFloat(text, def);
+  if (ctx.debugLevel == 2) ctx.dbg().printf("a2f \"%s\" => %f\n", Shown(text), result);
+  return result;
+}
+
+double ap2f(Context& ctx, const char* text, double def, double base) {
+  double result = def;
+  // An absent text reads like an empty one: nothing follows the number.
+  char after = '\0';
+  if (text) {
+    const char* end;
+    bool outOfRange;
+    double v = ReadDouble(text, &end, &outOfRange);
+    after = *end;
+    if (!outOfRange) result = after == '%' ? v * base / 100.0 : v;
+  }
+  if (ctx.debugLevel == 2)
+    ctx.msg().printf("ap2f \"%s\" => %f%c (pb = %f)\n", Shown(text), result, after, base);
+  return result;
+}
+
+std::string FormatCm(double cm) {
+  // "%.2f" of the largest double has 309 digits before the point.
+  char buf[400];
+  int n = std::snprintf(buf, sizeof buf, "%.2fcm", cm);
+  if (n < 0) return std::string();
+  return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
+}
+
+double ContentWidth(Context& ctx, const TagNode* node) {
+  if (!node) return kDefaultContentWidth;
+  const TagProperty* p = FindInheritedProperty(node, "XML-CONFIG-max-content-width");
+  if (!p) return kDefaultContentWidth;
+  return a2f(ctx, p->value, kDefaultContentWidth);
+}
+
+std::int64_t TablePixelWidth(Context& ctx, const TagNode* table, double contentWidth) {
+  const std::int64_t p0 = TruncatePixels(kDefaultPixelWidth * contentWidth / kDefaultContentWidth);
+  const TagProperty* width = FindProperty(table, "WIDTH");
+  if (!width) return p0;
+  const double base = static_cast<double>(p0);
+  return TruncatePixels(ap2f(ctx, width->value, base, base));
+}
+
+void ApplyColumnWidthRule(Context& ctx, const TableWidths& w, TagNode* column) {
+  TagProperty* p = FindProperty(column, kColumnWidth);
+  if (!p) return;
+  const double v = ap2f(ctx, p->value, -1.0, static_cast<double>(w.pixels));
+  if (!(v > -1.0)) return;
+  const double cm = w.usable() ? w.ToCm(v) : NAN;
+  // Without a usable scale the column is left to the sharing out.
+  if (std::isfinite(cm))
+    p->value.assign(FormatCm(cm));
+  else
+    p->value.reset();
+}
+
+bool ApplyCellWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagProperty* columnWidth) {
+  TagProperty* width = FindProperty(cell, "WIDTH");
+  if (!width) return false;
+  if (width->value.has() && (width->value.view() == "*" || width->value.view() == "100%")) {
+    UnlinkProperty(cell, width);
+    FreeProperty(width);
+    return false;
+  }
+  const double v = ap2f(ctx, width->value, -1.0, static_cast<double>(w.pixels));
+  if (!(v > -1.0) || !w.usable() || !columnWidth) return false;
+  const double cm = w.ToCm(v);
+  if (!std::isfinite(cm)) return false;
+  columnWidth->value.assign(FormatCm(cm));
+  return true;
+}
+
+bool ApplySpanWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagNode*& cursor, std::int64_t n) {
+  // A cell without a width value has nothing to give: h stays 0 and no
+  // width is set (nothing from an earlier cell carries over).
+  bool hasWidth = false;
+  double h = 0.0;
+  const TagProperty* width = FindProperty(cell, "WIDTH");
+  if (width && width->value.has()) {
+    hasWidth = true;
+    const double v = ap2f(ctx, width->value, 0.0, static_cast<double>(w.pixels));
+    if (v > 0.0)
+      h = w.usable() ? w.ToCm(v) : 0.0;
+    else
+      h = v;
+  }
+  std::int64_t withValue = 0;
+  TagProperty* missing = nullptr;
+  for (std::int64_t i = 0; i < n; ++i) {
+    if (!cursor) continue;  // the columns have run out
+    TagProperty* p = CreateProperty(ctx, cursor, kColumnWidth);
+    if (p && p->value.has()) {
+      ++withValue;
+      h -= a2f(ctx, p->value, 0.0);
+    } else if (p) {
+      missing = p;
+    }
+    cursor = cursor->next;
+  }
+  if (!hasWidth || !w.usable()) return false;
+  if (withValue != n - 1 || !missing || !(h > 0.0) || !std::isfinite(h)) return false;
+  missing->value.assign(FormatCm(h));
+  return true;
+}
+
+namespace {
+
+// The leading columns of a table while the normalisation works on them,
+// with each width's number kept beside its text so that a round over
+// many columns does not read and print every width again. At debug level 2
+// every read is traced, so there the texts are read each time.
+class ColumnWidths {
+ public:
+  ColumnWidths(Context& ctx, TagNode* table) : ctx_(ctx), traced_(ctx.debugLevel == 2) {
+    const TagDef* columnDef = ColumnDef(table);
+    for (TagNode* c = table->firstChild; c && c->def == columnDef; c = c->next) cols_.push_back({c});
+  }
+  std::int64_t count() const { return static_cast<std::int64_t>(cols_.size()); }
+
+  // The width property, created (empty) when missing; none when it was missing.
+  TagProperty* Existing(std::int64_t k) {
+    Column& c = cols_[static_cast<std::size_t>(k)];
+    if (!c.prop) c.prop = FindProperty(c.node, kColumnWidth);
+    if (c.prop) {
+      if (!c.known) Refresh(c);
+      return c.prop;
+    }
+    c.prop = CreateProperty(ctx_, c.node, kColumnWidth);
+    if (c.prop) Refresh(c);
+    return nullptr;
+  }
+  // a2f (value, 0) of a column that has a width property.
+  double Read(std::int64_t k) {
+    const Column& c = cols_[static_cast<std::size_t>(k)];
+    return traced_ ? a2f(ctx_, c.prop->value, 0.0) : c.value;
+  }
+  void Store(std::int64_t k, std::string text) {
+    Column& c = cols_[static_cast<std::size_t>(k)];
+    c.prop->value.assign(text);
+    Refresh(c);
+  }
+  // The column's text scaled by the factor, or an empty text when it would
+  // be below the smallest width. same tells that it would not change.
+  std::string Scaled(std::int64_t k, double scaled, bool* same) {
+    const Column& c = cols_[static_cast<std::size_t>(k)];
+    *same = false;
+    if (!traced_) {
+      // "%.2f" of anything below 0.004 shows at most 0.00.
+      if (scaled < 0.004) return std::string();
+      // A text printed from its own number is printed the same from any
+      // number less than 0.004 away.
+      if (c.canonical && c.value < 1e9 && std::fabs(scaled - c.value) < 0.004) {
+        *same = true;
+        return std::string();
+      }
+    }
+    std::string next = FormatCm(scaled);
+    if (!(a2f(ctx_, next.c_str(), 0.0) >= kSmallestColumnWidth)) return std::string();
+    *same = next == c.prop->value.view();
+    return next;
+  }
+
+ private:
+  struct Column {
+    TagNode* node;
+    TagProperty* prop = nullptr;
+    double value = 0.0;
+    bool canonical = false;
+    bool known = false;
+  };
+  void Refresh(Column& c) {
+    c.known = true;
+    if (traced_) return;
+    c.value = ReadFloat(c.prop->value.c_str(), 0.0);
+    c.canonical = c.prop->value.has() && c.prop->value.view() == FormatCm(c.value);
+  }
+  Context& ctx_;
+  const bool traced_;
+  std::vector<Column> cols_;
+};
+
+}  // namespace
+
+void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
+  OutStream& msg = ctx.msg();
+  msg.write(" recalculating table column width...\n");
+  msg.write("  cutting columns:\n");
+  ColumnWidths cols(ctx, table);
+  const std::int64_t count = cols.count();
+
+  double remaining = cw;
+  std::int64_t unset = count;
+  bool cut = false;
+  for (;;) {
+    // Scan.
+    remaining = cw;
+    unset = count;
+    std::int64_t widest = 0;  // the column of t, 0 while t is none or unset
+    TagProperty* t = nullptr;
+    bool changed = false;
+    for (std::int64_t k = 0; k < count; ++k) {
+      TagProperty* p = cols.Existing(k);
+      if (!p) continue;
+      if (p->value.null()) {
+        if (!t) t = p;
+        continue;
+      }
+      if (cols.Read(k) < kSmallestColumnWidth) {
+        cols.Store(k, FormatCm(kSmallestColumnWidth));
+        changed = true;
+      }
+      remaining -= cols.Read(k);
+      --unset;
+      bool wider = !t;
+      if (t) {
+        const double mine = cols.Read(k);  // read before t's, as the trace shows
+        wider = mine > (widest ? cols.Read(widest - 1) : a2f(ctx, t->value, 0.0));
+      }
+      if (wider) {
+        widest = k + 1;
+        t = p;
+      }
+    }
+    const double limit = static_cast<double>(static_cast<float>(unset) * kRoomPerUnsetColumn);
+    if (!(limit > remaining)) {
+      if (!changed) break;
+      continue;
+    }
+    // Cut: scale the columns with widths so that the unset ones keep their room.
+    const double used = cw - remaining;
+    const double target = (cw - remaining) - (limit - remaining);
+    bool cutNow = false;
+    for (std::int64_t k = 0; k < count; ++k) {
+      TagProperty* p = cols.Existing(k);
+      if (!p || p->value.null()) continue;
+      const double scaled = cols.Read(k) * target / used;
+      if (!std::isfinite(scaled)) continue;
+      bool same = false;
+      std::string next = cols.Scaled(k, scaled, &same);
+      if (!same && next.empty()) continue;
+      if (!same) {
+        msg.printf("   %lld (%s -> %s)\n", static_cast<long long>(k + 1), p->value.c_str(), next.c_str());
+        cols.Store(k, std::move(next));
+        changed = true;
+      }
+      cut = true;
+      cutNow = true;
+    }
+    if (!changed && widest) {
+      if (cutNow) {
+        // Rounding left the columns a little too wide: take a hundredth off the widest.
+        std::string next = FormatCm(cols.Read(widest - 1) - kSmallestColumnWidth);
+        // A width so large that a hundredth does not change its text cannot shrink.
+        if (a2f(ctx, next.c_str(), 0.0) >= kSmallestColumnWidth && next != t->value.view()) {
+          msg.printf("   %lld! (%s -> %s)\n", static_cast<long long>(widest), t->value.c_str(), next.c_str());
+          cols.Store(widest - 1, std::move(next));
+          cut = true;
+          changed = true;
+        }
+      } else {
+        // No column can be scaled to a usable width: taking a hundredth off
+        // one column per round would take as many rounds as there are
+        // hundredths. Every column goes down to the smallest width at once,
+        // where that stepwise shrinking ends too.
+        const std::string smallest = FormatCm(kSmallestColumnWidth);
+        for (std::int64_t k = 0; k < count; ++k) {
+          TagProperty* p = cols.Existing(k);
+          if (!p || p->value.null() || p->value.view() == smallest) continue;
+          if (cols.Read(k) <= kSmallestColumnWidth) continue;
+          msg.printf("   %lld! (%s -> %s)\n", static_cast<long long>(k + 1), p->value.c_str(), smallest.c_str());
+          cols.Store(k, smallest);
+          cut = true;
+          changed = true;
+        }
+      }
+    }
+    // An iteration that changed nothing cannot be followed by one that does.
+    if (!changed) break;
+  }
+  if (!cut) msg.write("   none\n");
+
+  msg.write("  adding values for columns:\n");
+  bool added = false;
+  if (unset > 0) {
+    double share = remaining / static_cast<double>(unset);
+    if (!std::isfinite(share)) share = kSmallestColumnWidth;
+    const std::string value = FormatCm(share);
+    for (std::int64_t k = 0; k < count; ++k) {
+      TagProperty* p = cols.Existing(k);
+      if (!p || p->value.has()) continue;
+      p->value.assign(value);
+      msg.printf("   %lld (%s)", static_cast<long long>(k + 1), value.c_str());
+      added = true;
+    }
+  }
+  if (!added) msg.write("   none\n");
+  msg.write(" done\n");
+}
+
+void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border) {
+  double l = 0.0;
+  for (std::int64_t i = 0; i < n && cursor; ++i) {
+    if (const TagProperty* p = FindProperty(cursor, kColumnWidth); p && p->value.has()) l += a2f(ctx, p->value, 0.0);
+    cursor = cursor->next;
+  }
+  if (border) l = l + a2f(ctx, border->value, 0.0) * kPointsToCm / 72.0;
+  // Only absurd widths overflow; the cell then keeps what it inherits.
+  if (!std::isfinite(l)) return;
+  const bool report = ctx.reportPropertyFailures;
+  ctx.reportPropertyFailures = false;
+  SetProperty(ctx, cell, "XML-CONFIG-MAX-CONTENT-WIDTH", FormatCm(l));
+  ctx.reportPropertyFailures = report;
+}
+
+}  // namespace ps

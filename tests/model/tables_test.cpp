@@ -1,0 +1,198 @@
+// The constant tables as transcribed: sizes, chosen rows field by field, and
+// the consistency of the names the lists use.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <string>
+
+#include "model/tables.h"
+#include "model/tree.h"
+
+namespace ps {
+namespace {
+
+// "any" for an absent list, "none" for an empty one, else the members.
+std::string Names(NameList l) {
+  if (!l) return "any";
+  if (!*l) return "none";
+  std::string s;
+  for (NameList e = l; *e; ++e) {
+    if (!s.empty()) s += ' ';
+    s += *e;
+  }
+  return s;
+}
+
+std::string Out(const char* s) {
+  if (!s) return "null";
+  std::string r(1, '"');
+  r += s;
+  r += '"';
+  return r;
+}
+
+const TagDef& Tag(int row) { return kTagDatabase[static_cast<std::size_t>(row - 1)]; }
+const PropertyDef& Prop(int row) { return kPropertyDatabase[static_cast<std::size_t>(row - 1)]; }
+
+std::string TagFields(int row) {
+  const TagDef& d = Tag(row);
+  return std::string(d.name) + "|" + Out(d.outputName) + "|" + std::to_string(d.contentKind) +
+         std::to_string(d.selfNesting) + std::to_string(d.writeForm) + std::to_string(d.rawTag) + "|" +
+         (d.closes ? Names(d.closes) : "-") + "|" + Names(d.children);
+}
+
+std::string PropFields(int row) {
+  const PropertyDef& p = Prop(row);
+  return std::string(p.name) + "|" + Out(p.outputName) + "|" + Names(p.owners);
+}
+
+TEST(Tables, Sizes) {
+  EXPECT_EQ(kTagDatabase.size(), 69u);
+  EXPECT_EQ(kTagGroups.size(), 9u);
+  EXPECT_EQ(kDefaultProperties.size(), 17u);
+  EXPECT_EQ(kPropertyDatabase.size(), 142u);
+}
+
+TEST(Tables, TagRowsFieldByField) {
+  EXPECT_EQ(TagFields(1), "XML-?|\"?xml\"|2220|-|none");
+  EXPECT_EQ(TagFields(2), "HTML|\"fo:root\"|0200|-|HEAD XML-LAYOUT-MASTER-SET XML-PAGE-SEQUENCE BODY XML-STATIC-CONTENT !--");
+  EXPECT_EQ(TagFields(5), "XML-REGION-BEFORE|\"fo:region-before\"|2210|-|none");
+  EXPECT_EQ(TagFields(8), "HEAD|null|0200|-|META TITLE Footer STYLE SCRIPT LINK !--");
+  EXPECT_EQ(TagFields(11), "Footer|null|0200|-|none");
+  EXPECT_EQ(TagFields(13), "BODY|\"fo:flow\"|0200|-|%FONT; %BLOCK; %INLINE; !--");
+  EXPECT_EQ(TagFields(16), "P|\"fo:block\"|1200|BR|%BLOCK; %FONT; %INLINE;");
+  EXPECT_EQ(TagFields(18), "BR|\"fo:inline white-space-collapse=\"false\">\n</fo:inline\"|2220|-|any");
+  EXPECT_EQ(TagFields(20), "FONT|null|0000|-|%FONT; %BLOCK; %INLINE; PRE");
+  EXPECT_EQ(TagFields(21), "TABLE|\"fo:table\"|0100|%INLINE;|TR XML-TABLE-COLUMN XML-TABLE-BODY XML-TABLE-FOOTER COLGROUP CAPTION");
+  EXPECT_EQ(TagFields(22), "CAPTION|\"\"|0222|-|any");
+  EXPECT_EQ(TagFields(23), "COL|\"@XML-TABLE-COLUMN\"|2222|-|any");
+  EXPECT_EQ(TagFields(26), "TBODY|\"\"|2222|-|any");
+  EXPECT_EQ(TagFields(28), "TH|\"@TD\"|0100|-|FONT");
+  EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|0100|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(33), "A|\"fo:basic-link\"|0200|A|any");
+  EXPECT_EQ(TagFields(39), "!--|\"!--\"|2222|-|none");
+  EXPECT_EQ(TagFields(40), "!DOCTYPE|null|2222|-|none");
+  EXPECT_EQ(TagFields(41), "COLGROUP|\"\"|0120|-|COL");
+  EXPECT_EQ(TagFields(42), "HR|\"fo:leader\"|2200|-|none");
+  EXPECT_EQ(TagFields(48), "H6|\"fo:block\"|0200|-|%FONT; %INLINE;");
+  EXPECT_EQ(TagFields(52),
+            "LI|\"fo:list-item\"|1100|LI|%FONT; %BLOCK; %INLINE; OL UL DL XML-LIST-ITEM-LABEL XML-LIST-ITEM-BODY");
+  EXPECT_EQ(TagFields(55), "IMG|\"fo:external-graphic\"|2210|-|any");
+  EXPECT_EQ(TagFields(59), "SCRIPT|null|0202|-|any");
+  EXPECT_EQ(TagFields(62), "DL|null|0100|-|DT DD LI P BLOCKQUOTE");
+  EXPECT_EQ(TagFields(67), "SUB|null|0200|-|VAR");
+  EXPECT_EQ(TagFields(69), "BLOCKQUOTE|null|0100|-|%FONT; %BLOCK; %INLINE;");
+}
+
+TEST(Tables, CategoryMarksTheFlowRows) {
+  for (int row = 1; row <= 69; ++row) {
+    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || row >= 42;
+    EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
+  }
+}
+
+TEST(Tables, TagNamesAreUnique) {
+  std::set<std::string> seen;
+  for (const TagDef& d : kTagDatabase) {
+    std::string lower(d.name);
+    for (char& c : lower)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    EXPECT_TRUE(seen.insert(lower).second) << d.name;
+  }
+}
+
+TEST(Tables, Groups) {
+  const char* expected[][2] = {
+      {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
+      {"%BLOCK-NO-PG;", "DIV !-- PRE IMG BLOCKQUOTE"},
+      {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6"},
+      {"%BLOCK-FB;", "TABLE OL UL DL"},
+      {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
+      {"%FONT;", "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE"},
+      {"%MARGINTAGS;", "TABLE TD"},
+      {"%BORDERTAGS;", "TABLE TD TH TR XML-TABLE-BODY XML-TABLE-COLUMN IMG"},
+      {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD %PARAGRAPH;"},
+  };
+  ASSERT_EQ(kTagGroups.size(), std::size(expected));
+  for (std::size_t i = 0; i < kTagGroups.size(); ++i) {
+    EXPECT_STREQ(kTagGroups[i].name, expected[i][0]);
+    EXPECT_EQ(Names(kTagGroups[i].members), expected[i][1]);
+  }
+}
+
+TEST(Tables, DefaultValues) {
+  std::string all;
+  for (const DefaultProperty& d : kDefaultProperties) all += std::string(d.tag) + "=" + (d.value ? d.value : "(null)") + ";";
+  EXPECT_EQ(all,
+            "CODE=Courier;HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=Courier;OL=14pt;OL=3pt;"
+            "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;");
+}
+
+TEST(Tables, PropertyRowsFieldByField) {
+  EXPECT_EQ(PropFields(1), "html-filepos|null|any");
+  EXPECT_EQ(PropFields(2), "XML-NAMESPACE-fo|\"xmlns:fo\"|HTML");
+  EXPECT_EQ(PropFields(6), "CONTENT|\"encoding\"|META");
+  EXPECT_EQ(PropFields(16), "COLOR|\"@STYLE-color\"|FONT");
+  EXPECT_EQ(PropFields(17), "XML-LINE-HEIGHT|\"line-height\"|%PARAGRAPH; FONT");
+  EXPECT_EQ(PropFields(24), "BORDER|null|IMG");
+  EXPECT_EQ(PropFields(25), "BORDER|null|%BORDERTAGS;");
+  EXPECT_EQ(PropFields(26), "BGCOLOR|\"background-color\"|TABLE TR TD BODY");
+  EXPECT_EQ(PropFields(29), "CELLSPACING|null|TABLE TD");
+  EXPECT_EQ(PropFields(41), "WIDTH|\"width\"|IMG");
+  EXPECT_EQ(PropFields(42), "HEIGHT|\"height\"|TR TD IMG");
+  EXPECT_EQ(PropFields(44), "ALIGN|\"text-align\"|%BLOCK; DIV CENTER");
+  EXPECT_EQ(PropFields(45), "ALIGN|null|TD TR");
+  EXPECT_EQ(PropFields(47), "XML-WORDWRAP|\"wrap-option\"|XML-PAGE-SEQUENCE %BLOCK; NOBR");
+  EXPECT_EQ(PropFields(57), "WIDTH|\"@XML-TABLE-COLUMN-WIDTH\"|XML-TABLE-COLUMN");
+  EXPECT_EQ(PropFields(64), "XML-BORDER-BOTTOM-WIDTH|\"border-bottom-width\"|%BORDERTAGS;");
+  EXPECT_EQ(PropFields(72), "XML-BORDER-BOTTOM-STYLE|\"border-bottom-style\"|%BORDERTAGS;");
+  EXPECT_EQ(PropFields(73), "--|\"--\"|!--");
+  EXPECT_EQ(PropFields(76), "XML-?-VERSION|\"version\"|XML-?");
+  EXPECT_EQ(PropFields(78), "XML-?-?|\"?\"|XML-?");
+  EXPECT_EQ(PropFields(84), "XML-MARGIN-RIGHT|\"margin-right\"|XML-SIMPLE-PAGE-MASTER XML-REGION-BODY");
+  EXPECT_EQ(PropFields(89), "BODY-XML-FLOW-NAME|\"flow-name\"|BODY XML-STATIC-CONTENT");
+  EXPECT_EQ(PropFields(90), "NAME|\"id\"|A");
+  EXPECT_EQ(PropFields(100), "BORDER|null|IMG");
+  EXPECT_EQ(PropFields(107), "LIST-SEPARATOR|\"\"|any");
+  EXPECT_EQ(PropFields(118), "XML-start-indent|\"start-indent\"|XML-LIST-ITEM-BODY HR");
+  EXPECT_EQ(PropFields(122), "STYLE|null|%FONTTAGS; A DIV TABLE");
+  EXPECT_EQ(PropFields(128), "STYLE-line-height|\"@XML-LINE-HEIGHT\"|%BLOCK-NO-PG; %PARAGRAPH;");
+  EXPECT_EQ(PropFields(133), "STYLE-page-break-before|\"break-before\"|%BLOCK; TABLE");
+  EXPECT_EQ(PropFields(137), "STYLE-color|\"color\"|P A");
+  EXPECT_EQ(PropFields(138), "XML-CONFIG|null|any");
+  EXPECT_EQ(PropFields(142), "XML-CONFIG-max-content-width|null|BODY TD");
+}
+
+TEST(Tables, ListsNameKnownTagsOrGroups) {
+  std::set<std::string> known;
+  auto lower = [](std::string s) {
+    for (char& c : s)
+      if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return s;
+  };
+  for (const TagDef& d : kTagDatabase) known.insert(lower(d.name));
+  for (const TagGroup& g : kTagGroups) known.insert(lower(g.name));
+  known.insert("right");  // the one member without a row
+  for (NameList l : kAllNameLists)
+    for (NameList e = l; *e; ++e) EXPECT_TRUE(known.count(lower(*e))) << *e;
+}
+
+TEST(Tables, EveryListIsIndexed) {
+  // Lists missing here would still be answered, but by a walk.
+  std::set<NameList> indexed(kAllNameLists.begin(), kAllNameLists.end());
+  auto check = [&](NameList l, const char* row) {
+    if (l) {
+      EXPECT_TRUE(indexed.count(l)) << row;
+    }
+  };
+  for (const TagDef& d : kTagDatabase) {
+    check(d.closes, d.name);
+    check(d.children, d.name);
+  }
+  for (const TagGroup& g : kTagGroups) check(g.members, g.name);
+  for (const PropertyDef& p : kPropertyDatabase) check(p.owners, p.name);
+}
+
+}  // namespace
+}  // namespace ps

@@ -1,0 +1,88 @@
+// The owned byte string: absent differs from empty, any byte is kept, and
+// edits that read from the string itself stay correct.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "model/text.h"
+#include "run/context.h"
+
+namespace ps {
+namespace {
+
+TEST(Text, AbsentEmptyAndPresent) {
+  Text absent;
+  EXPECT_TRUE(absent.null());
+  EXPECT_EQ(absent.c_str(), nullptr);
+  EXPECT_STREQ(absent.or_empty(), "");
+  EXPECT_TRUE(Text::Copy(absent).null());
+
+  Text empty("");
+  EXPECT_TRUE(empty.has());
+  EXPECT_STREQ(empty.c_str(), "");
+  EXPECT_TRUE(Text::Copy(empty).has());
+
+  Text grown;
+  grown.append("");
+  EXPECT_TRUE(grown.has());  // appending makes an absent text present
+  grown.push_back('x');
+  EXPECT_EQ(grown.view(), "x");
+  grown.reset();
+  EXPECT_TRUE(grown.null());
+}
+
+TEST(Text, KeepsEveryByte) {
+  const std::string bytes("a\0b\xFF\x80\r\n", 7);
+  Text t(bytes);
+  EXPECT_EQ(t.size(), 7u);
+  EXPECT_EQ(t.view(), bytes);
+  EXPECT_EQ(t.c_str()[7], '\0');  // still NUL-terminated for C callers
+  Text copy = Text::Copy(t);
+  EXPECT_EQ(copy.view(), bytes);
+  EXPECT_NE(copy.c_str(), t.c_str());
+}
+
+TEST(Text, EditsFromItself) {
+  Text t("abcdef");
+  t.assign(t.view().substr(2));
+  EXPECT_EQ(t.view(), "cdef");
+  for (int i = 0; i < 5; ++i) t.append(t.view());  // each append reallocates
+  EXPECT_EQ(t.size(), 4u * 32);
+  EXPECT_EQ(t.view().substr(0, 8), "cdefcdef");
+  t.assign("0123456789");
+  t.replace(2, 3, t.view().substr(5));  // grows, from its own tail
+  EXPECT_EQ(t.view(), "015678956789");
+  t.replace(0, 7, "");
+  EXPECT_EQ(t.view(), "56789");
+  t.truncate(2);
+  EXPECT_EQ(t.view(), "56");
+  t.truncate(10);
+  EXPECT_EQ(t.view(), "56");
+}
+
+TEST(Text, MoveAndTake) {
+  Text a("one");
+  Text b(std::move(a));
+  EXPECT_TRUE(a.null());
+  EXPECT_EQ(b.view(), "one");
+  Text c("two");
+  c.take(b);
+  EXPECT_TRUE(b.null());
+  EXPECT_EQ(c.view(), "one");
+}
+
+TEST(OutStream, LongFormattedLinesAndDiscarding) {
+  std::string buf;
+  OutStream s = OutStream::ToString(&buf);
+  const std::string longName(5000, 'n');
+  s.printf("file %s is not readable!\n", longName.c_str());
+  EXPECT_EQ(buf, "file " + longName + " is not readable!\n");
+  OutStream null = OutStream::Discard();
+  null.printf("%s", longName.c_str());
+  null.write("x");
+  EXPECT_TRUE(null.discards());
+  EXPECT_FALSE(null.failed());
+}
+
+}  // namespace
+}  // namespace ps

@@ -1,0 +1,364 @@
+// Serialising the tree: the three write forms, attributes, raw comments, the
+// top-level chain, and trees too large for recursion.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <map>
+#include <random>
+#include <string>
+
+#include "model/tables.h"
+#include "model/tree.h"
+#include "run/run.h"
+#include "support/test_util.h"
+#include "writer/writer.h"
+
+namespace ps {
+namespace {
+
+using test::Captured;
+using test::Child;
+using test::Node;
+using test::Write;
+
+const char* kBrElement = "<fo:inline white-space-collapse=\"false\">\n</fo:inline>";
+
+// Pushes a property of the given row directly, as a parser that never merges
+// would (two attributes of one name, a STYLE key given twice).
+void Push(TagNode* n, int row, const char* value) {
+  TagProperty* p = new TagProperty;
+  p->def = &kPropertyDatabase[static_cast<std::size_t>(row - 1)];
+  if (value) p->value.assign(value);
+  p->next = n->props;
+  n->props = p;
+}
+
+// ------------------------------------------------------------------ forms
+
+TEST(WriteNode, FullElementWritesTextChildrenEndTagAndTail) {
+  Captured c;
+  TagNode* p = Node("P");
+  p->text.assign("one ");
+  TagNode* b = Child(p, "B");  // no element of its own
+  b->text.assign("two");
+  b->tail.assign(" three");
+  TagNode* a = Child(b, "A");
+  a->text.assign("link");
+  a->tail.assign("!");
+  p->tail.assign("\n");
+  EXPECT_EQ(Write(p), "<fo:block>one two<fo:basic-link>link</fo:basic-link>! three</fo:block>\n");
+  FreeTree(p);
+}
+
+TEST(WriteNode, EmptyElementTagDropsTextAndChildrenKeepsTail) {
+  Captured c;
+  TagNode* region = Node("XML-REGION-BEFORE");
+  SetProperty(c.ctx, region, "XML-REGION-EXTENT", "1.5cm");
+  region->text.assign("lost");
+  Child(region, "P")->text.assign("lost too");
+  region->tail.assign("\n\t");
+  EXPECT_EQ(Write(region), "<fo:region-before extent=\"1.5cm\"/>\n\t");
+  FreeTree(region);
+}
+
+TEST(WriteNode, StartTagOnlyForm) {
+  TagNode* br = Node("BR");
+  br->text.assign("lost");
+  Child(br, "P");
+  br->tail.assign("after");
+  EXPECT_EQ(Write(br), std::string(kBrElement) + "after");
+
+  // A row without an element and form 2 writes nothing but its tail.
+  TagNode* doctype = Node("!DOCTYPE");
+  doctype->raw.assign("!DOCTYPE html");
+  doctype->tail.assign("\n");
+  EXPECT_EQ(Write(doctype), "\n");
+  FreeTree(br);
+  FreeTree(doctype);
+}
+
+TEST(WriteNode, DeclarationNode) {
+  Captured c;
+  TagNode* root = CreateDocumentRoot(c.ctx);
+  EXPECT_EQ(Write(root), "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n");
+  EXPECT_EQ(c.messages, "");
+  FreeTree(root);
+}
+
+TEST(WriteNode, CreatorComment) {
+  Captured c;
+  TagNode* comment = Node("!--");
+  CreateProperty(c.ctx, comment, "--");
+  SetProperty(c.ctx, comment, "--Version", "0.4.2");
+  SetProperty(c.ctx, comment, "--Creator", "pagesmith");
+  EXPECT_EQ(Write(comment), "<!-- Creator=\"pagesmith\" Version=\"0.4.2\" -->");
+  FreeTree(comment);
+}
+
+// ------------------------------------------------------------- attributes
+
+TEST(WriteNode, PropertiesInReverseCreationOrder) {
+  Captured c;
+  TagNode* master = Node("XML-SIMPLE-PAGE-MASTER");
+  SetProperty(c.ctx, master, "XML-SIMPLE-PAGE-MASTER-NAME", "main");
+  SetProperty(c.ctx, master, "XML-PAGE-HEIGHT", "29.7cm");
+  SetProperty(c.ctx, master, "XML-PAGE-WIDTH", "21cm");
+  SetProperty(c.ctx, master, "XML-MARGIN-TOP", "1cm");
+  SetProperty(c.ctx, master, "XML-MARGIN-BOTTOM", "2cm");
+  SetProperty(c.ctx, master, "XML-MARGIN-LEFT", "3cm");
+  SetProperty(c.ctx, master, "XML-MARGIN-RIGHT", "4cm");
+  EXPECT_EQ(Write(master),
+            "<fo:simple-page-master margin-right=\"4cm\" margin-left=\"3cm\" margin-bottom=\"2cm\" margin-top=\"1cm\" "
+            "page-width=\"21cm\" page-height=\"29.7cm\" master-name=\"main\"></fo:simple-page-master>");
+  EXPECT_EQ(c.messages, "");
+  FreeTree(master);
+}
+
+TEST(WriteNode, PropertiesWithoutOutputNameAreNeverWritten) {
+  Captured c;
+  TagNode* html = Node("HTML");
+  SetProperty(c.ctx, html, "LANG", "de");
+  SetProperty(c.ctx, html, "html-filepos", "1");
+  SetProperty(c.ctx, html, "XML-CONFIG-convert-links", "yes");
+  SetProperty(c.ctx, html, "XML-NAMESPACE-fo", "http://www.w3.org/1999/XSL/Format");
+  SetProperty(c.ctx, html, "CLASS", "x");
+  EXPECT_EQ(Write(html), "<fo:root xmlns:fo=\"http://www.w3.org/1999/XSL/Format\"></fo:root>");
+  FreeTree(html);
+}
+
+TEST(WriteNode, ValuesAreConvertedForTheirQuotes) {
+  Captured c;
+  TagNode* a = Node("A");
+  SetProperty(c.ctx, a, "HREF", "x.html?a=1&b=\"2\"<&nbsp;&sect;&amp;\x01");
+  a->text.assign("a&nbsp;b");
+  EXPECT_EQ(Write(a),
+            "<fo:basic-link external-destination=\"x.html?a=1&#38;b=&quot;2&quot;&lt; &#167;&amp; \">"
+            "a<fo:inline white-space-collapse=\"false\"> </fo:inline>b</fo:basic-link>");
+  FreeTree(a);
+}
+
+TEST(WriteNode, BareNamesOnlyOnDeclarationAndComments) {
+  Captured c;
+  TagNode* a = Node("A");
+  CreateProperty(c.ctx, a, "HREF");  // <a href>
+  EXPECT_EQ(Write(a), "<fo:basic-link></fo:basic-link>");
+  SetProperty(c.ctx, a, "HREF", "");
+  EXPECT_EQ(Write(a), "<fo:basic-link external-destination=\"\"></fo:basic-link>");
+
+  TagNode* decl = Node("XML-?");
+  CreateProperty(c.ctx, decl, "XML-?-?");
+  EXPECT_EQ(Write(decl), "<?xml ?>");
+  TagNode* comment = Node("!--");
+  CreateProperty(c.ctx, comment, "--");
+  EXPECT_EQ(Write(comment), "<!-- -->");
+  FreeTree(a);
+  FreeTree(decl);
+  FreeTree(comment);
+}
+
+TEST(WriteNode, EmptyOutputNameWritesOnlyWhiteValuesBare) {
+  Captured c;
+  TagNode* table = Node("TABLE");
+  SetProperty(c.ctx, table, "XML-TABLE-LAYOUT", "fixed");
+  TagProperty* sep = CreateProperty(c.ctx, table, "LIST-SEPARATOR");
+  SetProperty(c.ctx, table, "BGCOLOR", "red");
+  EXPECT_EQ(Write(table), "<fo:table background-color=\"red\" table-layout=\"fixed\"></fo:table>");
+  sep->value.assign("\n\t    ");
+  EXPECT_EQ(Write(table), "<fo:table background-color=\"red\"\n\t     table-layout=\"fixed\"></fo:table>");
+  sep->value.assign("\" onload=\"x");
+  EXPECT_EQ(Write(table), "<fo:table background-color=\"red\" table-layout=\"fixed\"></fo:table>");
+  sep->value.assign("  \x01");
+  EXPECT_EQ(Write(table), "<fo:table background-color=\"red\" table-layout=\"fixed\"></fo:table>");
+  FreeTree(table);
+}
+
+TEST(WriteNode, EachAttributeNameAtMostOnce) {
+  Captured c;
+  // <img src=a src=b>: the later attribute stands first in the list and wins.
+  TagNode* img = Node("IMG");
+  Push(img, 94, "a");
+  Push(img, 94, "b");
+  EXPECT_EQ(Write(img), "<fo:external-graphic src=\"b\"/>");
+
+  // Two rows with one output name: the first in list order wins.
+  TagNode* a = Node("A");
+  SetProperty(c.ctx, a, "NAME", "n");
+  SetProperty(c.ctx, a, "XML-ID", "x");
+  EXPECT_EQ(Write(a), "<fo:basic-link id=\"x\"></fo:basic-link>");
+
+  // A STYLE key given twice beside the font row of the same name.
+  TagNode* p = Node("P");
+  SetProperty(c.ctx, p, "XML-FONT-TEXT-DECORATION", "underline");
+  Push(p, 136, "overline");
+  Push(p, 136, "none");
+  SetProperty(c.ctx, p, "XML-FONT-SIZE", "12pt");
+  EXPECT_EQ(Write(p), "<fo:block font-size=\"12pt\" text-decoration=\"none\"></fo:block>");
+
+  // Every named row on one element (owners do not matter to the writer):
+  // each distinct name once, the first row of each in list order.
+  TagNode* all = Node("TD");
+  std::map<std::string, std::string> expected;  // name -> value of its first row in list order
+  for (int row = 1; row <= 142; ++row) {
+    const char* name = kPropertyDatabase[static_cast<std::size_t>(row - 1)].outputName;
+    if (!name || !*name) continue;
+    const std::string value = std::to_string(row);
+    Push(all, row, value.c_str());
+    expected[name] = value;  // pushed later stands earlier in the list
+  }
+  const std::string out = Write(all);
+  ASSERT_GT(expected.size(), 40u);
+  for (const auto& [name, value] : expected) {
+    const std::string attr = " " + name + "=\"";
+    const std::size_t at = out.find(attr);
+    ASSERT_NE(at, std::string::npos) << name;
+    EXPECT_EQ(out.find(attr, at + 1), std::string::npos) << name << " twice";
+    EXPECT_EQ(out.compare(at + attr.size(), value.size() + 1, value + "\""), 0) << name;
+  }
+  FreeTree(img);
+  FreeTree(a);
+  FreeTree(p);
+  FreeTree(all);
+}
+
+// ----------------------------------------------------------- raw comments
+
+std::string RawComment(const std::string& raw) {
+  TagNode* n = Node("!--");
+  n->raw.assign(raw);
+  std::string out = Write(n);
+  FreeTree(n);
+  return out;
+}
+
+// What XML demands of a comment: no "--" inside, no '-' at its end.
+bool WellFormedComment(const std::string& s) {
+  if (s.size() < 7 || s.compare(0, 4, "<!--") != 0 || s.compare(s.size() - 3, 3, "-->") != 0) return false;
+  std::string body = s.substr(4, s.size() - 7);
+  return body.find("--") == std::string::npos && (body.empty() || body.back() != '-');
+}
+
+TEST(WriteNode, RawCommentsBecomeWellFormed) {
+  EXPECT_EQ(RawComment("!-- plain --"), "<!-- plain -->");
+  EXPECT_EQ(RawComment("!-- a -- b --"), "<!-- a - - b -->");
+  EXPECT_EQ(RawComment("!--x-"), "<!--x- -->");
+  EXPECT_EQ(RawComment("!--x---"), "<!--x- -->");  // one trailing "--" goes, the '-' left gets a blank
+  EXPECT_EQ(RawComment("!--[if IE]"), "<!--[if IE]-->");
+  EXPECT_EQ(RawComment("!--"), "<!---->");
+  EXPECT_EQ(RawComment("!----"), "<!---->");
+  EXPECT_EQ(RawComment("!-----"), "<!--- -->");
+  EXPECT_EQ(RawComment("!-- <b>&amp; & \xE4 --"), "<!-- <b>&amp; & \xE4 -->");  // no entity conversion
+  EXPECT_EQ(RawComment("!--a\x01\x1F" "b--"), "<!--a  b-->");
+}
+
+TEST(WriteNode, RawCommentsAreWellFormedWhateverTheyHold) {
+  std::mt19937 rng(7);
+  const char alphabet[] = {'-', '-', '-', 'a', ' ', '>', '\x01', '!'};
+  for (int i = 0; i < 2000; ++i) {
+    std::string raw = "!--";
+    const int len = static_cast<int>(rng() % 12);
+    for (int j = 0; j < len; ++j) raw.push_back(alphabet[rng() % sizeof alphabet]);
+    const std::string out = RawComment(raw);
+    EXPECT_TRUE(WellFormedComment(out)) << "raw \"" << raw << "\" written as \"" << out << "\"";
+  }
+}
+
+TEST(WriteNode, RawCommentIgnoresItsProperties) {
+  Captured c;
+  TagNode* n = Node("!--");
+  n->raw.assign("!-- x --");
+  SetProperty(c.ctx, n, "--Creator", "someone");
+  n->tail.assign("\n");
+  EXPECT_EQ(Write(n), "<!-- x -->\n");
+  FreeTree(n);
+}
+
+// ------------------------------------------------------------- documents
+
+TEST(WriteDocument, MessagesDeclarationAndFinalLineBreak) {
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  std::string fo;
+  OutStream out = OutStream::ToString(&fo);
+  EXPECT_TRUE(WriteDocument(c.ctx, out));
+  EXPECT_EQ(fo, "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n\r\n");
+  EXPECT_EQ(c.messages, "converting special chars and writing out... done\n");
+}
+
+TEST(WriteDocument, TopLevelTailsOnlyWhenWhite) {
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  TagNode* html = NewNode(FindTagDef(nullptr, "HTML"));
+  c.ctx.documentRoot->next = html;
+  Child(html, "BODY")->tail.assign("inner & kept");
+  html->tail.assign("trailing words");
+  std::string fo;
+  OutStream out = OutStream::ToString(&fo);
+  WriteDocument(c.ctx, out);
+  EXPECT_EQ(fo,
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"
+            "<fo:root><fo:flow></fo:flow>inner &#38; kept</fo:root>\r\n");
+
+  html->tail.assign(" \t\r\n");
+  fo.clear();
+  WriteDocument(c.ctx, out);
+  EXPECT_EQ(fo,
+            "<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"
+            "<fo:root><fo:flow></fo:flow>inner &#38; kept</fo:root> \t\r\n\r\n");
+}
+
+TEST(WriteDocument, ReportsAFailingStream) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (!full) GTEST_SKIP() << "no /dev/full here";
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  OutStream out = OutStream::ToFile(full);
+  EXPECT_FALSE(WriteDocument(c.ctx, out));
+  EXPECT_EQ(c.messages, "converting special chars and writing out... done\n");
+  std::fclose(full);
+}
+
+// --------------------------------------------------------- large trees
+
+TEST(WriteNode, MillionsOfSiblingsWithoutRecursion) {
+  TagNode* body = Node("BODY");
+  const TagDef* b = FindTagDef(nullptr, "B");  // no element: only the tail shows
+  TagNode* last = nullptr;
+  const int count = test::kManySiblings;
+  for (int i = 0; i < count; ++i) {
+    TagNode* n = NewNode(b);
+    n->parent = body;
+    if (last)
+      last->next = n;
+    else
+      body->firstChild = n;
+    last = n;
+    if (i % 1000 == 0 || i == count - 1) n->tail.assign("x");  // marks that the walk got there
+  }
+  body->lastChild = last;
+  const std::string out = Write(body);
+  EXPECT_EQ(out.size(), static_cast<std::size_t>(count / 1000 + 1) + std::string("<fo:flow></fo:flow>").size());
+  EXPECT_EQ(out.substr(0, 10), "<fo:flow>x");
+  EXPECT_EQ(out.substr(out.size() - 11), "x</fo:flow>");
+  FreeTree(body);
+}
+
+TEST(WriteNode, DeepNestingWithoutRecursion) {
+  TagNode* top = Node("DIV");
+  TagNode* n = top;
+  const int depth = 1'000'000;
+  for (int i = 1; i < depth; ++i) {
+    TagNode* child = NewNode(n->def);
+    child->parent = n;
+    n->firstChild = n->lastChild = child;
+    child->tail.assign("t");
+    n = child;
+  }
+  n->text.assign("core");
+  const std::string out = Write(top);
+  EXPECT_EQ(out.size(), depth * std::string("<fo:block></fo:block>").size() + 4 + (depth - 1));
+  EXPECT_EQ(out.substr(out.size() - 23), "</fo:block>t</fo:block>");
+  FreeTree(top);
+}
+
+}  // namespace
+}  // namespace ps
