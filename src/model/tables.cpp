@@ -144,7 +144,8 @@ constexpr TagDef kTags[] = {
     {"CENTER", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"STRONG", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"SMALL", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
-    {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, nullptr, nullptr},
+    // Script code is never printed: its content is dropped like a style sheet's.
+    {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"DL", nullptr, 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
