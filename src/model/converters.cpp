@@ -182,10 +182,10 @@ bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   const std::string fragment = hasFragment ? link.substr(hash + 1) : std::string();
   if (rest.find('/') != std::string::npos) return true;  // a directory part: left as it is
   if (rest.empty()) {
-    // A bare "#" names no place: an empty internal destination would make
-    // the renderer reject the whole document, so it stays as it is.
-    if (fragment.empty()) return true;
-    // A link into this document.
+    // A link into this document. Without any fragment (an empty value) there
+    // is nothing to point at; a bare "#" gives an empty destination, which
+    // the writer turns into plain text.
+    if (!hasFragment) return true;
     const PropertyDef* internal = FindPropertyDefForTag("XML-INTERNAL-DESTINATION", node->def);
     if (!internal) return true;
     prop->value.assign(fragment);

@@ -55,6 +55,7 @@ constexpr const char* kMarginTagsGroup[] = {"TABLE", "TD", nullptr};
 constexpr const char* kMargintags[] = {"%MARGINTAGS;", nullptr};
 constexpr const char* kMeta[] = {"META", nullptr};
 constexpr const char* kP[] = {"P", nullptr};
+constexpr const char* kPre[] = {"PRE", nullptr};
 constexpr const char* kPA[] = {"P", "A", nullptr};
 constexpr const char* kPPre[] = {"P", "PRE", nullptr};
 constexpr const char* kPTdTr[] = {"P", "TD", "TR", nullptr};
@@ -101,7 +102,8 @@ constexpr TagDef kTags[] = {
     {"XML-PAGE-SEQUENCE", "fo:page-sequence", 0, 2, 0, 0, 0, nullptr, kBody, nullptr, nullptr},
     {"P", "fo:block", 1, 2, 0, 0, 2, kBr, kBlockFontInline, nullptr, nullptr},
     {"NOBR", "fo:inline", 2, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
-    {"BR", "fo:inline white-space-collapse=\"false\">\n</fo:inline", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    // An empty block ends the line: FOP reads a line feed inside an inline as a space.
+    {"BR", "fo:block/", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"XML-INLINE", "fo:inline", 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     {"FONT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInlinePre, nullptr, nullptr},
     {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, TableStep2, TableStep1},
@@ -142,7 +144,8 @@ constexpr TagDef kTags[] = {
     {"CENTER", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"STRONG", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"SMALL", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
-    {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, nullptr, nullptr},
+    // Script code is never printed: its content is dropped like a style sheet's.
+    {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"DL", nullptr, 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
@@ -178,6 +181,11 @@ constexpr DefaultProperty kDefaults[] = {
     {"HR", "XML-end-indent", "0cm"},
     {"PRE", "XML-white-space-collapse", "false"},
     {"PRE", "XML-FONT-FACE", "Courier"},
+    // Keep the lines and indentation of preformatted text; FOP cannot
+    // hyphenate preserved line feeds.
+    {"PRE", "XML-LINEFEED-TREATMENT", "preserve"},
+    {"PRE", "XML-WHITE-SPACE-TREATMENT", "preserve"},
+    {"PRE", "XML-HYPHENATE", "false"},
     {"OL", "XML-provisional-distance-between-starts", "14pt"},
     {"OL", "XML-provisional-label-separation", "3pt"},
     {"UL", "XML-provisional-distance-between-starts", "14pt"},
@@ -332,9 +340,11 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CONFIG-convert-table-borders", nullptr, kHtmlBodyTable, nullptr},
     {"XML-CONFIG-convert-links", nullptr, nullptr, nullptr},
     {"XML-CONFIG-max-content-width", nullptr, kBodyTd, nullptr},
+    {"XML-LINEFEED-TREATMENT", "linefeed-treatment", kPre, nullptr},
+    {"XML-WHITE-SPACE-TREATMENT", "white-space-treatment", kPre, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
 
 }  // namespace
 

@@ -35,9 +35,10 @@ class Parser {
     if (nul != std::string_view::npos) in_ = in_.substr(0, nul);
   }
 
-  void Run() {
+  void Run(bool implyDocument) {
+    if (implyDocument) OpenImpliedElements();
     Text scratch;
-    bool more = ReadUntil('<', scratch);
+    bool more = ReadUntil('<', Innermost() ? Innermost()->text : scratch);
     while (more) {
       tagPos_ = static_cast<long long>(pos_);
       Text raw;
@@ -82,6 +83,35 @@ class Parser {
     return false;
   }
 
+  // Whether the input has a start tag of that name, as the scanner would read it.
+  bool HasStartTag(std::string_view wanted) const {
+    std::size_t pos = 0;
+    while ((pos = in_.find('<', pos)) != std::string_view::npos) {
+      std::size_t end = in_.find('>', pos + 1);
+      std::string_view raw = in_.substr(pos + 1, end == std::string_view::npos ? end : end - pos - 1);
+      if (!raw.empty() && raw.back() == '/') raw.remove_suffix(1);
+      if (!raw.empty() && raw[0] != '/' && EqualsNoCase(NameOf(raw), wanted)) return true;
+      if (end == std::string_view::npos) break;
+      pos = end + 1;
+    }
+    return false;
+  }
+
+  // A page fragment (no HTML start tag) is read as though it began with
+  // <html>, and with <body> too when it has none: otherwise all but its last
+  // top-level element would be lost and no page frame built.
+  void OpenImpliedElements() {
+    if (HasStartTag("html")) return;
+    TagNode* html = NewNode(FindTagDef(nullptr, "HTML"));
+    ctx_.documentRoot->next = html;
+    stack_[depth_++] = html;
+    if (HasStartTag("body")) return;
+    TagNode* body = NewNode(FindTagDef(nullptr, "BODY"));
+    body->parent = html;
+    html->firstChild = html->lastChild = body;
+    stack_[depth_++] = body;
+  }
+
   TagNode* Innermost() const { return depth_ ? stack_[depth_ - 1] : nullptr; }
 
   // Text without a receiving node (nothing open) is read and dropped, like
@@ -93,11 +123,52 @@ class Parser {
   }
 
   // Drops a start tag: no node, its text stays with the enclosing element,
-  // and the position property finds no node to land on.
-  bool DropStartTag() {
-    bool more = ReadIntoInnermostText();
+  // and the position property finds no node to land on. A dropped SCRIPT or
+  // STYLE still takes its content and end tag with it.
+  bool DropStartTag(const TagDef* rawText = nullptr) {
+    bool more = true;
+    if (rawText) more = SkipRawText(rawText);
+    if (more) more = ReadIntoInnermostText();
     CreateProperty(ctx_, nullptr, "html-FilePos");
     return more;
+  }
+
+  // SCRIPT and STYLE hold raw text: '<' inside them starts no tag.
+  static bool HoldsRawText(const TagDef* def) {
+    return EqualsNoCase(def->name, "SCRIPT") || EqualsNoCase(def->name, "STYLE");
+  }
+
+  // Where the end tag of a raw-text element starts ("</script" in any case),
+  // or npos.
+  std::size_t RawTextEnd(const TagDef* def) const {
+    std::string_view name(def->name);
+    for (std::size_t at = pos_; (at = in_.find("</", at)) != std::string_view::npos; at += 2) {
+      if (in_.size() - at - 2 >= name.size() && EqualsNoCase(in_.substr(at + 2, name.size()), name)) return at;
+    }
+    return std::string_view::npos;
+  }
+
+  // Reads a raw-text element's content into the slot and leaves the cursor on
+  // its end tag (just after the '<'), so that the end tag is read as usual.
+  // Without an end tag the rest of the input is the content; false then.
+  bool ReadRawText(const TagDef* def, Text& slot) {
+    std::size_t end = RawTextEnd(def);
+    std::size_t stop = end == std::string_view::npos ? in_.size() : end;
+    if (stop > pos_) slot.append(in_.substr(pos_, stop - pos_));
+    if (end == std::string_view::npos) {
+      pos_ = in_.size();
+      return false;
+    }
+    pos_ = end + 1;
+    return true;
+  }
+
+  // Passes over a raw-text element's content and its end tag without a node
+  // to hold them; false when the input ends there.
+  bool SkipRawText(const TagDef* def) {
+    Text discard;
+    if (!ReadRawText(def, discard)) return false;
+    return ReadUntil('>', discard);
   }
 
   bool StartTag(Text raw) {
@@ -136,7 +207,7 @@ class Parser {
         }
         ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
                           e->def->name, tagPos_);
-        return DropStartTag();
+        return DropStartTag(HoldsRawText(def) && !selfClosed ? def : nullptr);
       }
       // B: a tag of the same row.
       if (depth_ > 0 && def->selfNesting != 0) {
@@ -192,11 +263,13 @@ class Parser {
       placedAtLimit_ = true;
     }
     // An element that would be the 51st open one stays closed, like an empty one.
+    const bool rawText = HoldsRawText(def) && !selfClosed;
     if (!selfClosed && def->contentKind != 2 && depth_ < kStackSlots) {
       ++depth_;
-      more = ReadUntil('<', node->text);
+      more = rawText ? ReadRawText(def, node->text) : ReadUntil('<', node->text);
     } else {
-      more = ReadUntil('<', node->tail);
+      more = rawText ? SkipRawText(def) : true;
+      if (more) more = ReadUntil('<', node->tail);
     }
     if (TagProperty* p = CreateProperty(ctx_, node, "html-FilePos")) p->value.assign(std::to_string(tagPos_));
     return more;
@@ -290,9 +363,9 @@ class Parser {
 
 }  // namespace
 
-void ParseHtml(Context& ctx, std::string_view input) {
+void ParseHtml(Context& ctx, std::string_view input, bool implyDocument) {
   Parser p(ctx, input);
-  p.Run();
+  p.Run(implyDocument);
 }
 
 }  // namespace ps

@@ -18,6 +18,8 @@ void LoadHtmlText(Context& ctx, std::string_view data);
 bool LoadHtmlFile(Context& ctx, std::FILE* in);
 // Builds the tree under ctx.documentRoot from the input text; the first NUL
 // byte, if any, ends the input.
-void ParseHtml(Context& ctx, std::string_view input);
+// A page fragment (no HTML start tag) is read inside an implied HTML and,
+// without a BODY start tag, BODY; `implyDocument` false reads it bare.
+void ParseHtml(Context& ctx, std::string_view input, bool implyDocument = true);
 
 }  // namespace ps

@@ -5,6 +5,7 @@
 
 #include "model/handlers.h"
 #include "transform/paragraphs.h"
+#include "writer/writer.h"
 
 namespace ps {
 
@@ -202,25 +203,9 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   return true;
 }
 
-namespace {
-
-bool HasDestination(const TagNode* link) {
-  for (const TagProperty* p = link->props; p; p = p->next)
-    if ((EqualsNoCase(p->def->name, "HREF") || EqualsNoCase(p->def->name, "XML-INTERNAL-DESTINATION")) &&
-        p->value.has() && !p->value.empty())
-      return true;
-  return false;
-}
-
-}  // namespace
-
 bool StyleLink(Context& ctx, TagNode* link) {
-  // An fo:basic-link without a destination makes FOP reject the whole
-  // document; a link that goes nowhere is written as plain inline text.
-  if (!HasDestination(link)) {
-    if (const TagDef* inline_ = FindTagDef(nullptr, "XML-LINK-REFERENCE")) link->def = inline_;
-    return true;
-  }
+  // A link that leads nowhere is written as plain text, so it is not styled as a link.
+  if (!HasUsableLinkTarget(link)) return true;
   SetProperty(ctx, link, "XML-FONT-TEXT-DECORATION", "underline");
   SetProperty(ctx, link, "XML-FONT-COLOR", "#0000ff");
   return true;

@@ -1,6 +1,7 @@
 #include "transform/paragraphs.h"
 
 #include <string>
+#include <vector>
 
 #include "model/handlers.h"
 #include "model/tables.h"
@@ -69,13 +70,37 @@ void ReadFont(const TagNode* n, const char* name, const Text*& field) {
   if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
 }
 
+// Whether a paragraph can be kept on one page: no block-level element inside,
+// at most 20 line breaks and 2,000 bytes of text. Keeping a longer one
+// together makes FOP draw it past the bottom of the page.
+bool FitsOnOnePage(const TagNode* paragraph) {
+  constexpr std::size_t kMaxBytes = 2000;
+  constexpr int kMaxBreaks = 20;
+  std::size_t bytes = paragraph->text.size();
+  int breaks = 0;
+  std::vector<const TagNode*> chains;
+  if (paragraph->firstChild) chains.push_back(paragraph->firstChild);
+  while (!chains.empty() && bytes <= kMaxBytes) {
+    const TagNode* n = chains.back();
+    chains.pop_back();
+    for (; n; n = n->next) {
+      if (MatchTagDef(n->def, kBlockList) && !MatchTagDef(n->def, kInlineList)) return false;
+      if (IsRow(n, "BR") && ++breaks > kMaxBreaks) return false;
+      bytes += n->text.size() + n->tail.size();
+      if (bytes > kMaxBytes) return false;
+      if (n->firstChild) chains.push_back(n->firstChild);
+    }
+  }
+  return bytes <= kMaxBytes;
+}
+
 // The font step at one node; prev is the node's previous sibling (or none).
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s) {
   if (!node) return nullptr;
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
   if (MatchTagDef(node->def, kParagraphList)) {
-    SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
     SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
     SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
     s.paragraph = node;

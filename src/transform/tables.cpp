@@ -161,6 +161,7 @@ struct DerivedColumnPass {
   TagNode* cursor = nullptr;
   TagNode* lastColumn = nullptr;
   bool firstRow = true;
+  std::int64_t widest = 0;  // grid positions of the longest row
 
   void StartRow(TagNode*) { cursor = firstRow ? nullptr : table->firstChild; }
   void BeforeCell(TagNode*, TagNode*) {}
@@ -211,6 +212,7 @@ struct DerivedColumnPass {
   void EndRow(TagNode*) { ctx.msg().write("\n "); }
   void CheckCount(TagNode* row, std::int64_t j) {
     firstRow = false;
+    widest = std::max(widest, j);
     if (j == columns) return;
     ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
                      static_cast<long long>(j));
@@ -232,6 +234,7 @@ struct ColumnListPass {
   std::int64_t columns;
   TagNode* lastColumn;
   TagNode* cursor = nullptr;
+  std::int64_t widest = 0;  // grid positions of the longest row
 
   void StartRow(TagNode*) { cursor = table->firstChild; }
   void BeforeCell(TagNode*, TagNode*) {}
@@ -264,6 +267,7 @@ struct ColumnListPass {
   }
   void EndRow(TagNode*) { ctx.msg().write("\n  "); }
   void CheckCount(TagNode* row, std::int64_t j) {
+    widest = std::max(widest, j);
     if (j == columns) return;
     ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
                      static_cast<long long>(j));
@@ -353,6 +357,30 @@ void PrintHtmlPosition(OutStream& out, const TagNode* node) {
   }
 }
 
+namespace {
+
+// A row with more grid positions than the table has columns makes FOP reject
+// the table: the table gets as many columns as its widest row needs. They
+// come after the last leading column, with no width of their own, and share
+// out the rest in the normalisation like any other.
+void AddMissingColumns(TagNode* table, const TagDef* columnDef, std::int64_t widest) {
+  // Hostile spans must not cost memory: no more columns than a span may cover.
+  widest = std::min<std::int64_t>(widest, kSpanLimit);
+  TagNode* last = nullptr;
+  std::int64_t columns = 0;
+  for (TagNode* c = table->firstChild; c && c->def == columnDef; c = c->next) {
+    last = c;
+    ++columns;
+  }
+  for (; columns < widest; ++columns) {
+    TagNode* col = last ? InsertAfter(last, "XML-TABLE-COLUMN") : PrependChild(table, "XML-TABLE-COLUMN");
+    if (!col) break;
+    last = col;
+  }
+}
+
+}  // namespace
+
 bool TableStep1(Context& ctx, TagNode* table) {
   OutStream& msg = ctx.msg();
   ++ctx.tableCount;
@@ -387,6 +415,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
     ColumnListPass pass{ctx, table, columnDef, columns, last};
     WalkGrid(ctx, body, pass);
     msg.write("done\n");
+    AddMissingColumns(table, columnDef, pass.widest);
   } else {
     TagNode* body = WrapChildren(table, "XML-TABLE-BODY");
     if (body) table->text.assign("\n");
@@ -394,6 +423,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
     DerivedColumnPass pass{ctx, table, widths};
     WalkGrid(ctx, body, pass);
     msg.write("table columns retrieved\n");
+    AddMissingColumns(table, columnDef, pass.widest);
   }
 
   NormalizeColumnWidths(ctx, table, widths.cw);

@@ -1,9 +1,12 @@
 #include "writer/writer.h"
 
 #include <cstring>
+#include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "writer/entities.h"
+#include "writer/uri.h"
 
 namespace ps {
 
@@ -17,8 +20,23 @@ bool IsXmlWhite(std::string_view s) {
   return true;
 }
 
-bool IsDeclarationOrComment(const TagDef* d) {
-  return std::strcmp(d->name, "XML-?") == 0 || std::strcmp(d->name, "!--") == 0;
+bool Is(const TagDef* d, const char* name) { return std::strcmp(d->name, name) == 0; }
+
+bool IsDeclarationOrComment(const TagDef* d) { return Is(d, "XML-?") || Is(d, "!--"); }
+
+bool StartsWith(const char* s, const char* prefix) { return std::strncmp(s, prefix, std::strlen(prefix)) == 0; }
+
+// Elements in which XSL-FO admits only blocks: inline content there is
+// wrapped in a block, and an empty one gets an empty block.
+bool IsBlockContainer(const char* element) {
+  return std::strcmp(element, "fo:flow") == 0 || std::strcmp(element, "fo:static-content") == 0 ||
+         std::strcmp(element, "fo:table-cell") == 0 || std::strcmp(element, "fo:list-item-label") == 0 ||
+         std::strcmp(element, "fo:list-item-body") == 0;
+}
+
+bool IsInlineElement(const char* element) {
+  return StartsWith(element, "fo:inline") || StartsWith(element, "fo:basic-link") ||
+         StartsWith(element, "fo:external-graphic") || StartsWith(element, "fo:leader");
 }
 
 // A comment read from the HTML, rewritten so that it is a well-formed XML
@@ -39,114 +57,211 @@ void WriteRawComment(std::string& out, std::string_view raw) {
   out.append("-->");
 }
 
-void WriteStartTag(std::string& out, const TagNode* n, OutputEncoding enc) {
-  const TagDef* d = n->def;
-  if (d->rawTag && n->raw.has()) {
-    std::string_view raw = n->raw.view();
-    if (raw.substr(0, 3) == "!--") {
-      WriteRawComment(out, raw);
-    } else {
-      out.push_back('<');
-      out.append(raw);
-      out.push_back('>');
+// One serialisation: the output buffer, the encoding, the ids written so far
+// and the elements that are open in the output.
+class Writer {
+ public:
+  Writer(std::string& buf, OutStream& out, OutputEncoding enc) : buf_(buf), out_(out), enc_(enc) {}
+
+  // Writes one subtree without recursion, so that no depth of nesting can
+  // exhaust the machine stack, and flushes the buffer as it grows.
+  void Subtree(const TagNode* root, bool topLevel) {
+    std::vector<const TagNode*> parents;
+    const TagNode* cur = root;
+    for (;;) {
+      const TagDef* d = cur->def;
+      const char* element = d->outputName ? ElementName(cur) : nullptr;
+      if (element) {
+        Emit(IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block);
+        StartTag(cur, element);
+      }
+      if (d->writeForm == 0) {
+        if (element) open_.push_back({element, IsBlockContainer(element), false, false});
+        Text(cur->text);
+        if (cur->firstChild) {
+          parents.push_back(cur);
+          cur = cur->firstChild;
+          continue;
+        }
+        if (element) EndElement();
+      }
+      Tail(cur, topLevel && cur == root);
+      if (buf_.size() >= kFlushAt) {
+        out_.write(buf_);
+        buf_.clear();
+      }
+      for (;;) {
+        if (cur == root) return;
+        if (cur->next) {
+          cur = cur->next;
+          break;
+        }
+        cur = parents.back();
+        parents.pop_back();
+        if (cur->def->outputName) EndElement();
+        Tail(cur, topLevel && cur == root);
+      }
     }
-    return;
   }
-  out.push_back('<');
-  out.append(d->outputName);
-  const bool bareAllowed = IsDeclarationOrComment(d);
-  // Attribute names already written: XML allows each only once per element.
-  const char* seen[32];
-  std::size_t nseen = 0;
-  std::vector<const char*> seenMore;
-  for (const TagProperty* p = n->props; p; p = p->next) {
-    const char* a = p->def->outputName;
-    if (!a) continue;
-    if (*a == '\0') {
-      if (p->value.has() && IsXmlWhite(p->value.view())) ConvertSpecialChars(p->value.view(), out, ConvertMode::Text, enc);
-      continue;
+
+ private:
+  enum class Kind { Text, White, Inline, Block, Neutral };
+
+  struct Open {
+    const char* element;
+    bool container;  // admits only blocks
+    bool blockOpen;  // a block opened around inline content is still open
+    bool sawBlock;   // a block has been written inside
+  };
+
+  // The element name a node is written under. A link without a usable target
+  // is written as an inline, and a list without items as a block: FOP
+  // rejects either element otherwise.
+  const char* ElementName(const TagNode* n) const {
+    const TagDef* d = n->def;
+    if (Is(d, "A") && !HasUsableLinkTarget(n)) return "fo:inline";
+    if (Is(d, "UL") || Is(d, "OL")) {
+      bool item = false;
+      for (const TagNode* c = n->firstChild; c && !item; c = c->next) item = Is(c->def, "LI");
+      if (!item) return "fo:block";
     }
-    if (p->value.null() && !bareAllowed) continue;
-    bool dup = false;
-    for (std::size_t i = 0; i < nseen && !dup; ++i) dup = std::strcmp(seen[i], a) == 0;
-    for (const char* s : seenMore)
-      if (!dup) dup = std::strcmp(s, a) == 0;
-    if (dup) continue;
-    if (nseen < 32)
-      seen[nseen++] = a;
-    else
-      seenMore.push_back(a);
-    out.push_back(' ');
-    out.append(a);
-    if (p->value.has()) {
-      out.append("=\"");
-      ConvertSpecialChars(p->value.view(), out, ConvertMode::QuotedValue, enc);
-      out.push_back('"');
+    return d->outputName;
+  }
+
+  // Everything written into a block container passes here first.
+  void Emit(Kind kind) {
+    if (open_.empty() || !open_.back().container) return;
+    Open& o = open_.back();
+    switch (kind) {
+      case Kind::Text:
+      case Kind::Inline:
+        if (!o.blockOpen) {
+          buf_.append("<fo:block>");
+          o.blockOpen = true;
+          o.sawBlock = true;
+        }
+        break;
+      case Kind::Block:
+        if (o.blockOpen) {
+          buf_.append("</fo:block>");
+          o.blockOpen = false;
+        }
+        o.sawBlock = true;
+        break;
+      case Kind::White:
+      case Kind::Neutral:
+        break;
     }
   }
-  if (d->writeForm == 1) out.push_back('/');
-  out.push_back('>');
-}
 
-void WriteEndTag(std::string& out, const TagDef* d) {
-  out.append("</");
-  out.append(d->outputName);
-  out.push_back('>');
-}
+  void EndElement() {
+    Open o = open_.back();
+    open_.pop_back();
+    if (o.container) {
+      if (o.blockOpen) buf_.append("</fo:block>");
+      if (!o.sawBlock) buf_.append("<fo:block/>");
+    }
+    buf_.append("</");
+    buf_.append(o.element);
+    buf_.push_back('>');
+  }
 
-void WriteTail(std::string& out, const TagNode* n, bool topLevel, OutputEncoding enc) {
-  if (n->tail.null()) return;
-  // Only white space may follow the document element.
-  if (topLevel && !IsXmlWhite(n->tail.view())) return;
-  ConvertSpecialChars(n->tail.view(), out, ConvertMode::Text, enc);
-}
+  void Text(const ps::Text& t) {
+    if (t.null()) return;
+    Emit(IsXmlWhite(t.view()) ? Kind::White : Kind::Text);
+    ConvertSpecialChars(t.view(), buf_, ConvertMode::Text, enc_);
+  }
 
-}  // namespace
+  void Tail(const TagNode* n, bool topLevel) {
+    if (n->tail.null()) return;
+    // Only white space may follow the document element.
+    if (topLevel && !IsXmlWhite(n->tail.view())) return;
+    Text(n->tail);
+  }
 
-namespace {
-
-// Writes one subtree without recursion, so that no depth of nesting can
-// exhaust the machine stack, and flushes the buffer as it grows.
-void WriteSubtree(std::string& buf, OutStream& out, const TagNode* root, bool topLevel, OutputEncoding enc) {
-  std::vector<const TagNode*> parents;
-  const TagNode* cur = root;
-  for (;;) {
-    const TagDef* d = cur->def;
-    if (d->outputName) WriteStartTag(buf, cur, enc);
-    if (d->writeForm == 0) {
-      if (cur->text.has()) ConvertSpecialChars(cur->text.view(), buf, ConvertMode::Text, enc);
-      if (cur->firstChild) {
-        parents.push_back(cur);
-        cur = cur->firstChild;
+  void StartTag(const TagNode* n, const char* element) {
+    const TagDef* d = n->def;
+    if (d->rawTag && n->raw.has()) {
+      std::string_view raw = n->raw.view();
+      if (raw.substr(0, 3) == "!--") {
+        WriteRawComment(buf_, raw);
+      } else {
+        buf_.push_back('<');
+        buf_.append(raw);
+        buf_.push_back('>');
+      }
+      return;
+    }
+    buf_.push_back('<');
+    buf_.append(element);
+    const bool bareAllowed = IsDeclarationOrComment(d);
+    seen_.clear();
+    for (const TagProperty* p = n->props; p; p = p->next) {
+      const char* a = p->def->outputName;
+      if (!a) continue;
+      if (*a == '\0') {
+        // Only a line break and indentation may stand bare among attributes.
+        if (p->value.has() && IsXmlWhite(p->value.view()))
+          ConvertSpecialChars(p->value.view(), buf_, ConvertMode::Text, enc_);
         continue;
       }
-      if (d->outputName) WriteEndTag(buf, d);
-    }
-    WriteTail(buf, cur, topLevel && cur == root, enc);
-    if (buf.size() >= kFlushAt) {
-      out.write(buf);
-      buf.clear();
-    }
-    for (;;) {
-      if (cur == root) return;
-      if (cur->next) {
-        cur = cur->next;
-        break;
+      if (p->value.null() && !bareAllowed) continue;
+      // XML allows an attribute once per element: the first in list order wins.
+      bool dup = false;
+      for (const char* s : seen_)
+        if (std::strcmp(s, a) == 0) {
+          dup = true;
+          break;
+        }
+      if (dup) continue;
+      seen_.push_back(a);
+      if (p->value.null()) {
+        buf_.push_back(' ');
+        buf_.append(a);
+        continue;
       }
-      cur = parents.back();
-      parents.pop_back();
-      if (cur->def->outputName) WriteEndTag(buf, cur->def);
-      WriteTail(buf, cur, topLevel && cur == root, enc);
+      value_.clear();
+      ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
+      if (std::strcmp(a, "id") == 0 && !ids_.insert(value_).second) continue;  // ids must be unique
+      buf_.push_back(' ');
+      buf_.append(a);
+      buf_.append("=\"");
+      if (std::strcmp(a, "external-destination") == 0)
+        PercentEncodeUri(value_, buf_);
+      else
+        buf_.append(value_);
+      buf_.push_back('"');
     }
+    if (d->writeForm == 1) buf_.push_back('/');
+    buf_.push_back('>');
   }
-}
+
+  std::string& buf_;
+  OutStream& out_;
+  OutputEncoding enc_;
+  std::vector<Open> open_;
+  std::vector<const char*> seen_;
+  std::string value_;
+  std::unordered_set<std::string> ids_;
+};
 
 }  // namespace
+
+bool HasUsableLinkTarget(const TagNode* n) {
+  for (const TagProperty* p = n->props; p; p = p->next) {
+    const char* a = p->def->outputName;
+    if (a && (std::strcmp(a, "external-destination") == 0 || std::strcmp(a, "internal-destination") == 0) &&
+        p->value.has() && !p->value.empty())
+      return true;
+  }
+  return false;
+}
 
 void WriteNode(std::string& out, const TagNode* node, bool topLevel, OutputEncoding enc) {
   std::string buf;
   OutStream sink = OutStream::ToString(&out);
-  WriteSubtree(buf, sink, node, topLevel, enc);
+  Writer w(buf, sink, enc);
+  w.Subtree(node, topLevel);
   sink.write(buf);
 }
 
@@ -155,7 +270,8 @@ bool WriteDocument(Context& ctx, OutStream& out) {
   ctx.msg().flush();
   std::string buf;
   buf.reserve(kFlushAt * 2);
-  for (const TagNode* n = ctx.documentRoot; n; n = n->next) WriteSubtree(buf, out, n, true, ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1);
+  Writer w(buf, out, ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1);
+  for (const TagNode* n = ctx.documentRoot; n; n = n->next) w.Subtree(n, true);
   buf.append("\r\n");
   out.write(buf);
   out.flush();

@@ -270,7 +270,7 @@ TEST(ConvertLinkTarget, Targets) {
       {"A", "HREF", "docs/index.html#top", "docs/index.html#top", "HREF"},
       {"A", "HREF", "readme", "readme", "HREF"},
       {"A", "HREF", "", "", "HREF"},
-      {"A", "HREF", "#", "#", "HREF"},
+      {"A", "HREF", "#", "", "XML-INTERNAL-DESTINATION"},  // empty: written as plain text
       {"A", "HREF", "a#b#c", "a#b#c", "HREF"},
       {"A", "HREF", "other.html", "other.pdf", "HREF"},
       {"A", "HREF", "Other.HTM", "Other.pdf", "HREF"},

@@ -227,6 +227,10 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"HR", "XML-end-indent", 119},
       {"PRE", "XML-white-space-collapse", 50},
       {"PRE", "XML-FONT-FACE", 9},
+      // Preformatted text keeps its lines and indentation, unhyphenated.
+      {"PRE", "XML-LINEFEED-TREATMENT", 143},
+      {"PRE", "XML-WHITE-SPACE-TREATMENT", 144},
+      {"PRE", "XML-HYPHENATE", 48},
       {"OL", "XML-provisional-distance-between-starts", 120},
       {"OL", "XML-provisional-label-separation", 121},
       {"UL", "XML-provisional-distance-between-starts", 120},

@@ -12,7 +12,14 @@ namespace {
 using test::Captured;
 
 // Parses into a fresh tree; returns the top-level node after the declaration.
+// Fragments are read bare, so that the nesting repairs are seen on their own.
 TagNode* Parse(Captured& c, std::string_view html) {
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  ParseHtml(c.ctx, html, false);
+  return c.ctx.documentRoot->next;
+}
+
+TagNode* ImpliedParse(Captured& c, std::string_view html) {
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
   ParseHtml(c.ctx, html);
   return c.ctx.documentRoot->next;
@@ -41,6 +48,31 @@ TEST(ParseHtml, TextOutsideAnyElementIsDropped) {
   Captured c;
   EXPECT_EQ(Parse(c, "no tags at all"), nullptr);
   EXPECT_EQ(c.messages, "");
+}
+
+// A page fragment is read inside an implied HTML and BODY, which have no raw
+// text and no position; an HTML start tag anywhere turns that off.
+TEST(ParseHtml, FragmentsGetImpliedHtmlAndBody) {
+  Captured a;
+  TagNode* html = ImpliedParse(a, "no tags at all");
+  EXPECT_EQ(Shape(html), "HTML[BODY(no tags at all)]");
+  EXPECT_TRUE(html->raw.null());
+  EXPECT_EQ(html->props, nullptr);
+  EXPECT_EQ(html->firstChild->props, nullptr);
+
+  Captured b;
+  EXPECT_EQ(Shape(ImpliedParse(b, "<h1>a</h1><p>b<p>c")), "HTML[BODY[H1(a);P(b);P(c)]]");
+
+  Captured c;
+  EXPECT_EQ(Shape(ImpliedParse(c, "x<body>y</body>")), "HTML(x)[BODY(y)]");
+
+  Captured d;
+  EXPECT_EQ(Shape(ImpliedParse(d, "")), "HTML[BODY]");
+
+  Captured e;  // "<html/>" is an HTML start tag too; "<htmlx>" and "</html>" are not
+  EXPECT_EQ(Shape(ImpliedParse(e, "<p>a</p><html/>")), "HTML");
+  Captured f;
+  EXPECT_EQ(Shape(ImpliedParse(f, "<htmlx></html>")), "HTML[BODY]");
 }
 
 TEST(ParseHtml, TextAndTailAreStoredByteForByte) {
@@ -317,6 +349,53 @@ TEST(ParseHtml, TraceLines) {
   EXPECT_EQ(quiet.trace,
             "Processing Tag \"div\"\nopen Tag div\nbctpos 0\nbctpos 0\n"
             "Processing Tag \"/div\"\n\t found tag \"div\"...\nbctpos 0\n");
+}
+
+}  // namespace
+}  // namespace ps
+
+namespace ps {
+namespace {
+
+// Script and style content is raw text: a '<' in it starts no tag.
+TEST(RawText, ScriptContentIsNotReadAsTags) {
+  Captured c;
+  TagNode* html = Parse(c, "<html><head><script>if (a<b) s = \"</div>\";</SCRIPT >t</head></html>");
+  EXPECT_EQ(Shape(html), "HTML[HEAD[SCRIPT(if (a<b) s = \"</div>\";){t}]]");
+  EXPECT_EQ(c.messages, "");
+}
+
+TEST(RawText, StyleEndsOnlyAtItsOwnEndTag) {
+  Captured c;
+  TagNode* head = Parse(c, "<head><style>p:after { content: \"</script>\" }</style>x</head>");
+  EXPECT_EQ(Shape(head), "HEAD[STYLE(p:after { content: \"</script>\" }){x}]");
+}
+
+TEST(RawText, WithoutEndTagTheRestIsContent) {
+  Captured c;
+  TagNode* head = Parse(c, "<head><script>a<b>c");
+  EXPECT_EQ(Shape(head), "HEAD[SCRIPT(a<b>c)]");
+}
+
+TEST(RawText, RefusedScriptTakesItsContentAndEndTagAlong) {
+  Captured c;
+  TagNode* p = Parse(c, "<p>a<script>x = \"<p>b</p>\";</script>c</p>");
+  EXPECT_EQ(Shape(p), "P(ac)");
+  EXPECT_EQ(c.messages,
+            "Tag \"script\" is not allowed as child of \"P\"!!!\nPos 5\n"
+            "The property \"html-FilePos\" can't be created under \"\"!\n");
+}
+
+TEST(RawText, RefusedScriptWithoutEndTagEndsTheRead) {
+  Captured c;
+  TagNode* p = Parse(c, "<p>a<script>x<y</p>z");
+  EXPECT_EQ(Shape(p), "P(a)");
+}
+
+TEST(RawText, SelfClosedScriptHasNoContent) {
+  Captured c;
+  TagNode* head = Parse(c, "<head><script/><title>T</title></head>");
+  EXPECT_EQ(Shape(head), "HEAD[SCRIPT;TITLE(T)]");
 }
 
 }  // namespace

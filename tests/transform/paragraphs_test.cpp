@@ -129,7 +129,7 @@ TEST(PropagateFonts, ComplexChildMovesItsTextIntoAnInline) {
   Fonts(c, p);
   EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"12pt\" ") + kSpacing +
                           "><fo:inline font-weight=\"bold\" font-size=\"10pt\">a</fo:inline>"
-                          "<fo:inline white-space-collapse=\"false\">\n</fo:inline>"
+                          "<fo:block/>"
                           "<fo:inline font-weight=\"bold\" font-size=\"10pt\">b</fo:inline>"
                           "<fo:inline font-style=\"italic\" font-weight=\"bold\" font-size=\"10pt\">c</fo:inline>"
                           " </fo:block>") << "the writer blanks the vertical tab";
