@@ -1,5 +1,7 @@
 #include "writer/writer.h"
 
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unordered_set>
@@ -37,6 +39,20 @@ bool IsBlockContainer(const char* element) {
 bool IsInlineElement(const char* element) {
   return StartsWith(element, "fo:inline") || StartsWith(element, "fo:basic-link") ||
          StartsWith(element, "fo:external-graphic") || StartsWith(element, "fo:leader");
+}
+
+// FOP accepts only a positive whole number as a span: a span is written as
+// the table code reads it (C notation, at most 1,000), and one below 1 or
+// without digits is left out.
+bool SpanValue(std::string& value) {
+  constexpr long long kMaxSpan = 1000;
+  errno = 0;
+  char* end = nullptr;
+  long long n = std::strtoll(value.c_str(), &end, 0);
+  if (end == value.c_str() || n < 1) return false;
+  if (errno == ERANGE || n > kMaxSpan) n = kMaxSpan;
+  value = std::to_string(n);
+  return true;
 }
 
 // A comment read from the HTML, rewritten so that it is a well-formed XML
@@ -223,6 +239,9 @@ class Writer {
       value_.clear();
       ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       if (std::strcmp(a, "id") == 0 && !ids_.insert(value_).second) continue;  // ids must be unique
+      if ((std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0) &&
+          !SpanValue(value_))
+        continue;
       buf_.push_back(' ');
       buf_.append(a);
       buf_.append("=\"");

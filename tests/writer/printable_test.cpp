@@ -126,3 +126,25 @@ TEST(Uris, CharactersOutsideUrisArePercentEncoded) {
 
 }  // namespace
 }  // namespace ps::test
+
+namespace ps::test {
+namespace {
+
+TEST(Spans, AreWrittenAsPositiveWholeNumbers) {
+  const struct {
+    const char* in;
+    const char* out;  // nullptr: left out
+  } cases[] = {{"2", "2"},     {"0x10", "16"},          {" 3", "3"},   {"010", "8"},
+               {"0", nullptr}, {"-5", nullptr},         {"x", nullptr}, {"99999999999999999999", "1000"},
+               {"1000", "1000"}, {"1001", "1000"}};
+  for (const auto& c : cases) {
+    Tree t("TD");
+    t.Set(t.root, "COLSPAN", c.in);
+    std::string expected = c.out ? std::string("<fo:table-cell number-columns-spanned=\"") + c.out + "\">"
+                                 : std::string("<fo:table-cell>");
+    EXPECT_EQ(Write(t.root), expected + "<fo:block/></fo:table-cell>") << c.in;
+  }
+}
+
+}  // namespace
+}  // namespace ps::test
