@@ -94,7 +94,8 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
   const TagProperty* lang = FindProperty(html, "LANG");
   if (lang && lang->value.has()) {
     SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", Text::Copy(lang->value));
-    TagProperty* encoding = FindProperty(ctx.documentRoot, "XML-?-ENCODING");
+    // A UTF-8 page stays declared as UTF-8 whatever its language.
+    TagProperty* encoding = ctx.utf8Output ? nullptr : FindProperty(ctx.documentRoot, "XML-?-ENCODING");
     if (encoding && encoding->value.has()) {
       for (const LanguageEncoding& row : kLanguageEncodingTable) {
         if (MatchNameList(lang->value.view(), row.languages)) {
