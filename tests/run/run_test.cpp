@@ -170,6 +170,34 @@ TEST_F(RunSequence, FailedWriteIsNotReportedAsSuccess) {
                        "freeing memory... done\n");
 }
 
+// An input that opens but cannot be read (no read permission, an I/O error):
+// the run stops as for a missing file, and no output is created.
+TEST_F(RunSequence, InputThatFailsWhileReadingIsNotReadable) {
+  class FailingRead : public RunIo {
+   public:
+    bool OpenInput(const char*) override { return true; }
+    bool ReadInput(std::string& data) override {
+      data = "<p>partial";
+      return false;
+    }
+    void CloseInput() override { closed = true; }
+    OutStream* OpenOutput(const char*) override {
+      opened = true;
+      return nullptr;
+    }
+    bool CloseOutput() override { return true; }
+    bool closed = false;
+    bool opened = false;
+  } io;
+  const char* argv[] = {"pagesmith", "locked.html", "out.fo", nullptr};
+  std::string out;
+  OutStream stream = OutStream::ToString(&out);
+  EXPECT_EQ(RunMain(3, argv, stream, io), 1);
+  EXPECT_EQ(out, "file locked.html is not readable!\n");
+  EXPECT_TRUE(io.closed);
+  EXPECT_FALSE(io.opened);
+}
+
 // ------------------------------------------------- through the executable
 
 struct Process {

@@ -1,0 +1,208 @@
+#!/usr/bin/env bash
+# hostile.sh BINARY CASE [SCALE]
+# Runs one hostile input through the executable: the input is generated here
+# (nothing big is kept in the repository), the run must end within the time
+# limit with the expected exit status, write nothing to standard error (where
+# the sanitizers report), leave a well-formed FO file and print the messages
+# that are fixed for that input. SCALE divides the big counts (the sanitizer
+# build passes 10).
+set -u
+bin=$1
+case_name=$2
+scale=${3:-1}
+limit=${HOSTILE_TIME_LIMIT:-120}
+export LC_ALL=C
+
+tmp=$(mktemp -d)
+trap 'chmod -R u+rwx "$tmp" 2>/dev/null; rm -rf "$tmp"' EXIT
+cd "$tmp" || exit 1
+in=input.html
+fo=out.fo
+expect_status=0
+expect_fo=1
+fail=0
+
+n() { echo $(( $1 / scale )); }
+# Writes COUNT copies of TEXT.
+repeat() { awk -v n="$1" -v s="$2" 'BEGIN { for (i = 0; i < n; i++) printf "%s", s }'; }
+# COUNT pseudo-random bytes from SEED, each in [LOW, 255].
+random_bytes() {
+  awk -v n="$1" -v seed="$2" -v low="$3" \
+    'BEGIN { srand(seed); for (i = 0; i < n; i++) printf "%c", low + int(rand() * (256 - low)) }'
+}
+
+# Checks run after the conversion.
+checks=()
+# The standard output holds this line (fixed text).
+expect_line() { checks+=("line:$1"); }
+# The standard output holds this line exactly COUNT times.
+expect_count() { checks+=("count:$1:$2"); }
+# The FO file contains / lacks this text.
+expect_in_fo() { checks+=("fo:$1"); }
+expect_not_in_fo() { checks+=("nofo:$1"); }
+# The FO file has this text on exactly COUNT lines.
+expect_fo_count() { checks+=("focount:$1:$2"); }
+
+closing="all is done for file $in"
+
+case $case_name in
+  empty)
+    : > $in
+    expect_line "$closing" ;;
+  only-lt)
+    printf '<' > $in
+    expect_line "Found empty Tag!"
+    expect_line "$closing" ;;
+  million-lt)
+    repeat "$(n 1000000)" '<' > $in
+    # The first '<' opens a tag that the end of the input closes.
+    expect_count 'TagString: "<' 1
+    expect_line "$closing" ;;
+  text-10mb)
+    repeat "$(n 1000000)" 'plain text' > $in
+    expect_in_fo "plain textplain text"
+    expect_line "$closing" ;;
+  nul-start)
+    printf '\0<p>hidden</p>' > $in
+    expect_not_in_fo hidden
+    expect_line "$closing" ;;
+  nul-middle)
+    printf '<p>kept\0<b>hidden</b></p>' > $in
+    expect_in_fo kept
+    expect_not_in_fo hidden
+    expect_line "$closing" ;;
+  nul-end)
+    printf '<p>kept</p>\0' > $in
+    expect_in_fo kept
+    expect_line "$closing" ;;
+  random-binary)
+    # Bytes 1 to 255 (a NUL would end the input at once), then all 256.
+    { random_bytes "$(n 1000000)" 11 1; random_bytes "$(n 100000)" 12 0; } > $in
+    expect_line "$closing" ;;
+  random-tags)
+    # Random bytes dense in '<', '>', '/', quotes and tag names.
+    awk -v n="$(n 200000)" 'BEGIN { srand(13); split("< > / = \" \x27 & ; table tr td p b div li ul a href= colspan=", t, " ");
+      for (i = 0; i < n; i++) printf "%s", t[1 + int(rand() * 18)] }' > $in
+    expect_line "$closing" ;;
+  nested-divs)
+    count=$(n 100000)
+    { repeat "$count" '<div>'; echo x; } > $in
+    # Each DIV closes the unclosed one before it.
+    expect_count 'Tag "div" not or incorrect closed!!!' $((count - 1))
+    expect_in_fo x
+    expect_line "$closing" ;;
+  nested-bs)
+    { repeat "$(n 100000)" '<b>'; echo x; } > $in
+    expect_in_fo x
+    expect_line "$closing" ;;
+  nested-mixed)
+    { repeat "$(n 50000)" '<div><b><i><table><tr><td><ul><li>'; echo x; } > $in
+    expect_line "$closing" ;;
+  million-paragraphs)
+    count=$(n 1000000)
+    repeat "$count" $'<p>x</p>\n' > $in
+    expect_fo_count 'keep-together="always">x</fo:block>' "$count"
+    expect_line "$closing" ;;
+  stray-end-tags)
+    awk -v n="$(n 10000)" 'BEGIN { srand(5); for (i = 0; i < n; i++) { r = int(rand() * 5);
+      if (r == 0) printf "</b>"; else if (r == 1) printf "<b><i>x</b></i>";
+      else if (r == 2) printf "</td></tr></table>"; else if (r == 3) printf "<div><p>y</div></p>";
+      else printf "</html></body></x>" } }' > $in
+    expect_line "$closing" ;;
+  table-nesting)
+    { repeat 50 '<table border=1 cellpadding=2 width=90%><tr><td colspan=2>cell'; repeat 50 '</td></tr></table>'; } > $in
+    expect_count "starting table processing step 1 of 2 for table 1 depth 1" 1
+    expect_in_fo cell
+    expect_line "$closing" ;;
+  table-many-spans)
+    { echo '<table>'; repeat "$(n 2000)" '<tr><td colspan=2147483647 rowspan=2147483647>a<td colspan=99999999999999999999 rowspan=0x7fffffff>b'; echo '</table>'; } > $in
+    expect_line "$closing" ;;
+  attribute-1mb)
+    { printf '<p title="'; repeat "$(n 1048576)" 'v'; printf '" align=center>x</p>'; } > $in
+    expect_count 'Property "title" not found!!!' 1
+    expect_in_fo 'text-align="center"'
+    expect_line "$closing" ;;
+  attributes-100k)
+    count=$(n 100000)
+    { printf '<p'; awk -v n="$count" 'BEGIN { for (i = 0; i < n; i++) printf " a%d=%d", i, i }'; printf '>x</p>'; } > $in
+    expect_count 'Value 7 Tag P' 1
+    expect_line "$closing" ;;
+  style-100k)
+    { printf '<p style="'; repeat "$(n 100000)" 'color: red; font-size: 12pt; '; printf '">x</p>'; } > $in
+    expect_in_fo x
+    expect_line "$closing" ;;
+  unterminated-quotes)
+    { printf '<p title="open>text '; repeat "$(n 100000)" 'more '; printf '<b style="color: \x27red>x</b>'; } > $in
+    expect_line "$closing" ;;
+  directory-input)
+    mkdir $in
+    expect_status=1; expect_fo=0
+    expect_line "file $in is not readable!" ;;
+  unreadable-input)
+    if [ "$(id -u)" = 0 ]; then
+      echo "SKIPPED: root reads any file (the unit tests cover a failing input stream)"
+      exit 0
+    fi
+    echo '<p>secret</p>' > $in; chmod 000 $in
+    expect_status=1; expect_fo=0
+    expect_line "file $in is not readable!" ;;
+  missing-output-directory)
+    echo '<p>x</p>' > $in
+    fo=no/such/directory/out.fo
+    expect_status=1; expect_fo=0
+    expect_line "file $fo seems to be write protected!" ;;
+  dev-full)
+    if [ ! -w /dev/full ]; then echo "SKIPPED: no /dev/full here"; exit 0; fi
+    repeat "$(n 100000)" '<p>fill the disk</p>' > $in
+    fo=/dev/full
+    expect_status=1; expect_fo=0
+    expect_line "file /dev/full could not be written completely!" ;;
+  *)
+    echo "unknown case $case_name"; exit 2 ;;
+esac
+
+timeout "$limit" "$bin" "$in" "$fo" > out.txt 2> err.txt
+status=$?
+if [ $status = 124 ]; then
+  echo "no result within $limit seconds"; exit 1
+fi
+if [ $status != $expect_status ]; then
+  echo "exit status $status, expected $expect_status"; fail=1
+fi
+if [ -s err.txt ]; then
+  echo "unexpected standard error:"; head -c 4000 err.txt; fail=1
+fi
+if [ $expect_fo = 1 ]; then
+  if [ ! -s "$fo" ]; then
+    echo "no FO file written"; fail=1
+  elif command -v xmllint > /dev/null; then
+    if ! xmllint --noout --huge "$fo" 2> xmllint.txt; then
+      echo "the FO file is not well-formed XML:"; head -c 2000 xmllint.txt; fail=1
+    fi
+  else
+    echo "SKIPPED the well-formedness check: xmllint is not installed"
+  fi
+elif [ "$fo" = out.fo ] && [ -e "$fo" ]; then
+  echo "an FO file was written but none was expected"; fail=1
+fi
+
+for c in "${checks[@]}"; do
+  kind=${c%%:*}; rest=${c#*:}
+  case $kind in
+    line)
+      grep -qxF -- "$rest" out.txt || { echo "missing message line: $rest"; fail=1; } ;;
+    count)
+      want=${rest##*:}; text=${rest%:*}
+      got=$(grep -cF -- "$text" out.txt)
+      [ "$got" = "$want" ] || { echo "\"$text\" appears $got times, expected $want"; fail=1; } ;;
+    focount)
+      want=${rest##*:}; text=${rest%:*}
+      got=$(grep -cF -- "$text" "$fo" 2>/dev/null)
+      [ "$got" = "$want" ] || { echo "the FO file has \"$text\" on $got lines, expected $want"; fail=1; } ;;
+    fo)
+      grep -qF -- "$rest" "$fo" 2>/dev/null || { echo "the FO file lacks: $rest"; fail=1; } ;;
+    nofo)
+      ! grep -qF -- "$rest" "$fo" 2>/dev/null || { echo "the FO file holds: $rest"; fail=1; } ;;
+  esac
+done
+exit $fail
