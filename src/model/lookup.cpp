@@ -2,6 +2,8 @@
 // order (first match wins); the indexes are built once so that a lookup costs
 // a hash and a bit test instead of a walk over rows of strings.
 #include <bitset>
+#include <cstdint>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <unordered_map>
@@ -17,15 +19,76 @@ namespace {
 
 inline unsigned char Lower(unsigned char c) { return (c >= 'A' && c <= 'Z') ? c + 32 : c; }
 
-struct NoCaseHash {
-  std::size_t operator()(std::string_view s) const {
-    std::size_t h = 1469598103934665603ull;
-    for (unsigned char c : s) h = (h ^ Lower(c)) * 1099511628211ull;
-    return h;
+// Names that are equal but for ASCII case hash alike: setting bit 0x20 of
+// every byte lower-cases the letters (other bytes may collide; the equality
+// test sorts them out). Eight bytes at a time, since every tag and property
+// name of every node is looked up.
+std::uint64_t FoldedHash(std::string_view s) {
+  constexpr std::uint64_t kFold = 0x2020202020202020ull;
+  std::uint64_t h = s.size() * 0x9E3779B97F4A7C15ull;
+  std::size_t i = 0;
+  for (; i + 8 <= s.size(); i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, s.data() + i, 8);
+    h = (h ^ (w | kFold)) * 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
   }
-};
-struct NoCaseEq {
-  bool operator()(std::string_view a, std::string_view b) const { return EqualsNoCase(a, b); }
+  std::uint64_t w = 0;
+  if (i < s.size()) std::memcpy(&w, s.data() + i, s.size() - i);
+  h ^= w | kFold;
+  // Mix the high bits down: the table indexes by the low ones.
+  h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;
+  h = (h ^ (h >> 33)) * 0xC4CEB9FE1A85EC53ull;
+  return h ^ (h >> 33);
+}
+
+// A table from names (compared ignoring ASCII case) to values, built once
+// from the constant tables, which own the names: open addressing in a
+// power-of-two array kept at most half full.
+template <class V>
+class NameTable {
+ public:
+  // Adds the name unless it is there; either way answers its value.
+  V& emplace(std::string_view key, V value) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    Slot& s = Probe(key);
+    if (!s.used) {
+      s = Slot{key, std::move(value), true};
+      ++count_;
+    }
+    return s.value;
+  }
+  const V* find(std::string_view key) const {
+    if (slots_.empty()) return nullptr;
+    const Slot& s = const_cast<NameTable*>(this)->Probe(key);
+    return s.used ? &s.value : nullptr;
+  }
+
+ private:
+  struct Slot {
+    std::string_view key;
+    V value{};
+    bool used = false;
+  };
+  Slot& Probe(std::string_view key) {
+    const std::size_t mask = slots_.size() - 1;
+    for (std::size_t i = FoldedHash(key) & mask;; i = (i + 1) & mask) {
+      Slot& s = slots_[i];
+      // Names are mostly written as the tables write them: try bytes first.
+      if (!s.used || (s.key.size() == key.size() && (std::memcmp(s.key.data(), key.data(), key.size()) == 0 ||
+                                                      EqualsNoCase(s.key, key))))
+        return s;
+    }
+  }
+  void Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    slots_.assign(old.empty() ? 64 : old.size() * 2, Slot{});
+    count_ = 0;
+    for (Slot& s : old)
+      if (s.used) emplace(s.key, std::move(s.value));
+  }
+  std::vector<Slot> slots_;
+  std::size_t count_ = 0;
 };
 
 std::string LowerCopy(std::string_view s) {
@@ -35,6 +98,9 @@ std::string LowerCopy(std::string_view s) {
 }
 
 constexpr std::size_t kMaxTags = 128;
+
+// Marks an answer not yet worked out.
+constexpr PropertyDef kNotAsked{};
 
 }  // namespace
 
@@ -80,14 +146,21 @@ struct ListIndex {
 };
 
 struct Indexes {
-  std::unordered_map<std::string_view, const TagDef*, NoCaseHash, NoCaseEq> tags;
-  std::unordered_map<std::string_view, std::vector<const PropertyDef*>, NoCaseHash, NoCaseEq> props;
+  NameTable<const TagDef*> tags;
+  // Property names are numbered: rows whose names are equal but for case
+  // share a number, so that a property's name is compared by its row.
+  NameTable<int> propertyIds;
+  std::vector<int> propertyIdOfRow;
+  std::vector<std::vector<const PropertyDef*>> propertyRows;  // by number, in table order
+  // FindPropertyDefForTag's answers by number and owner: the tables are
+  // constant, so each is worked out once. Slot kMaxTags is for no owner.
+  std::vector<const PropertyDef*> ownerAnswers;
   // Only the tables' own lists are indexed: they are constant, so an address
   // always names the same contents. Any other list may live on the stack or
   // change, and is walked entry by entry (through the group indexes).
   std::unordered_map<NameList, ListIndex> lists;
   // Group name -> index of the first group of that name.
-  std::unordered_map<std::string_view, const ListIndex*, NoCaseHash, NoCaseEq> groups;
+  NameTable<const ListIndex*> groups;
 
   const ListIndex* Find(NameList l) const {
     auto it = lists.find(l);
@@ -96,7 +169,13 @@ struct Indexes {
 
   Indexes() {
     for (const TagDef& d : kTagDatabase) tags.emplace(d.name, &d);  // emplace keeps the first row
-    for (const PropertyDef& p : kPropertyDatabase) props[p.name].push_back(&p);
+    for (const PropertyDef& p : kPropertyDatabase) {
+      const int id = propertyIds.emplace(p.name, static_cast<int>(propertyRows.size()));
+      if (static_cast<std::size_t>(id) == propertyRows.size()) propertyRows.emplace_back();
+      propertyRows[static_cast<std::size_t>(id)].push_back(&p);
+      propertyIdOfRow.push_back(id);
+    }
+    ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), &kNotAsked);
     for (NameList l : kAllNameLists) {
       if (lists.count(l)) continue;
       ListIndex idx;
@@ -131,9 +210,8 @@ bool MatchWalked(Indexes& idx, std::string_view name, long row, NameList list) {
   for (NameList e = list; *e; ++e) {
     std::string_view entry(*e);
     if (!entry.empty() && entry[0] == '%') {
-      auto g = idx.groups.find(entry);
-      if (g != idx.groups.end()) {
-        const ListIndex& li = *g->second;
+      if (const ListIndex* const* g = idx.groups.find(entry)) {
+        const ListIndex& li = **g;
         if (row >= 0 ? li.tags.test(static_cast<std::size_t>(row)) : li.members.count(LowerCopy(name)) != 0)
           return true;
       }
@@ -162,8 +240,8 @@ bool MatchNameList(std::string_view name, NameList list) {
   if (name.empty() || !list) return false;
   Indexes& idx = Index();
   // Tag names are by far the most common question: answer them by row.
-  auto t = idx.tags.find(name);
-  const long row = t == idx.tags.end() ? -1 : TagRowOf(t->second);
+  const TagDef* const* t = idx.tags.find(name);
+  const long row = t ? TagRowOf(*t) : -1;
   return Match(idx, name, row, list);
 }
 
@@ -171,35 +249,63 @@ bool MatchTagDef(const TagDef* def, NameList list) {
   if (!def || !list) return false;
   const long row = TagRowOf(def);
   if (row < 0) return MatchNameList(def->name, list);
-  return Match(Index(), def->name, row, list);
+  Indexes& idx = Index();
+  // The name is only read for a list that is walked.
+  if (const ListIndex* li = idx.Find(list)) return li->tags.test(static_cast<std::size_t>(row));
+  return MatchWalked(idx, def->name, row, list);
 }
 
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {
   Indexes& idx = Index();
-  auto it = idx.tags.find(name);
-  if (it == idx.tags.end()) return nullptr;
-  const TagDef* def = it->second;
+  const TagDef* const* found = idx.tags.find(name);
+  if (!found) return nullptr;
+  const TagDef* def = *found;
   if (parent && parent->def && parent->def->children && !MatchTagDef(def, parent->def->children))
     return nullptr;
   return def;
 }
 
 const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag) {
-  Indexes& idx = Index();
-  auto it = idx.props.find(name);
-  if (it == idx.props.end()) return nullptr;
-  for (const PropertyDef* p : it->second)
+  const int id = PropertyNameId(name);
+  if (id < 0) return nullptr;
+  for (const PropertyDef* p : Index().propertyRows[static_cast<std::size_t>(id)])
     if (!p->owners || MatchNameList(ownerTag, p->owners)) return p;
   return nullptr;
 }
 
-const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner) {
+int PropertyNameId(std::string_view name) {
+  const int* id = Index().propertyIds.find(name);
+  return id ? *id : -1;
+}
+
+bool PropertyNamed(const PropertyDef* def, int id, std::string_view name) {
+  const std::less<const PropertyDef*> before;
+  const PropertyDef* first = kPropertyDatabase.data();
+  if (before(def, first) || !before(def, first + kPropertyDatabase.size())) return EqualsNoCase(def->name, name);
+  return id >= 0 && Index().propertyIdOfRow[static_cast<std::size_t>(def - first)] == id;
+}
+
+const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
+  if (id < 0) return nullptr;
   Indexes& idx = Index();
-  auto it = idx.props.find(name);
-  if (it == idx.props.end()) return nullptr;
-  for (const PropertyDef* p : it->second)
-    if (!p->owners || (owner && MatchTagDef(owner, p->owners))) return p;
-  return nullptr;
+  const long row = owner ? TagRowOf(owner) : static_cast<long>(kMaxTags);
+  const PropertyDef** answer =
+      row >= 0 ? &idx.ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(row)]
+               : nullptr;
+  if (answer && *answer != &kNotAsked) return *answer;
+  const PropertyDef* found = nullptr;
+  for (const PropertyDef* p : idx.propertyRows[static_cast<std::size_t>(id)]) {
+    if (!p->owners || (owner && MatchTagDef(owner, p->owners))) {
+      found = p;
+      break;
+    }
+  }
+  if (answer) *answer = found;
+  return found;
+}
+
+const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner) {
+  return FindPropertyDefForTag(PropertyNameId(name), owner);
 }
 
 }  // namespace ps

@@ -1,80 +1,100 @@
 #include "model/text.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <new>
 
 namespace ps {
 
 Text& Text::operator=(Text&& o) noexcept {
   if (this != &o) {
-    std::free(p_);
-    p_ = o.p_;
-    len_ = o.len_;
-    cap_ = o.cap_;
-    o.p_ = nullptr;
-    o.len_ = o.cap_ = 0;
+    FreeHeap();
+    std::memcpy(raw_, o.raw_, sizeof raw_);
+    o.raw_[kTagByte] = kAbsent;
   }
   return *this;
 }
 
-void Text::reset() {
-  std::free(p_);
-  p_ = nullptr;
-  len_ = cap_ = 0;
+void Text::FreeHeap() {
+  if (Tag() == kHeap) std::free(HeapPtr());
 }
 
-void Text::reserve(std::size_t n) {
-  if (p_ && n <= cap_) return;
-  std::size_t cap = cap_ ? cap_ : 8;
-  while (cap < n) cap = cap * 2;
-  char* q = static_cast<char*>(std::realloc(p_, cap + 1));
+void Text::reset() {
+  FreeHeap();
+  raw_[kTagByte] = kAbsent;
+}
+
+bool Text::Overlaps(std::string_view s) const {
+  const char* b = c_str();
+  return b && !s.empty() && s.data() >= b && s.data() <= b + size();
+}
+
+char* Text::Reserve(std::size_t n) {
+  const unsigned char t = Tag();
+  if (t == kHeap) {
+    const std::size_t len = HeapLen();
+    char* p = HeapPtr();
+    if (n <= Capacity(len)) return p;
+    char* q = static_cast<char*>(std::realloc(p, Capacity(n) + 1));
+    if (!q) throw std::bad_alloc();
+    SetHeap(q, len);
+    return q;
+  }
+  if (t == kAbsent) SetInlineLength(0);
+  if (n <= kInline) return reinterpret_cast<char*>(raw_);
+  const std::size_t len = size();
+  char* q = static_cast<char*>(std::malloc(Capacity(n) + 1));
   if (!q) throw std::bad_alloc();
-  p_ = q;
-  cap_ = cap;
+  std::memcpy(q, raw_, len);
+  q[len] = '\0';
+  SetHeap(q, len);
+  return q;
+}
+
+void Text::SetLength(std::size_t n) {
+  if (Tag() == kHeap) {
+    char* p = HeapPtr();
+    p[n] = '\0';
+    SetHeap(p, n);
+  } else {
+    SetInlineLength(n);
+  }
 }
 
 void Text::assign(std::string_view s) {
-  if (p_ && s.data() >= p_ && s.data() <= p_ + len_) {
+  if (Overlaps(s)) {
     // Assigning a piece of ourselves: copy first.
-    std::string tmp(s);
+    const std::string tmp(s);
     assign(std::string_view(tmp));
     return;
   }
-  len_ = 0;
-  reserve(s.size());
-  if (!s.empty()) std::memcpy(p_, s.data(), s.size());
-  len_ = s.size();
-  p_[len_] = '\0';
+  if (Tag() == kAbsent) SetInlineLength(0);
+  SetLength(0);
+  char* d = Reserve(s.size());
+  if (!s.empty()) std::memcpy(d, s.data(), s.size());
+  SetLength(s.size());
 }
 
 void Text::append(std::string_view s) {
-  if (p_ && !s.empty() && s.data() >= p_ && s.data() <= p_ + len_) {
-    std::string tmp(s);
+  if (Overlaps(s)) {
+    const std::string tmp(s);
     append(std::string_view(tmp));
     return;
   }
-  reserve(len_ + s.size());
-  if (!s.empty()) std::memcpy(p_ + len_, s.data(), s.size());
-  len_ += s.size();
-  p_[len_] = '\0';
+  const std::size_t len = size();
+  char* d = Reserve(len + s.size());
+  if (!s.empty()) std::memcpy(d + len, s.data(), s.size());
+  SetLength(len + s.size());
 }
 
 void Text::truncate(std::size_t n) {
-  if (!p_ || n >= len_) return;
-  len_ = n;
-  p_[len_] = '\0';
+  if (null() || n >= size()) return;
+  SetLength(n);
 }
 
 void Text::replace(std::size_t pos, std::size_t count, std::string_view s) {
-  std::string tmp(s);  // s may point into us
-  std::size_t tailLen = len_ - pos - count;
-  std::size_t newLen = pos + tmp.size() + tailLen;
-  reserve(newLen);
-  std::memmove(p_ + pos + tmp.size(), p_ + pos + count, tailLen);
-  if (!tmp.empty()) std::memcpy(p_ + pos, tmp.data(), tmp.size());
-  len_ = newLen;
-  p_[len_] = '\0';
+  std::string r(view());
+  r.replace(pos, count, s);
+  assign(r);
 }
 
 }  // namespace ps

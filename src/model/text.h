@@ -1,8 +1,13 @@
 // An owned byte string that can also be absent ("no text" differs from "").
-// Kept to one pointer and two sizes because every node carries three of them.
+// Every node carries three and every property one, and a document has
+// millions of them, mostly short ("10pt", "bold"): a text is 16 bytes and
+// keeps up to 15 bytes in place, so that short texts cost no allocation.
 #pragma once
 
+#include <bit>
 #include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -10,25 +15,36 @@ namespace ps {
 
 class Text {
  public:
-  Text() = default;
-  explicit Text(std::string_view s) { assign(s); }
+  Text() { raw_[kTagByte] = kAbsent; }
+  explicit Text(std::string_view s) : Text() { assign(s); }
   Text(const Text&) = delete;
   Text& operator=(const Text&) = delete;
-  Text(Text&& o) noexcept : p_(o.p_), len_(o.len_), cap_(o.cap_) { o.p_ = nullptr; o.len_ = o.cap_ = 0; }
+  Text(Text&& o) noexcept {
+    std::memcpy(raw_, o.raw_, sizeof raw_);
+    o.raw_[kTagByte] = kAbsent;
+  }
   Text& operator=(Text&& o) noexcept;
-  ~Text() { reset(); }
+  ~Text() { FreeHeap(); }
 
   static Text Copy(const Text& o) { return o.null() ? Text() : Text(o.view()); }
 
-  bool null() const { return p_ == nullptr; }
-  bool has() const { return p_ != nullptr; }
+  bool null() const { return Tag() == kAbsent; }
+  bool has() const { return !null(); }
   // NUL-terminated bytes, or nullptr when absent.
-  const char* c_str() const { return p_; }
+  const char* c_str() const {
+    const unsigned char t = Tag();
+    if (t == kHeap) return HeapPtr();
+    return t == kAbsent ? nullptr : reinterpret_cast<const char*>(raw_);
+  }
   // Absent reads as empty.
-  const char* or_empty() const { return p_ ? p_ : ""; }
-  std::string_view view() const { return p_ ? std::string_view(p_, len_) : std::string_view(); }
-  std::size_t size() const { return len_; }
-  bool empty() const { return len_ == 0; }
+  const char* or_empty() const { return null() ? "" : c_str(); }
+  std::string_view view() const { return null() ? std::string_view() : std::string_view(c_str(), size()); }
+  std::size_t size() const {
+    const unsigned char t = Tag();
+    if (t == kHeap) return HeapLen();
+    return t == kAbsent ? 0 : kInline - t;
+  }
+  bool empty() const { return size() == 0; }
 
   void reset();
   void assign(std::string_view s);
@@ -43,10 +59,47 @@ class Text {
   void replace(std::size_t pos, std::size_t count, std::string_view s);
 
  private:
-  void reserve(std::size_t n);
-  char* p_ = nullptr;
-  std::size_t len_ = 0;
-  std::size_t cap_ = 0;
+  static_assert(std::endian::native == std::endian::little, "the tag byte is the top byte of the length");
+  // Layout: an in-place text holds its bytes from raw_[0] and, in its last
+  // byte, 15 minus its length (so a 15-byte text ends in the NUL it needs).
+  // A heap text holds the pointer in raw_[0..7] and the length in the low 56
+  // bits of raw_[8..15]; its last byte is kHeap. The heap block's size is
+  // always at least Capacity(length) + 1.
+  static constexpr std::size_t kInline = 15;
+  static constexpr std::size_t kTagByte = 15;
+  static constexpr unsigned char kAbsent = 0x40;
+  static constexpr unsigned char kHeap = 0x80;
+  static constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 56) - 1;
+
+  unsigned char Tag() const { return raw_[kTagByte]; }
+  char* HeapPtr() const {
+    char* p;
+    std::memcpy(&p, raw_, sizeof p);
+    return p;
+  }
+  std::size_t HeapLen() const {
+    std::uint64_t m;
+    std::memcpy(&m, raw_ + 8, sizeof m);
+    return static_cast<std::size_t>(m & kLengthMask);
+  }
+  void SetHeap(char* p, std::size_t len) {
+    std::memcpy(raw_, &p, sizeof p);
+    const std::uint64_t m = static_cast<std::uint64_t>(len) | (std::uint64_t{kHeap} << 56);
+    std::memcpy(raw_ + 8, &m, sizeof m);
+  }
+  void SetInlineLength(std::size_t len) {
+    raw_[len] = '\0';
+    raw_[kTagByte] = static_cast<unsigned char>(kInline - len);
+  }
+  void FreeHeap();
+  // Bytes usable by a heap text of that length (its NUL not counted).
+  static std::size_t Capacity(std::size_t len) { return std::bit_ceil(len + 1 < 32 ? 32 : len + 1) - 1; }
+  // Makes room for n bytes and returns where they go; keeps the current bytes.
+  char* Reserve(std::size_t n);
+  void SetLength(std::size_t n);
+  bool Overlaps(std::string_view s) const;
+
+  alignas(8) unsigned char raw_[16];
 };
 
 }  // namespace ps

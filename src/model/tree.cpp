@@ -2,16 +2,32 @@
 // recursion: real documents have millions of siblings.
 #include <vector>
 
+#include "model/pool.h"
 #include "model/tables.h"
 #include "model/tree.h"
 
 namespace ps {
 
-TagProperty* FindProperty(const TagNode* node, std::string_view name) {
-  if (!node) return nullptr;
+// Neither type is derived from, so every allocation has the type's size.
+void* TagNode::operator new(std::size_t) { return BlockPool<sizeof(TagNode)>::Allocate(); }
+void TagNode::operator delete(void* p) noexcept { BlockPool<sizeof(TagNode)>::Release(p); }
+
+void* TagProperty::operator new(std::size_t) { return BlockPool<sizeof(TagProperty)>::Allocate(); }
+void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProperty)>::Release(p); }
+
+namespace {
+
+TagProperty* FindPropertyById(const TagNode* node, int id, std::string_view name) {
   for (TagProperty* p = node->props; p; p = p->next)
-    if (EqualsNoCase(p->def->name, name)) return p;
+    if (PropertyNamed(p->def, id, name)) return p;
   return nullptr;
+}
+
+}  // namespace
+
+TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+  if (!node || !node->props) return nullptr;
+  return FindPropertyById(node, PropertyNameId(name), name);
 }
 
 TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
@@ -21,8 +37,10 @@ TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
 }
 
 TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
-  if (TagProperty* p = FindProperty(node, name)) return p;
-  const PropertyDef* def = FindPropertyDefForTag(name, node ? node->def : nullptr);
+  const int id = PropertyNameId(name);
+  if (node)
+    if (TagProperty* p = FindPropertyById(node, id, name)) return p;
+  const PropertyDef* def = FindPropertyDefForTag(id, node ? node->def : nullptr);
   if (!def || !node) {
     if (ctx.reportPropertyFailures) {
       std::string n(name);

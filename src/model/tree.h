@@ -2,6 +2,7 @@
 // property rows, and the operations every phase uses to read and rebuild it.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "model/text.h"
@@ -46,6 +47,9 @@ struct TagProperty {
   const PropertyDef* def = nullptr;
   Text value;
   TagProperty* next = nullptr;
+
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p) noexcept;
 };
 
 struct TagNode {
@@ -60,6 +64,9 @@ struct TagNode {
   TagNode* next = nullptr;
 
   const char* name() const { return def->name; }
+
+  static void* operator new(std::size_t size);
+  static void operator delete(void* p) noexcept;
 };
 
 // ASCII case-insensitive equality; the tables' names are all ASCII.
@@ -77,6 +84,12 @@ const TagDef* FindTagDef(const TagNode* parent, std::string_view name);
 // First row with the name whose owners admit the tag name.
 const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag);
 const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner);
+// Property names by number: -1 when no row has the name. Rows whose names
+// differ only in case share a number.
+int PropertyNameId(std::string_view name);
+// Whether the row has the name whose number (or -1) is given.
+bool PropertyNamed(const PropertyDef* def, int id, std::string_view name);
+const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 
 // --- properties ---
 TagProperty* FindProperty(const TagNode* node, std::string_view name);

@@ -71,6 +71,41 @@ TEST(Text, MoveAndTake) {
   EXPECT_EQ(c.view(), "one");
 }
 
+// Texts of up to 15 bytes are kept in place, longer ones on the heap: every
+// edit must carry the bytes and the terminating NUL across that boundary.
+TEST(Text, CrossesTheInPlaceLimitBothWays) {
+  std::string expected;
+  Text t;
+  for (int i = 0; i < 40; ++i) {
+    const char c = static_cast<char>('a' + i % 26);
+    t.push_back(c);
+    expected.push_back(c);
+    ASSERT_EQ(t.view(), expected) << i;
+    ASSERT_EQ(t.c_str()[t.size()], '\0') << i;
+  }
+  t.truncate(15);
+  EXPECT_EQ(t.view(), expected.substr(0, 15));
+  t.append("0123456789");  // grows again from a truncated heap text
+  EXPECT_EQ(t.view(), expected.substr(0, 15) + "0123456789");
+
+  for (std::size_t n : {0u, 1u, 14u, 15u, 16u, 31u, 32u, 33u, 1000u}) {
+    const std::string s(n, 'x');
+    Text a(s);
+    EXPECT_EQ(a.view(), s);
+    EXPECT_EQ(a.c_str()[n], '\0');
+    Text moved(std::move(a));
+    EXPECT_TRUE(a.null());
+    EXPECT_EQ(moved.view(), s);
+    Text b("short");
+    b = std::move(moved);  // frees what b held, takes either form
+    EXPECT_EQ(b.view(), s);
+    b.assign("tiny");  // a heap text may take a short value
+    EXPECT_EQ(b.view(), "tiny");
+    b.assign(s);
+    EXPECT_EQ(b.view(), s);
+  }
+}
+
 TEST(OutStream, LongFormattedLinesAndDiscarding) {
   std::string buf;
   OutStream s = OutStream::ToString(&buf);
