@@ -278,12 +278,7 @@ int PropertyNameId(std::string_view name) {
   return id ? *id : -1;
 }
 
-bool PropertyNamed(const PropertyDef* def, int id, std::string_view name) {
-  const std::less<const PropertyDef*> before;
-  const PropertyDef* first = kPropertyDatabase.data();
-  if (before(def, first) || !before(def, first + kPropertyDatabase.size())) return EqualsNoCase(def->name, name);
-  return id >= 0 && Index().propertyIdOfRow[static_cast<std::size_t>(def - first)] == id;
-}
+std::span<const int> PropertyIdsByRow() { return Index().propertyIdOfRow; }
 
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   if (id < 0) return nullptr;

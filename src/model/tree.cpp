@@ -1,5 +1,8 @@
 // Tree operations. Sibling chains are always walked with loops, never with
 // recursion: real documents have millions of siblings.
+#include <cstdint>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "model/pool.h"
@@ -17,34 +20,32 @@ void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProper
 
 namespace {
 
-TagProperty* FindPropertyById(const TagNode* node, int id, std::string_view name) {
-  for (TagProperty* p = node->props; p; p = p->next)
-    if (PropertyNamed(p->def, id, name)) return p;
-  return nullptr;
-}
+// A property name with its number, looked up once for all the nodes a walk visits.
+struct Named {
+  Named(std::string_view n) : name(n), id(PropertyNameId(n)) {}
+  std::string_view name;
+  int id;
+};
 
-}  // namespace
-
-TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+TagProperty* FindNamed(const TagNode* node, const Named& n) {
   if (!node || !node->props) return nullptr;
-  return FindPropertyById(node, PropertyNameId(name), name);
-}
-
-TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
-  for (; node; node = node->parent)
-    if (TagProperty* p = FindProperty(node, name)) return p;
+  // A row of the table is known by its number; any other row by its name.
+  const std::span<const int> ids = PropertyIdsByRow();
+  const auto first = reinterpret_cast<std::uintptr_t>(kPropertyDatabase.data());
+  for (TagProperty* p = node->props; p; p = p->next) {
+    const std::uintptr_t row = (reinterpret_cast<std::uintptr_t>(p->def) - first) / sizeof(PropertyDef);
+    if (row < ids.size() ? ids[row] == n.id : EqualsNoCase(p->def->name, n.name)) return p;
+  }
   return nullptr;
 }
 
-TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
-  const int id = PropertyNameId(name);
-  if (node)
-    if (TagProperty* p = FindPropertyById(node, id, name)) return p;
-  const PropertyDef* def = FindPropertyDefForTag(id, node ? node->def : nullptr);
+TagProperty* CreateNamed(Context& ctx, TagNode* node, const Named& n) {
+  if (TagProperty* p = FindNamed(node, n)) return p;
+  const PropertyDef* def = FindPropertyDefForTag(n.id, node ? node->def : nullptr);
   if (!def || !node) {
     if (ctx.reportPropertyFailures) {
-      std::string n(name);
-      ctx.msg().printf("The property \"%s\" can't be created under \"%s\"!\n", n.c_str(),
+      std::string shown(n.name);
+      ctx.msg().printf("The property \"%s\" can't be created under \"%s\"!\n", shown.c_str(),
                        node ? node->def->name : "");
     }
     return nullptr;
@@ -56,6 +57,24 @@ TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) 
   return p;
 }
 
+}  // namespace
+
+TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+  if (!node || !node->props) return nullptr;
+  return FindNamed(node, Named(name));
+}
+
+TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
+  const Named n(name);
+  for (; node; node = node->parent)
+    if (TagProperty* p = FindNamed(node, n)) return p;
+  return nullptr;
+}
+
+TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
+  return CreateNamed(ctx, node, Named(name));
+}
+
 TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
   TagProperty* p = CreateProperty(ctx, node, name);
   if (p) p->value = std::move(value);
@@ -64,18 +83,18 @@ TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Tex
 
 namespace {
 
-void SpreadOne(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode);
+void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode);
 
-void SpreadChain(Context& ctx, TagNode* first, std::string_view name, const Text& value, int mode) {
+void SpreadChain(Context& ctx, TagNode* first, const Named& name, const Text& value, int mode) {
   for (TagNode* n = first; n; n = n->next) SpreadOne(ctx, n, name, value, mode);
 }
 
-void SpreadOne(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode) {
-  if (FindProperty(node, name)) {
+void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode) {
+  if (FindNamed(node, name)) {
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
-  if (TagProperty* p = CreateProperty(ctx, node, name)) {
+  if (TagProperty* p = CreateNamed(ctx, node, name)) {
     p->value = Text::Copy(value);
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
@@ -88,10 +107,11 @@ void SpreadOne(Context& ctx, TagNode* node, std::string_view name, const Text& v
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
                     bool withSiblings) {
   if (!node || name.empty()) return;
+  const Named n(name);
   if (withSiblings)
-    SpreadChain(ctx, node, name, value, mode);
+    SpreadChain(ctx, node, n, value, mode);
   else
-    SpreadOne(ctx, node, name, value, mode);
+    SpreadOne(ctx, node, n, value, mode);
 }
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string_view>
 
 #include "model/text.h"
@@ -87,8 +88,8 @@ const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* ow
 // Property names by number: -1 when no row has the name. Rows whose names
 // differ only in case share a number.
 int PropertyNameId(std::string_view name);
-// Whether the row has the name whose number (or -1) is given.
-bool PropertyNamed(const PropertyDef* def, int id, std::string_view name);
+// The name number of each row of the property table.
+std::span<const int> PropertyIdsByRow();
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 
 // --- properties ---

@@ -1,6 +1,8 @@
 #include "transform/pass.h"
 
+#include <functional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "model/tables.h"
@@ -12,13 +14,39 @@ void ReportConversionFailure(Context& ctx, const TagNode* node, const TagPropert
                    prop->def->name, prop->value.or_empty(), node->raw.or_empty());
 }
 
+namespace {
+
+std::vector<const DefaultProperty*> DefaultRowsNamed(const char* name) {
+  std::vector<const DefaultProperty*> rows;
+  for (const DefaultProperty& row : kDefaultProperties)
+    if (EqualsNoCase(row.tag, name)) rows.push_back(&row);
+  return rows;
+}
+
+// The default rows of a tag of the tag table, in table order. Every node
+// asks, and those rows never change, so each answer is kept.
+const std::vector<const DefaultProperty*>& KnownDefaultRows(const TagDef* def) {
+  static std::unordered_map<const TagDef*, std::vector<const DefaultProperty*>> known;
+  auto [it, added] = known.try_emplace(def);
+  if (added) it->second = DefaultRowsNamed(def->name);
+  return it->second;
+}
+
+bool InTagTable(const TagDef* def) {
+  const std::less<const TagDef*> before;
+  return !before(def, kTagDatabase.data()) && before(def, kTagDatabase.data() + kTagDatabase.size());
+}
+
+}  // namespace
+
 void ApplyDefaultProperties(Context& ctx, TagNode* node) {
-  for (const DefaultProperty& row : kDefaultProperties) {
-    if (!EqualsNoCase(row.tag, node->def->name)) continue;
-    if (row.value) {
-      if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
+  std::vector<const DefaultProperty*> other;
+  if (!InTagTable(node->def)) other = DefaultRowsNamed(node->def->name);
+  for (const DefaultProperty* row : InTagTable(node->def) ? KnownDefaultRows(node->def) : other) {
+    if (row->value) {
+      if (TagProperty* p = CreateProperty(ctx, node, row->property)) p->value.assign(row->value);
     } else {
-      CreateProperty(ctx, node, row.property);
+      CreateProperty(ctx, node, row->property);
     }
   }
 }
