@@ -13,6 +13,7 @@ constexpr const char* kBlock[] = {"%BLOCK;", nullptr};
 constexpr const char* kBlockDivCenter[] = {"%BLOCK;", "DIV", "CENTER", nullptr};
 constexpr const char* kBlockFbGroup[] = {"TABLE", "OL", "UL", "DL", nullptr};
 constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nullptr};
+constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", nullptr};
@@ -344,7 +345,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-WHITE-SPACE-TREATMENT", "white-space-treatment", kPre, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
 
 }  // namespace
 
@@ -353,5 +354,11 @@ const std::span<const TagGroup> kTagGroups(kGroups);
 const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
 const std::span<const NameList> kAllNameLists(kLists);
+
+const NameList kBlockTags = kBlock;
+const NameList kInlineTags = kInline;
+const NameList kParagraphTags = kParagraph;
+const NameList kBlockFbTags = kBlockFb;
+const NameList kFontTags = kFonttags;
 
 }  // namespace ps

@@ -27,4 +27,11 @@ extern const std::span<const PropertyDef> kPropertyDatabase;
 // Every NameList the tables use, so the lookup index can be built once.
 extern const std::span<const NameList> kAllNameLists;
 
+// The groups the transformation tests nodes against, as indexed lists.
+extern const NameList kBlockTags;
+extern const NameList kInlineTags;
+extern const NameList kParagraphTags;
+extern const NameList kBlockFbTags;
+extern const NameList kFontTags;
+
 }  // namespace ps

@@ -10,11 +10,6 @@ namespace ps {
 
 namespace {
 
-const char* const kBlockList[] = {"%BLOCK;", nullptr};
-const char* const kInlineList[] = {"%INLINE;", nullptr};
-const char* const kParagraphList[] = {"%PARAGRAPH;", nullptr};
-const char* const kBlockFbList[] = {"%BLOCK-FB;", nullptr};
-const char* const kFontTagsList[] = {"%FONTTAGS;", nullptr};
 
 bool IsLayoutWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -84,7 +79,7 @@ bool FitsOnOnePage(const TagNode* paragraph) {
     const TagNode* n = chains.back();
     chains.pop_back();
     for (; n; n = n->next) {
-      if (MatchTagDef(n->def, kBlockList) && !MatchTagDef(n->def, kInlineList)) return false;
+      if (MatchTagDef(n->def, kBlockTags) && !MatchTagDef(n->def, kInlineTags)) return false;
       if (IsRow(n, "BR") && ++breaks > kMaxBreaks) return false;
       bytes += n->text.size() + n->tail.size();
       if (bytes > kMaxBytes) return false;
@@ -99,13 +94,13 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   if (!node) return nullptr;
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
-  if (MatchTagDef(node->def, kParagraphList)) {
+  if (MatchTagDef(node->def, kParagraphTags)) {
     if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
     SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
     SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
-  } else if (MatchTagDef(node->def, kBlockFbList)) {
+  } else if (MatchTagDef(node->def, kBlockFbTags)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
   } else if (node->def == FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
@@ -123,7 +118,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     s.carrier = nullptr;
   }
 
-  if (!MatchTagDef(node->def, kFontTagsList)) {
+  if (!MatchTagDef(node->def, kFontTags)) {
     if (IsRow(node, "B"))
       s.bold = true;
     else if (IsRow(node, "I"))
@@ -177,10 +172,10 @@ constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
 }  // namespace
 
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
-  if (!node || MatchTagDef(node->def, kBlockList)) return false;
+  if (!node || MatchTagDef(node->def, kBlockTags)) return false;
   bool mixed = HasContent(node->text);
   for (TagNode* c = node->firstChild; c; c = c->next) {
-    if (!MatchTagDef(c->def, kBlockList) && MatchTagDef(c->def, kInlineList))
+    if (!MatchTagDef(c->def, kBlockTags) && MatchTagDef(c->def, kInlineTags))
       mixed = true;
     else if (!mixed)
       mixed = InsertParagraphs(ctx, depth + 1, c);

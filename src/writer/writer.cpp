@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -87,12 +89,13 @@ class Writer {
     for (;;) {
       const TagDef* d = cur->def;
       const char* element = d->outputName ? ElementName(cur) : nullptr;
+      const ElementInfo* info = element ? &Element(element) : nullptr;
       if (element) {
-        Emit(IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block);
+        Emit(info->kind);
         StartTag(cur, element);
       }
       if (d->writeForm == 0) {
-        if (element) open_.push_back({element, IsBlockContainer(element), false, false});
+        if (element) open_.push_back({element, info->container, false, false});
         Text(cur->text);
         if (cur->firstChild) {
           parents.push_back(cur);
@@ -130,13 +133,60 @@ class Writer {
     bool sawBlock;   // a block has been written inside
   };
 
+  // What the writer needs to know of a row or a name, worked out once per
+  // row or name in a write: a document repeats a few dozen of them millions
+  // of times. Names are the tables' constants, so they are known by address.
+  struct RowInfo {
+    bool link;
+    bool list;
+    bool bareAllowed;  // the declaration and comments may have bare attributes
+  };
+  struct ElementInfo {
+    Kind kind;
+    bool container;
+  };
+  enum class AttributeKind { Plain, Id, Span, Destination };
+  struct AttributeInfo {
+    int name;  // the same number for equal names
+    AttributeKind kind;
+  };
+
+  const RowInfo& Row(const TagDef* d) {
+    auto [it, added] = rows_.try_emplace(d);
+    if (added) it->second = {Is(d, "A"), Is(d, "UL") || Is(d, "OL"), IsDeclarationOrComment(d)};
+    return it->second;
+  }
+  const ElementInfo& Element(const char* element) {
+    auto [it, added] = elements_.try_emplace(element);
+    if (added)
+      it->second = {IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block,
+                    IsBlockContainer(element)};
+    return it->second;
+  }
+  const AttributeInfo& Attribute(const char* a) {
+    auto [it, added] = attributes_.try_emplace(a);
+    if (added) {
+      const int name = attributeNames_.try_emplace(a, static_cast<int>(attributeNames_.size())).first->second;
+      AttributeKind kind = AttributeKind::Plain;
+      if (std::strcmp(a, "id") == 0)
+        kind = AttributeKind::Id;
+      else if (std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0)
+        kind = AttributeKind::Span;
+      else if (std::strcmp(a, "external-destination") == 0)
+        kind = AttributeKind::Destination;
+      it->second = {name, kind};
+    }
+    return it->second;
+  }
+
   // The element name a node is written under. A link without a usable target
   // is written as an inline, and a list without items as a block: FOP
   // rejects either element otherwise.
-  const char* ElementName(const TagNode* n) const {
+  const char* ElementName(const TagNode* n) {
     const TagDef* d = n->def;
-    if (Is(d, "A") && !HasUsableLinkTarget(n)) return "fo:inline";
-    if (Is(d, "UL") || Is(d, "OL")) {
+    const RowInfo& row = Row(d);
+    if (row.link && !HasUsableLinkTarget(n)) return "fo:inline";
+    if (row.list) {
       bool item = false;
       for (const TagNode* c = n->firstChild; c && !item; c = c->next) item = Is(c->def, "LI");
       if (!item) return "fo:block";
@@ -210,7 +260,7 @@ class Writer {
     }
     buf_.push_back('<');
     buf_.append(element);
-    const bool bareAllowed = IsDeclarationOrComment(d);
+    const bool bareAllowed = Row(d).bareAllowed;
     seen_.clear();
     for (const TagProperty* p = n->props; p; p = p->next) {
       const char* a = p->def->outputName;
@@ -223,14 +273,15 @@ class Writer {
       }
       if (p->value.null() && !bareAllowed) continue;
       // XML allows an attribute once per element: the first in list order wins.
+      const AttributeInfo& info = Attribute(a);
       bool dup = false;
-      for (const char* s : seen_)
-        if (std::strcmp(s, a) == 0) {
+      for (int s : seen_)
+        if (s == info.name) {
           dup = true;
           break;
         }
       if (dup) continue;
-      seen_.push_back(a);
+      seen_.push_back(info.name);
       if (p->value.null()) {
         buf_.push_back(' ');
         buf_.append(a);
@@ -238,14 +289,12 @@ class Writer {
       }
       value_.clear();
       ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
-      if (std::strcmp(a, "id") == 0 && !ids_.insert(value_).second) continue;  // ids must be unique
-      if ((std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0) &&
-          !SpanValue(value_))
-        continue;
+      if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
+      if (info.kind == AttributeKind::Span && !SpanValue(value_)) continue;
       buf_.push_back(' ');
       buf_.append(a);
       buf_.append("=\"");
-      if (std::strcmp(a, "external-destination") == 0)
+      if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
       else
         buf_.append(value_);
@@ -259,7 +308,12 @@ class Writer {
   OutStream& out_;
   OutputEncoding enc_;
   std::vector<Open> open_;
-  std::vector<const char*> seen_;
+  std::vector<int> seen_;
+  std::unordered_map<const TagDef*, RowInfo> rows_;
+  std::unordered_map<const char*, ElementInfo> elements_;
+  std::unordered_map<const char*, AttributeInfo> attributes_;
+  // Attribute names by content: equal names in different rows share a number.
+  std::unordered_map<std::string_view, int> attributeNames_;
   std::string value_;
   std::unordered_set<std::string> ids_;
 };
