@@ -100,7 +100,10 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
   if (MatchTagDef(node->def, kParagraphList)) {
-    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
+    // A keep of strength 1 rather than "always": FOP still keeps the block on
+    // one page when it can, and breaks it where it cannot (a narrow table
+    // cell can make even a short paragraph taller than a page).
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "1");
     SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
     SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
     s.paragraph = node;
