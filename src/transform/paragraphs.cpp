@@ -38,29 +38,6 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-// WrapNode for a node whose previous sibling the caller already knows: the
-// font step wraps many children of one paragraph, and looking each one up in
-// its parent's chain again would make long paragraphs quadratic.
-TagNode* WrapKnownNode(TagNode* prev, TagNode* node, std::string_view tag) {
-  TagNode* parent = node->parent;
-  if (!parent) return nullptr;
-  const TagDef* def = FindTagDef(parent, tag);
-  if (!def) return nullptr;
-  TagNode* w = NewNode(def);
-  w->parent = parent;
-  w->tail.take(node->tail);
-  w->next = node->next;
-  node->next = nullptr;
-  if (prev)
-    prev->next = w;
-  else
-    parent->firstChild = w;
-  if (parent->lastChild == node) parent->lastChild = w;
-  w->firstChild = w->lastChild = node;
-  node->parent = w;
-  return w;
-}
-
 void SpreadOn(Context& ctx, TagNode* node, const char* name, const Text& value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
@@ -118,7 +95,9 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   } else if (node->def->contentKind == 2) {
     s.carrier = nullptr;
   } else if (IsSimpleContent(0, node)) {
-    TagNode* w = WrapKnownNode(prev, node, "XML-INLINE");
+    // The previous sibling is known here: searching the parent's chain for
+    // every wrapped child would make long paragraphs quadratic.
+    TagNode* w = WrapNodeAfter(prev, node, "XML-INLINE");
     s.carrier = w;
     if (w) node = w;
   } else {
