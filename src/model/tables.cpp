@@ -247,7 +247,9 @@ constexpr PropertyDef kProperties[] = {
     {"VALIGN", nullptr, kPTdTr, nullptr},
     {"XML-WORDWRAP", "wrap-option", kXmlPageSequenceBlockNobr, nullptr},
     {"XML-HYPHENATE", "hyphenate", kXmlPageSequenceBlock, nullptr},
-    {"XML-KEEP-TOGETHER", "keep-together", kBlock, nullptr},
+    // Within a page only: the plain keep-together also forbids breaking the
+    // block's lines, which then run past the right margin or break at odd places.
+    {"XML-KEEP-TOGETHER", "keep-together.within-page", kBlock, nullptr},
     {"XML-WHITE-SPACE-COLLAPSE", "white-space-collapse", kPPre, nullptr},
     {"XML-ID", "id", kBlockInline, nullptr},
     {"COLSPAN", "number-columns-spanned", kTdTh, nullptr},

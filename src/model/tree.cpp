@@ -170,6 +170,12 @@ TagNode* WrapNode(TagNode* node, std::string_view tag) {
     prev = c;
   }
   if (!found) return nullptr;
+  return WrapNodeAfter(prev, node, tag);
+}
+
+TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag) {
+  TagNode* parent = node ? node->parent : nullptr;
+  if (!parent) return nullptr;
   const TagDef* def = FindTagDef(parent, tag);
   if (!def) return nullptr;
   TagNode* w = NewNode(def);

@@ -111,6 +111,9 @@ TagNode* NewNode(const TagDef* def);
 TagNode* PreviousSibling(const TagNode* node);
 TagNode* WrapChildren(TagNode* node, std::string_view tag);
 TagNode* WrapNode(TagNode* node, std::string_view tag);
+// WrapNode for a caller that already knows the node's previous sibling
+// (none for a first child): no search of the parent's chain.
+TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag);
 TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag);
 TagNode* PrependChild(TagNode* node, std::string_view tag);
 TagNode* AppendChild(TagNode* node, std::string_view tag);

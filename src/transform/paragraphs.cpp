@@ -33,29 +33,6 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-// WrapNode for a node whose previous sibling the caller already knows: the
-// font step wraps many children of one paragraph, and looking each one up in
-// its parent's chain again would make long paragraphs quadratic.
-TagNode* WrapKnownNode(TagNode* prev, TagNode* node, std::string_view tag) {
-  TagNode* parent = node->parent;
-  if (!parent) return nullptr;
-  const TagDef* def = FindTagDef(parent, tag);
-  if (!def) return nullptr;
-  TagNode* w = NewNode(def);
-  w->parent = parent;
-  w->tail.take(node->tail);
-  w->next = node->next;
-  node->next = nullptr;
-  if (prev)
-    prev->next = w;
-  else
-    parent->firstChild = w;
-  if (parent->lastChild == node) parent->lastChild = w;
-  w->firstChild = w->lastChild = node;
-  node->parent = w;
-  return w;
-}
-
 void SpreadOn(Context& ctx, TagNode* node, const char* name, const Text& value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
@@ -95,7 +72,10 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
   if (MatchTagDef(node->def, kParagraphTags)) {
-    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "always");
+    // A keep of strength 1 rather than "always": FOP still keeps the block on
+    // one page when it can, and breaks it where it cannot (a narrow table
+    // cell can make even a short paragraph taller than a page).
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "1");
     SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
     SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
     s.paragraph = node;
@@ -110,7 +90,9 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   } else if (node->def->contentKind == 2) {
     s.carrier = nullptr;
   } else if (IsSimpleContent(0, node)) {
-    TagNode* w = WrapKnownNode(prev, node, "XML-INLINE");
+    // The previous sibling is known here: searching the parent's chain for
+    // every wrapped child would make long paragraphs quadratic.
+    TagNode* w = WrapNodeAfter(prev, node, "XML-INLINE");
     s.carrier = w;
     if (w) node = w;
   } else {

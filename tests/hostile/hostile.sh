@@ -101,7 +101,7 @@ case $case_name in
   million-paragraphs)
     count=$(n 1000000)
     repeat "$count" $'<p>x</p>\n' > $in
-    expect_fo_count 'keep-together="always">x</fo:block>' "$count"
+    expect_fo_count 'keep-together.within-page="1">x</fo:block>' "$count"
     expect_line "$closing" ;;
   stray-end-tags)
     awk -v n="$(n 10000)" 'BEGIN { srand(5); for (i = 0; i < n; i++) { r = int(rand() * 5);

@@ -18,7 +18,7 @@ using test::Write;
 
 constexpr const char* kBlockFonts =
     "line-height=\"12pt\" font-size=\"10pt\" space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" "
-    "keep-together=\"always\"";
+    "keep-together.within-page=\"1\"";
 
 // A document as the reader leaves it: declaration, then HTML holding a head
 // with one TITLE and a body.
@@ -69,7 +69,7 @@ TEST(PageFrame, WorkedExample) {
                 "<fo:flow flow-name=\"xsl-region-body\"><fo:block " +
                 kBlockFonts +
                 ">x</fo:block><fo:block space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" "
-                "keep-together=\"always\" id=\"LastPage\" line-height=\"1pt\" font-size=\"1pt\"></fo:block>"
+                "keep-together.within-page=\"1\" id=\"LastPage\" line-height=\"1pt\" font-size=\"1pt\"></fo:block>"
                 "</fo:flow></fo:page-sequence></fo:root>\r\n");
   EXPECT_EQ(d.c.messages,
             "Using Title \"T\"\nYour HTML document has no Footer - using default\n"

@@ -32,7 +32,7 @@ void Fonts(Captured& c, TagNode* n) {
   PropagateFonts(c.ctx, 0, n, FontState{});
 }
 
-constexpr const char* kSpacing = "space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" keep-together=\"always\"";
+constexpr const char* kSpacing = "space-before.optimum=\"1.5pt\" space-after.optimum=\"1.5pt\" keep-together.within-page=\"1\"";
 
 // The definition, recursion and all, to check the loop against.
 bool SimpleByDefinition(int depth, const TagNode* n) {
