@@ -216,13 +216,17 @@ TagNode* AppendChild(TagNode* node, std::string_view tag) {
   const TagDef* def = FindTagDef(node, tag);
   if (!def) return nullptr;
   TagNode* c = NewNode(def);
-  c->parent = node;
-  if (node->lastChild)
-    node->lastChild->next = c;
-  else
-    node->firstChild = c;
-  node->lastChild = c;
+  LinkLastChild(node, c);
   return c;
+}
+
+void LinkLastChild(TagNode* parent, TagNode* child) {
+  child->parent = parent;
+  if (parent->lastChild)
+    parent->lastChild->next = child;
+  else
+    parent->firstChild = child;
+  parent->lastChild = child;
 }
 
 TagNode* InsertAfter(TagNode* node, std::string_view tag) {

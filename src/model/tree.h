@@ -117,6 +117,9 @@ TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag);
 TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag);
 TagNode* PrependChild(TagNode* node, std::string_view tag);
 TagNode* AppendChild(TagNode* node, std::string_view tag);
+// Links a node made elsewhere as the parent's last child, without asking
+// whether the parent admits it (the reader has decided that already).
+void LinkLastChild(TagNode* parent, TagNode* child);
 TagNode* InsertAfter(TagNode* node, std::string_view tag);
 TagNode* WrapFollowingSiblings(TagNode* node, std::string_view tag);
 // Frees the node, its subtree and all its following siblings.

@@ -236,12 +236,7 @@ class Parser {
     node->raw = std::move(raw);
     ctx_.dbg().printf("open Tag %s\n", node->raw.c_str());
     if (TagNode* parent = Innermost()) {
-      node->parent = parent;
-      if (parent->lastChild)
-        parent->lastChild->next = node;
-      else
-        parent->firstChild = node;
-      parent->lastChild = node;
+      LinkLastChild(parent, node);
     } else {
       // The top level keeps only the declaration and the last node read.
       TagNode* root = ctx_.documentRoot;

@@ -148,6 +148,13 @@ void WalkGrid(Context& ctx, TagNode* body, Pass& pass) {
   }
 }
 
+// A row of the column passes whose grid positions differ from the columns.
+void ReportRowLength(Context& ctx, const TagNode* row, std::int64_t columns, std::int64_t positions) {
+  ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
+                   static_cast<long long>(positions));
+  PrintHtmlPosition(ctx.msg(), row);
+}
+
 // Step 1 for a table without COL elements: the first row makes the columns,
 // later rows fill in widths that are still missing.
 struct DerivedColumnPass {
@@ -214,9 +221,7 @@ struct DerivedColumnPass {
     firstRow = false;
     widest = std::max(widest, j);
     if (j == columns) return;
-    ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
-                     static_cast<long long>(j));
-    PrintHtmlPosition(ctx.msg(), row);
+    ReportRowLength(ctx, row, columns, j);
     for (std::int64_t k = j; k < columns; ++k)
       if (!AppendChild(row, "XML-EMPTY-CELL")) break;
   }
@@ -269,9 +274,7 @@ struct ColumnListPass {
   void CheckCount(TagNode* row, std::int64_t j) {
     widest = std::max(widest, j);
     if (j == columns) return;
-    ctx.msg().printf("wrong column count (first row: %lld - this row: %lld!!!\n ", static_cast<long long>(columns),
-                     static_cast<long long>(j));
-    PrintHtmlPosition(ctx.msg(), row);
+    ReportRowLength(ctx, row, columns, j);
   }
 };
 

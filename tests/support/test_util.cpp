@@ -13,12 +13,7 @@ TagNode* Node(const char* tag) { return NewNode(FindTagDef(nullptr, tag)); }
 
 TagNode* Child(TagNode* parent, const char* tag) {
   TagNode* c = Node(tag);
-  c->parent = parent;
-  if (parent->lastChild)
-    parent->lastChild->next = c;
-  else
-    parent->firstChild = c;
-  parent->lastChild = c;
+  LinkLastChild(parent, c);
   return c;
 }
 
