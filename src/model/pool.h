@@ -2,12 +2,23 @@
 // slabs and recycled through a free list. A document has millions of both:
 // the general allocator's header per block and its bookkeeping would add a
 // third to their size and much of a run's time. Slabs are kept for the next
-// tree of the thread. Under the address sanitizer every block comes from the
-// general allocator, so that the sanitizer still sees each one.
+// tree of the thread.
+//
+// A block is also known by a 32-bit number (slab number, block in slab), so
+// that the tree's links take half the room of pointers. Slabs are aligned to
+// their size and begin with a header holding their number: a block's number
+// follows from its address without a search. Number 0 is the first slab's
+// header, never a block, and stands for "none".
+//
+// Under the address sanitizer a released block is poisoned until it is handed
+// out again, so that a use after free is still caught.
 #pragma once
 
+#include <cassert>
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <new>
 
 #if defined(__linux__)
@@ -15,77 +26,145 @@
 #endif
 
 #if defined(__SANITIZE_ADDRESS__)
-#define PAGESMITH_PLAIN_ALLOCATION 1
+#define PAGESMITH_POISON_BLOCKS 1
 #elif defined(__has_feature)
 #if __has_feature(address_sanitizer)
-#define PAGESMITH_PLAIN_ALLOCATION 1
+#define PAGESMITH_POISON_BLOCKS 1
 #endif
+#endif
+#ifdef PAGESMITH_POISON_BLOCKS
+#include <sanitizer/asan_interface.h>
+#define PAGESMITH_POISON(p, n) ASAN_POISON_MEMORY_REGION((p), (n))
+#define PAGESMITH_UNPOISON(p, n) ASAN_UNPOISON_MEMORY_REGION((p), (n))
+#else
+#define PAGESMITH_POISON(p, n) ((void)(p), (void)(n))
+#define PAGESMITH_UNPOISON(p, n) ((void)(p), (void)(n))
 #endif
 
 namespace ps {
 
 template <std::size_t Size>
 class BlockPool {
+  static constexpr std::size_t kAlign = 8;  // nodes and properties hold pointers
+  static constexpr std::size_t kBlock = (Size + kAlign - 1) / kAlign * kAlign;
+  static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
+  static constexpr unsigned kOffsetBits = 18;  // enough for 2 MB of 8-byte blocks
+  static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kOffsetBits) - 1;
+  static constexpr std::size_t kMaxSlabs = std::size_t{1} << (32 - kOffsetBits);
+  static constexpr std::uint32_t kMagic = 0x50534C42;  // "PSLB"
+
  public:
   static void* Allocate() {
-#ifdef PAGESMITH_PLAIN_ALLOCATION
-    return ::operator new(Size);
-#else
     State& s = state_;
+    void* p;
     if (Free* f = s.free) {
+      PAGESMITH_UNPOISON(f, kBlock);
       s.free = f->next;
-      return f;
+      p = f;
+    } else {
+      if (s.next == s.end) NewSlab(s);
+      p = s.next;
+      s.next += kBlock;
+      PAGESMITH_UNPOISON(p, kBlock);
     }
-    if (s.next == s.end) NewSlab(s);
-    void* p = s.next;
-    s.next += kBlock;
+    ++s.live;
     return p;
-#endif
   }
 
   static void Release(void* p) noexcept {
-#ifdef PAGESMITH_PLAIN_ALLOCATION
-    ::operator delete(p);
-#else
     if (!p) return;
+    State& s = state_;
     Free* f = static_cast<Free*>(p);
-    f->next = state_.free;
-    state_.free = f;
-#endif
+    f->next = s.free;
+    s.free = f;
+    --s.live;
+    PAGESMITH_POISON(p, kBlock);
   }
+
+  // Blocks handed out and not released on this thread (for leak checks).
+  static std::size_t Live() { return state_.live; }
+
+  static std::uint32_t NumberOf(const void* p) {
+    if (!p) return 0;
+    const auto a = reinterpret_cast<std::uintptr_t>(p);
+    const std::uintptr_t base = a & ~(std::uintptr_t{kSlabBytes} - 1);
+    const Header* h = reinterpret_cast<const Header*>(base);
+    assert(h->magic == kMagic && "a block that no pool handed out");
+    return h->number << kOffsetBits | static_cast<std::uint32_t>((a - base) / kBlock);
+  }
+
+  // The block of a number other than 0.
+  static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
  private:
   struct Free {
     Free* next;
   };
-  static constexpr std::size_t kAlign = 8;  // nodes and properties hold pointers
-  static constexpr std::size_t kBlock = (Size + kAlign - 1) / kAlign * kAlign;
-  static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
-  static_assert(Size >= sizeof(Free));
+  struct Header {
+    std::uint32_t magic;
+    std::uint32_t number;
+  };
+  static_assert(Size >= sizeof(Free) && kBlock >= sizeof(Header));
+  static_assert(kSlabBytes / kBlock <= kOffsetMask + 1);
 
+  // Plain data only, so that the thread-local needs no guard on each access.
   struct State {
-    char* next = nullptr;
-    char* end = nullptr;
-    Free* free = nullptr;
+    char* next;
+    char* end;
+    Free* free;
+    std::size_t live;
+    char** slabs;
+    std::size_t slabCount;
   };
 
   static void NewSlab(State& s) {
+    if (s.slabCount == kMaxSlabs) throw std::bad_alloc();
+    if ((s.slabCount & (s.slabCount - 1)) == 0) {  // grows at powers of two; never shrinks
+      const std::size_t cap = s.slabCount ? 2 * s.slabCount : 16;
+      char** grown = static_cast<char**>(std::realloc(s.slabs, cap * sizeof(char*)));
+      if (!grown) throw std::bad_alloc();
+      s.slabs = grown;
+    }
     // Never returned: the blocks are reused by later trees of the thread.
-    // Aligned to its size and marked for huge pages where the system has
-    // them: a big tree then costs a few page faults instead of one per 4 KB.
+    // Marked for huge pages where the system has them: a big tree then costs
+    // a few page faults instead of one per 4 KB.
     char* slab = static_cast<char*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
     if (!slab) throw std::bad_alloc();
 #ifdef MADV_HUGEPAGE
     ::madvise(slab, kSlabBytes, MADV_HUGEPAGE);
 #endif
-    s.next = slab;
+    const Header h{kMagic, static_cast<std::uint32_t>(s.slabCount)};
+    std::memcpy(slab, &h, sizeof h);
+    s.slabs[s.slabCount++] = slab;
+    s.next = slab + kBlock;  // the first block holds the header
     s.end = slab + kSlabBytes / kBlock * kBlock;
+    PAGESMITH_POISON(s.next, static_cast<std::size_t>(s.end - s.next));
   }
 
   static thread_local State state_;
 };
 
 template <std::size_t Size>
-thread_local typename BlockPool<Size>::State BlockPool<Size>::state_;
+thread_local typename BlockPool<Size>::State BlockPool<Size>::state_{};
+
+// A link to a pool block in 32 bits; reads and assigns like a pointer.
+template <class T>
+class Link {
+ public:
+  Link() = default;
+  Link(T* p) : n_(BlockPool<sizeof(T)>::NumberOf(p)) {}  // NOLINT: converts like the pointer it replaces
+  Link& operator=(T* p) {
+    n_ = BlockPool<sizeof(T)>::NumberOf(p);
+    return *this;
+  }
+  operator T*() const { return n_ ? static_cast<T*>(BlockPool<sizeof(T)>::At(n_)) : nullptr; }  // NOLINT
+  T* operator->() const { return static_cast<T*>(BlockPool<sizeof(T)>::At(n_)); }
+  T* get() const { return *this; }
+
+ private:
+  // The pool is named only in the members' bodies, so that a type may hold
+  // links to itself.
+  std::uint32_t n_ = 0;
+};
 
 }  // namespace ps

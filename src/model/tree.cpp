@@ -29,12 +29,11 @@ struct Named {
 
 TagProperty* FindNamed(const TagNode* node, const Named& n) {
   if (!node || !node->props) return nullptr;
-  // A row of the table is known by its number; any other row by its name.
+  // Every property's row is in the table: it is known by its name's number.
   const std::span<const int> ids = PropertyIdsByRow();
-  const auto first = reinterpret_cast<std::uintptr_t>(kPropertyDatabase.data());
   for (TagProperty* p = node->props; p; p = p->next) {
-    const std::uintptr_t row = (reinterpret_cast<std::uintptr_t>(p->def) - first) / sizeof(PropertyDef);
-    if (row < ids.size() ? ids[row] == n.id : EqualsNoCase(p->def->name, n.name)) return p;
+    const int row = p->def.index();
+    if (row >= 0 && ids[static_cast<std::size_t>(row)] == n.id) return p;
   }
   return nullptr;
 }
@@ -116,9 +115,14 @@ void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Te
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {
   if (!node || !prop) return;
-  for (TagProperty** pp = &node->props; *pp; pp = &(*pp)->next) {
-    if (*pp == prop) {
-      *pp = prop->next;
+  if (node->props == prop) {
+    node->props = prop->next;
+    prop->next = nullptr;
+    return;
+  }
+  for (TagProperty* p = node->props; p && p->next; p = p->next) {
+    if (p->next == prop) {
+      p->next = prop->next;
       prop->next = nullptr;
       return;
     }

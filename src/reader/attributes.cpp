@@ -10,7 +10,7 @@ inline bool IsTagSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c 
 
 }  // namespace
 
-void AddPropertyByName(Context& ctx, TagProperty*& list, std::optional<std::string_view> name, Text value,
+void AddPropertyByName(Context& ctx, Link<TagProperty>& list, std::optional<std::string_view> name, Text value,
                        const TagDef* tag, PropertyRowFinder find) {
   if (!name) return;
   std::string_view n = *name;
@@ -44,7 +44,7 @@ void AddPropertyByName(Context& ctx, TagProperty*& list, std::optional<std::stri
   list = p;
 }
 
-void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, const TagDef* tag,
+void AddPropertyByName(Context& ctx, Link<TagProperty>& list, Text name, Text value, const TagDef* tag,
                        PropertyRowFinder find) {
   std::optional<std::string_view> n;
   if (name.has()) n = name.view();

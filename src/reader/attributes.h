@@ -23,10 +23,10 @@ void ParseAttributes(Context& ctx, TagNode* node);
 // Pushes a new property of the first row that has the name and admits the tag
 // (following '@' aliases) onto `list`, or reports the name as not found. Both
 // texts are consumed; an absent name adds nothing.
-void AddPropertyByName(Context& ctx, TagProperty*& list, Text name, Text value, const TagDef* tag,
+void AddPropertyByName(Context& ctx, Link<TagProperty>& list, Text name, Text value, const TagDef* tag,
                        PropertyRowFinder find = FindPropertyDefForTag);
 // The same for a name that is only looked at (nullopt: no name).
-void AddPropertyByName(Context& ctx, TagProperty*& list, std::optional<std::string_view> name, Text value,
+void AddPropertyByName(Context& ctx, Link<TagProperty>& list, std::optional<std::string_view> name, Text value,
                        const TagDef* tag, PropertyRowFinder find = FindPropertyDefForTag);
 
 }  // namespace ps

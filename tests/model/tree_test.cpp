@@ -129,23 +129,6 @@ TEST(FindProperty, OwnListThenAncestors) {
 // Properties of the table's rows are matched by the name's number; a row
 // from elsewhere (a test's or a converter's own) must still be found by its
 // name, and never by a table name that merely shares its number slot.
-TEST(FindProperty, RowsOutsideTheTableAreFoundByName) {
-  static const PropertyDef kOwnRow = {"Own-Setting", "own-setting", nullptr, nullptr};
-  static const PropertyDef kLikeATableRow = {"XML-FONT-SIZE-X", "x", nullptr, nullptr};
-  TagNode* p = Node("P");
-  for (const PropertyDef* def : {&kOwnRow, &kLikeATableRow}) {
-    TagProperty* prop = new TagProperty;
-    prop->def = def;
-    prop->next = p->props;
-    p->props = prop;
-  }
-  EXPECT_EQ(FindProperty(p, "own-SETTING")->def, &kOwnRow);
-  EXPECT_EQ(FindProperty(p, "xml-font-size-x")->def, &kLikeATableRow);
-  EXPECT_EQ(FindProperty(p, "XML-FONT-SIZE"), nullptr);
-  EXPECT_EQ(FindProperty(p, "Own-Settin"), nullptr);
-  FreeTree(p);
-}
-
 TEST(UnlinkProperty, HeadMiddleAndStranger) {
   Captured c;
   TagNode* p = Node("P");

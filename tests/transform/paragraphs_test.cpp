@@ -190,13 +190,13 @@ TEST(SizeHeading, SizesAndWeights) {
   Captured c;
   SizeHeading(c.ctx, Own(c, Node("H3")));
   EXPECT_EQ(c.trace, "Heading 3 FontSize 14pt\n           LineHeight 28pt\n           Bold\n");
-  TagDef noNumber = *FindTagDef(nullptr, "H1");
-  noNumber.name = "HX";
-  TagNode odd;
-  odd.def = &noNumber;
-  EXPECT_FALSE(SizeHeading(c.ctx, &odd));
-  EXPECT_EQ(odd.props, nullptr);
-  EXPECT_EQ(c.trace.substr(c.trace.size() - 25), "No FontSize for Heading!\n");
+  // A row whose name carries no level (H7 and above are not headings).
+  for (const char* tag : {"HR", "P", "TH"}) {
+    TagNode* odd = Own(c, Node(tag));
+    EXPECT_FALSE(SizeHeading(c.ctx, odd)) << tag;
+    EXPECT_EQ(odd->props, nullptr) << tag;
+    EXPECT_EQ(c.trace.substr(c.trace.size() - 25), "No FontSize for Heading!\n") << tag;
+  }
 }
 
 }  // namespace

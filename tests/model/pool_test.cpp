@@ -1,0 +1,83 @@
+// The tree's blocks and their 32-bit links: links must find the same block
+// across many slabs, rows must round-trip through their 16-bit numbers, and
+// every block a tree takes must come back when it is freed.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "model/tables.h"
+#include "model/tree.h"
+#include "run/run.h"
+#include "support/test_util.h"
+
+namespace ps {
+namespace {
+
+TEST(Link, FindsTheSameBlocksAcrossManySlabs) {
+  // Over 2 MB of nodes, so that links cross slab boundaries.
+  const std::size_t before = BlockPool<sizeof(TagNode)>::Live();
+  TagNode* root = test::Node("DIV");
+  std::vector<TagNode*> made;
+  for (int i = 0; i < 70000; ++i) made.push_back(test::Child(root, "P"));
+  std::size_t i = 0;
+  for (TagNode* c = root->firstChild; c; c = c->next, ++i) {
+    ASSERT_LT(i, made.size());
+    ASSERT_EQ(c, made[i]);
+    ASSERT_EQ(c->parent, root);
+  }
+  EXPECT_EQ(i, made.size());
+  EXPECT_EQ(root->lastChild, made.back());
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), before + made.size() + 1);
+  FreeTree(root);
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), before);
+}
+
+TEST(Link, NullAndReassignment) {
+  TagNode* a = test::Node("P");
+  TagNode* b = test::Node("P");
+  Link<TagNode> l;
+  EXPECT_EQ(static_cast<TagNode*>(l), nullptr);
+  l = a;
+  EXPECT_EQ(l, a);
+  l = b;
+  EXPECT_EQ(l->def, b->def);
+  EXPECT_EQ(l.get(), b);
+  l = nullptr;
+  EXPECT_FALSE(l);
+  FreeTree(a);
+  FreeTree(b);
+}
+
+TEST(RowRef, EveryRowRoundTrips) {
+  TagNode* n = test::Node("P");
+  for (const TagDef& d : kTagDatabase) {
+    n->def = &d;
+    ASSERT_EQ(n->def, &d);
+  }
+  TagProperty* p = new TagProperty;
+  for (const PropertyDef& d : kPropertyDatabase) {
+    p->def = &d;
+    ASSERT_EQ(p->def, &d);
+    ASSERT_EQ(p->def.index(), &d - kPropertyDatabase.data());
+  }
+  p->def = nullptr;
+  EXPECT_EQ(p->def.index(), -1);
+  FreeProperty(p);
+  n->def = FindTagDef(nullptr, "P");
+  FreeTree(n);
+}
+
+TEST(BlockPool, ConversionsGiveBackEveryBlock) {
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
+  std::string fo, messages;
+  ConvertBuffer("<html><head><title>t</title></head><body><table border=1><tr><td colspan=2>a<td>b"
+                "<tr><td><p style='font-size: 9pt; color: red'>c<ul><li>d</ul></table>",
+                &fo, &messages);
+  EXPECT_NE(fo.find("fo:table-cell"), std::string::npos);
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
+  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
+}
+
+}  // namespace
+}  // namespace ps
