@@ -80,13 +80,15 @@ bool ScanBareInt(const char* s, int* out) {
 }
 
 bool NormalizePointUnit(Context&, TagNode*, TagProperty* prop) {
-  Text& v = prop->value;
+  ShortText& v = prop->value;
   if (v.null()) {
     v.assign("1pt");
   } else if (EndsWithNoCase(v.view(), "pt") || EndsWithNoCase(v.view(), "px")) {
-    v.replace(v.size() - 2, 2, "pt");
+    std::string s(v.view());
+    s.replace(s.size() - 2, 2, "pt");
+    v.assign(s);
   } else {
-    v.append("pt");
+    v.assign(std::string(v.view()) + "pt");
   }
   return true;
 }

@@ -5,6 +5,41 @@
 
 namespace ps {
 
+void ShortText::FreeHeap() {
+  if (raw_[kTagByte] == kHeap) std::free(HeapPtr());
+}
+
+void ShortText::assign(std::string_view s) {
+  // The bytes may lie in this value itself: copy them before freeing.
+  if (s.size() <= kInline) {
+    char in[kInline];
+    std::memcpy(in, s.data(), s.size());
+    FreeHeap();
+    std::memcpy(raw_, in, s.size());
+    raw_[s.size()] = '\0';
+    raw_[kTagByte] = static_cast<unsigned char>(kInline - s.size());
+    return;
+  }
+  const std::size_t n = s.size();
+  char* block = static_cast<char*>(std::malloc(sizeof n + n + 1));
+  if (!block) throw std::bad_alloc();
+  std::memcpy(block, &n, sizeof n);
+  std::memcpy(block + sizeof n, s.data(), n);
+  block[sizeof n + n] = '\0';
+  FreeHeap();
+  std::memcpy(raw_, &block, sizeof block);
+  raw_[kTagByte] = kHeap;
+}
+
+ShortText& ShortText::operator=(Text&& t) {
+  if (t.null())
+    reset();
+  else
+    assign(t.view());
+  t.reset();
+  return *this;
+}
+
 Text& Text::operator=(Text&& o) noexcept {
   if (this != &o) {
     FreeHeap();

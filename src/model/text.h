@@ -13,6 +13,68 @@
 
 namespace ps {
 
+class Text;
+
+// A property's value: 11 bytes, up to 10 of them in place. Almost every
+// value is a short word or number ("10pt", "bold", an input position), and a
+// document has millions of them. Read like a Text; it is replaced, never
+// grown.
+class ShortText {
+ public:
+  ShortText() { raw_[kTagByte] = kAbsent; }
+  ShortText(const ShortText&) = delete;
+  ShortText& operator=(const ShortText&) = delete;
+  ~ShortText() { FreeHeap(); }
+  // Takes the bytes (or the absence) of a text.
+  ShortText& operator=(Text&& t);
+
+  bool null() const { return raw_[kTagByte] == kAbsent; }
+  bool has() const { return !null(); }
+  // NUL-terminated bytes, or nullptr when absent.
+  const char* c_str() const {
+    const unsigned char t = raw_[kTagByte];
+    if (t == kHeap) return HeapPtr() + sizeof(std::size_t);
+    return t == kAbsent ? nullptr : reinterpret_cast<const char*>(raw_);
+  }
+  const char* or_empty() const { return null() ? "" : c_str(); }
+  std::size_t size() const {
+    const unsigned char t = raw_[kTagByte];
+    if (t == kHeap) {
+      std::size_t n;
+      std::memcpy(&n, HeapPtr(), sizeof n);
+      return n;
+    }
+    return t == kAbsent ? 0 : kInline - t;
+  }
+  std::string_view view() const { return null() ? std::string_view() : std::string_view(c_str(), size()); }
+  bool empty() const { return size() == 0; }
+
+  void reset() {
+    FreeHeap();
+    raw_[kTagByte] = kAbsent;
+  }
+  void assign(std::string_view s);
+
+ private:
+  // In place: the bytes from raw_[0], a NUL after them, and in the last byte
+  // 10 minus the length (so a 10-byte value ends in the NUL it needs). On the
+  // heap: the block's address in raw_[0..7] and kHeap in the last byte; the
+  // block holds the length, the bytes and a NUL.
+  static constexpr std::size_t kInline = 10;
+  static constexpr std::size_t kTagByte = 10;
+  static constexpr unsigned char kAbsent = 0x40;
+  static constexpr unsigned char kHeap = 0x80;
+
+  char* HeapPtr() const {
+    char* p;
+    std::memcpy(&p, raw_, sizeof p);
+    return p;
+  }
+  void FreeHeap();
+
+  unsigned char raw_[11];
+};
+
 class Text {
  public:
   Text() { raw_[kTagByte] = kAbsent; }
@@ -27,6 +89,7 @@ class Text {
   ~Text() { FreeHeap(); }
 
   static Text Copy(const Text& o) { return o.null() ? Text() : Text(o.view()); }
+  static Text Copy(const ShortText& o) { return o.null() ? Text() : Text(o.view()); }
 
   bool null() const { return Tag() == kAbsent; }
   bool has() const { return !null(); }

@@ -1,6 +1,7 @@
 // Tree operations. Sibling chains are always walked with loops, never with
 // recursion: real documents have millions of siblings.
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -82,35 +83,56 @@ TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Tex
 
 namespace {
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode);
+// A value to spread: its bytes, or nothing for an absent value.
+using SpreadValue = std::optional<std::string_view>;
 
-void SpreadChain(Context& ctx, TagNode* first, const Named& name, const Text& value, int mode) {
+void SpreadOne(Context& ctx, TagNode* node, const Named& name, const SpreadValue& value, int mode);
+
+void SpreadChain(Context& ctx, TagNode* first, const Named& name, const SpreadValue& value, int mode) {
   for (TagNode* n = first; n; n = n->next) SpreadOne(ctx, n, name, value, mode);
 }
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode) {
+void SpreadOne(Context& ctx, TagNode* node, const Named& name, const SpreadValue& value, int mode) {
   if (FindNamed(node, name)) {
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
   if (TagProperty* p = CreateNamed(ctx, node, name)) {
-    p->value = Text::Copy(value);
+    if (value)
+      p->value.assign(*value);
+    else
+      p->value.reset();
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
   SpreadChain(ctx, node->firstChild, name, value, mode);
 }
 
-}  // namespace
-
-void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
-                    bool withSiblings) {
+void SpreadValueFrom(Context& ctx, TagNode* node, std::string_view name, const SpreadValue& value, int mode,
+                     bool withSiblings) {
   if (!node || name.empty()) return;
   const Named n(name);
   if (withSiblings)
     SpreadChain(ctx, node, n, value, mode);
   else
     SpreadOne(ctx, node, n, value, mode);
+}
+
+}  // namespace
+
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
+                    bool withSiblings) {
+  SpreadValueFrom(ctx, node, name, value.null() ? SpreadValue() : SpreadValue(value.view()), mode, withSiblings);
+}
+
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value, int mode,
+                    bool withSiblings) {
+  SpreadValueFrom(ctx, node, name, SpreadValue(value), mode, withSiblings);
+}
+
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const ShortText& value, int mode,
+                    bool withSiblings) {
+  SpreadValueFrom(ctx, node, name, value.null() ? SpreadValue() : SpreadValue(value.view()), mode, withSiblings);
 }
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {

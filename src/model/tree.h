@@ -61,39 +61,39 @@ constexpr const std::span<const PropertyDef>& RowsOf<PropertyDef>() {
   return kPropertyDatabase;
 }
 
-// A row of one of the constant tables in 16 bits; reads and assigns like a
+// A row of one of the constant tables as a small number; reads and assigns like a
 // pointer. Every node and property holds one.
-template <class Row>
+template <class Row, class Number = std::uint16_t>
 class RowRef {
  public:
   RowRef() = default;
-  RowRef(const Row* r) : n_(Number(r)) {}  // NOLINT: converts like the pointer it replaces
+  RowRef(const Row* r) : n_(NumberOf(r)) {}  // NOLINT: converts like the pointer it replaces
   operator const Row*() const { return n_ ? RowsOf<Row>().data() + (n_ - 1) : nullptr; }  // NOLINT
   const Row* operator->() const { return RowsOf<Row>().data() + (n_ - 1); }
   // The row's index in its table; -1 for none.
   int index() const { return n_ - 1; }
 
  private:
-  static std::uint16_t Number(const Row* r) {
+  static Number NumberOf(const Row* r) {
     if (!r) return 0;
     const std::span<const Row>& rows = RowsOf<Row>();
     assert(r >= rows.data() && r < rows.data() + rows.size() && "a row that is not in its table");
-    return static_cast<std::uint16_t>(r - rows.data() + 1);
+    return static_cast<Number>(r - rows.data() + 1);
   }
-  std::uint16_t n_ = 0;
+  Number n_ = 0;
 };
 
 struct TagProperty {
-  Text value;
+  ShortText value;
+  RowRef<PropertyDef, std::uint8_t> def;  // the table has fewer than 255 rows
   Link<TagProperty> next;
-  RowRef<PropertyDef> def;
 
   static void* operator new(std::size_t size);
   static void operator delete(void* p) noexcept;
 };
 
-// The links are pool numbers rather than pointers, and the row a 16-bit
-// number: a node takes 72 bytes instead of 96, a property 24 instead of 32.
+// The links are pool numbers rather than pointers, and the rows small
+// numbers: a node takes 72 bytes instead of 96, a property 16 instead of 32.
 struct TagNode {
   Text raw;
   Text text;
@@ -110,7 +110,7 @@ struct TagNode {
   static void* operator new(std::size_t size);
   static void operator delete(void* p) noexcept;
 };
-static_assert(sizeof(TagNode) == 72 && sizeof(TagProperty) == 24, "the tree's blocks grew");
+static_assert(sizeof(TagNode) == 72 && sizeof(TagProperty) == 16, "the tree's blocks grew");
 
 // ASCII case-insensitive equality; the tables' names are all ASCII.
 bool EqualsNoCase(std::string_view a, std::string_view b);
@@ -144,6 +144,11 @@ inline TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view na
 }
 // mode 0: topmost accepting nodes of each branch; mode 1: every accepting node.
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
+                    bool withSiblings);
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const ShortText& value, int mode,
+                    bool withSiblings);
+// A present value given by its bytes.
+void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value, int mode,
                     bool withSiblings);
 void UnlinkProperty(TagNode* node, TagProperty* prop);
 void FreeProperty(TagProperty* prop);

@@ -33,12 +33,12 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-void SpreadOn(Context& ctx, TagNode* node, const char* name, const Text& value) {
+void SpreadOn(Context& ctx, TagNode* node, const char* name, std::string_view value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
 
 // Reads a font property of the node itself; one without a value clears the field.
-void ReadFont(const TagNode* n, const char* name, const Text*& field) {
+void ReadFont(const TagNode* n, const char* name, const ShortText*& field) {
   if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
 }
 
@@ -127,16 +127,15 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     c = r->next;
   }
 
-  static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
   if (s.carrier) {
-    if (s.face) SpreadOn(ctx, s.carrier, "XML-FONT-FACE", *s.face);
-    SpreadOn(ctx, s.carrier, "XML-FONT-SIZE", s.size ? *s.size : kDefaultSize);
-    if (s.color) SpreadOn(ctx, s.carrier, "XML-FONT-COLOR", *s.color);
-    if (s.bold) SpreadOn(ctx, s.carrier, "XML-FONT-WEIGHT", Text("bold"));
-    if (s.underline) SpreadOn(ctx, s.carrier, "XML-FONT-TEXT-DECORATION", Text("underline"));
-    if (s.italic) SpreadOn(ctx, s.carrier, "XML-FONT-STYLE", Text("italic"));
+    if (s.face) SpreadOn(ctx, s.carrier, "XML-FONT-FACE", s.face->view());
+    SpreadOn(ctx, s.carrier, "XML-FONT-SIZE", s.size ? s.size->view() : "10pt");
+    if (s.color) SpreadOn(ctx, s.carrier, "XML-FONT-COLOR", s.color->view());
+    if (s.bold) SpreadOn(ctx, s.carrier, "XML-FONT-WEIGHT", "bold");
+    if (s.underline) SpreadOn(ctx, s.carrier, "XML-FONT-TEXT-DECORATION", "underline");
+    if (s.italic) SpreadOn(ctx, s.carrier, "XML-FONT-STYLE", "italic");
   }
-  if (s.paragraph) SpreadOn(ctx, s.paragraph, "XML-LINE-HEIGHT", s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
+  if (s.paragraph) SpreadOn(ctx, s.paragraph, "XML-LINE-HEIGHT", s.lineHeight ? s.lineHeight->view() : "12pt");
 
   ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;

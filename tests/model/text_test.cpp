@@ -106,6 +106,46 @@ TEST(Text, CrossesTheInPlaceLimitBothWays) {
   }
 }
 
+TEST(ShortText, EveryLengthAroundTheInPlaceLimitAndAbsence) {
+  ShortText v;
+  EXPECT_TRUE(v.null());
+  EXPECT_EQ(v.c_str(), nullptr);
+  EXPECT_STREQ(v.or_empty(), "");
+  for (std::size_t n : {0, 1, 9, 10, 11, 12, 100, 70000}) {
+    std::string s(n, 'x');
+    for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
+    v.assign(s);
+    EXPECT_TRUE(v.has()) << n;
+    EXPECT_EQ(v.size(), n);
+    EXPECT_EQ(v.view(), s);
+    EXPECT_EQ(v.c_str()[n], '\0') << n;
+    EXPECT_EQ(v.empty(), n == 0);
+  }
+  v.reset();
+  EXPECT_TRUE(v.null());
+  // Bytes taken from the value itself, in place and from the heap.
+  for (const char* s : {"0123456789", "0123456789abcdef"}) {
+    v.assign(s);
+    v.assign(v.view().substr(1));
+    EXPECT_EQ(v.view(), std::string_view(s).substr(1));
+  }
+  // A NUL inside stays part of the value.
+  v.assign(std::string_view("a\0b", 3));
+  EXPECT_EQ(v.size(), 3u);
+  // Taking a text: its bytes or its absence; the text is emptied.
+  Text t("twelve bytes");
+  v = std::move(t);
+  EXPECT_EQ(v.view(), "twelve bytes");
+  EXPECT_TRUE(t.null());
+  v = Text();
+  EXPECT_TRUE(v.null());
+  Text e("");
+  v = std::move(e);
+  EXPECT_TRUE(v.has());
+  EXPECT_TRUE(v.empty());
+  EXPECT_EQ(Text::Copy(v).view(), "");
+}
+
 TEST(OutStream, LongFormattedLinesAndDiscarding) {
   std::string buf;
   OutStream s = OutStream::ToString(&buf);
