@@ -80,15 +80,13 @@ bool ScanBareInt(const char* s, int* out) {
 }
 
 bool NormalizePointUnit(Context&, TagNode*, TagProperty* prop) {
-  ShortText& v = prop->value;
+  Text& v = prop->value;
   if (v.null()) {
     v.assign("1pt");
   } else if (EndsWithNoCase(v.view(), "pt") || EndsWithNoCase(v.view(), "px")) {
-    std::string s(v.view());
-    s.replace(s.size() - 2, 2, "pt");
-    v.assign(s);
+    v.replace(v.size() - 2, 2, "pt");
   } else {
-    v.assign(std::string(v.view()) + "pt");
+    v.append("pt");
   }
   return true;
 }

@@ -5,41 +5,6 @@
 
 namespace ps {
 
-void ShortText::FreeHeap() {
-  if (raw_[kTagByte] == kHeap) std::free(HeapPtr());
-}
-
-void ShortText::assign(std::string_view s) {
-  // The bytes may lie in this value itself: copy them before freeing.
-  if (s.size() <= kInline) {
-    char in[kInline];
-    std::memcpy(in, s.data(), s.size());
-    FreeHeap();
-    std::memcpy(raw_, in, s.size());
-    raw_[s.size()] = '\0';
-    raw_[kTagByte] = static_cast<unsigned char>(kInline - s.size());
-    return;
-  }
-  const std::size_t n = s.size();
-  char* block = static_cast<char*>(std::malloc(sizeof n + n + 1));
-  if (!block) throw std::bad_alloc();
-  std::memcpy(block, &n, sizeof n);
-  std::memcpy(block + sizeof n, s.data(), n);
-  block[sizeof n + n] = '\0';
-  FreeHeap();
-  std::memcpy(raw_, &block, sizeof block);
-  raw_[kTagByte] = kHeap;
-}
-
-ShortText& ShortText::operator=(Text&& t) {
-  if (t.null())
-    reset();
-  else
-    assign(t.view());
-  t.reset();
-  return *this;
-}
-
 Text& Text::operator=(Text&& o) noexcept {
   if (this != &o) {
     FreeHeap();
@@ -50,7 +15,7 @@ Text& Text::operator=(Text&& o) noexcept {
 }
 
 void Text::FreeHeap() {
-  if (Tag() == kHeap) std::free(HeapPtr());
+  if (Tag() == kHeap) std::free(HeapBlock());
 }
 
 void Text::reset() {
@@ -65,31 +30,39 @@ bool Text::Overlaps(std::string_view s) const {
 
 char* Text::Reserve(std::size_t n) {
   const unsigned char t = Tag();
-  if (t == kHeap) {
-    const std::size_t len = HeapLen();
-    char* p = HeapPtr();
-    if (n <= Capacity(len)) return p;
-    char* q = static_cast<char*>(std::realloc(p, Capacity(n) + 1));
-    if (!q) throw std::bad_alloc();
-    SetHeap(q, len);
-    return q;
-  }
   if (t == kAbsent) SetInlineLength(0);
+  if (t == kHeap) {
+    Block* b = HeapBlock();
+    if (n <= b->capacity) return b->bytes();
+    // Grows geometrically, so that appending stays linear.
+    const std::size_t cap = n > 2 * b->capacity ? n : 2 * b->capacity;
+    Block* g = static_cast<Block*>(std::realloc(b, sizeof(Block) + cap + 1));
+    if (!g) throw std::bad_alloc();
+    g->capacity = cap;
+    std::memcpy(raw_, &g, sizeof g);
+    return g->bytes();
+  }
   if (n <= kInline) return reinterpret_cast<char*>(raw_);
+  // Leaving the place: an empty text is being assigned (exact room), a
+  // non-empty one grows (room to grow).
   const std::size_t len = size();
-  char* q = static_cast<char*>(std::malloc(Capacity(n) + 1));
-  if (!q) throw std::bad_alloc();
-  std::memcpy(q, raw_, len);
-  q[len] = '\0';
-  SetHeap(q, len);
-  return q;
+  const std::size_t cap = len == 0 || n > 2 * len ? n : 2 * len;
+  Block* g = static_cast<Block*>(std::malloc(sizeof(Block) + cap + 1));
+  if (!g) throw std::bad_alloc();
+  g->length = len;
+  g->capacity = cap;
+  std::memcpy(g->bytes(), raw_, len);
+  g->bytes()[len] = '\0';
+  std::memcpy(raw_, &g, sizeof g);
+  raw_[kTagByte] = kHeap;
+  return g->bytes();
 }
 
 void Text::SetLength(std::size_t n) {
   if (Tag() == kHeap) {
-    char* p = HeapPtr();
-    p[n] = '\0';
-    SetHeap(p, n);
+    Block* b = HeapBlock();
+    b->bytes()[n] = '\0';
+    b->length = n;
   } else {
     SetInlineLength(n);
   }

@@ -1,10 +1,10 @@
 // An owned byte string that can also be absent ("no text" differs from "").
 // Every node carries three and every property one, and a document has
-// millions of them, mostly short ("10pt", "bold"): a text is 16 bytes and
-// keeps up to 15 bytes in place, so that short texts cost no allocation.
+// millions of them, mostly short ("10pt", "bold", an input position): a text
+// is 11 bytes and keeps up to 10 bytes in place, so that short texts cost no
+// allocation.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -12,68 +12,6 @@
 #include <string_view>
 
 namespace ps {
-
-class Text;
-
-// A property's value: 11 bytes, up to 10 of them in place. Almost every
-// value is a short word or number ("10pt", "bold", an input position), and a
-// document has millions of them. Read like a Text; it is replaced, never
-// grown.
-class ShortText {
- public:
-  ShortText() { raw_[kTagByte] = kAbsent; }
-  ShortText(const ShortText&) = delete;
-  ShortText& operator=(const ShortText&) = delete;
-  ~ShortText() { FreeHeap(); }
-  // Takes the bytes (or the absence) of a text.
-  ShortText& operator=(Text&& t);
-
-  bool null() const { return raw_[kTagByte] == kAbsent; }
-  bool has() const { return !null(); }
-  // NUL-terminated bytes, or nullptr when absent.
-  const char* c_str() const {
-    const unsigned char t = raw_[kTagByte];
-    if (t == kHeap) return HeapPtr() + sizeof(std::size_t);
-    return t == kAbsent ? nullptr : reinterpret_cast<const char*>(raw_);
-  }
-  const char* or_empty() const { return null() ? "" : c_str(); }
-  std::size_t size() const {
-    const unsigned char t = raw_[kTagByte];
-    if (t == kHeap) {
-      std::size_t n;
-      std::memcpy(&n, HeapPtr(), sizeof n);
-      return n;
-    }
-    return t == kAbsent ? 0 : kInline - t;
-  }
-  std::string_view view() const { return null() ? std::string_view() : std::string_view(c_str(), size()); }
-  bool empty() const { return size() == 0; }
-
-  void reset() {
-    FreeHeap();
-    raw_[kTagByte] = kAbsent;
-  }
-  void assign(std::string_view s);
-
- private:
-  // In place: the bytes from raw_[0], a NUL after them, and in the last byte
-  // 10 minus the length (so a 10-byte value ends in the NUL it needs). On the
-  // heap: the block's address in raw_[0..7] and kHeap in the last byte; the
-  // block holds the length, the bytes and a NUL.
-  static constexpr std::size_t kInline = 10;
-  static constexpr std::size_t kTagByte = 10;
-  static constexpr unsigned char kAbsent = 0x40;
-  static constexpr unsigned char kHeap = 0x80;
-
-  char* HeapPtr() const {
-    char* p;
-    std::memcpy(&p, raw_, sizeof p);
-    return p;
-  }
-  void FreeHeap();
-
-  unsigned char raw_[11];
-};
 
 class Text {
  public:
@@ -89,7 +27,6 @@ class Text {
   ~Text() { FreeHeap(); }
 
   static Text Copy(const Text& o) { return o.null() ? Text() : Text(o.view()); }
-  static Text Copy(const ShortText& o) { return o.null() ? Text() : Text(o.view()); }
 
   bool null() const { return Tag() == kAbsent; }
   bool has() const { return !null(); }
@@ -122,47 +59,39 @@ class Text {
   void replace(std::size_t pos, std::size_t count, std::string_view s);
 
  private:
-  static_assert(std::endian::native == std::endian::little, "the tag byte is the top byte of the length");
   // Layout: an in-place text holds its bytes from raw_[0] and, in its last
-  // byte, 15 minus its length (so a 15-byte text ends in the NUL it needs).
-  // A heap text holds the pointer in raw_[0..7] and the length in the low 56
-  // bits of raw_[8..15]; its last byte is kHeap. The heap block's size is
-  // always at least Capacity(length) + 1.
-  static constexpr std::size_t kInline = 15;
-  static constexpr std::size_t kTagByte = 15;
+  // byte, 10 minus its length (so a 10-byte text ends in the NUL it needs).
+  // A heap text holds the block's address in raw_[0..7] and kHeap in its
+  // last byte; the block holds the length, the capacity, the bytes and a NUL.
+  static constexpr std::size_t kInline = 10;
+  static constexpr std::size_t kTagByte = 10;
   static constexpr unsigned char kAbsent = 0x40;
   static constexpr unsigned char kHeap = 0x80;
-  static constexpr std::uint64_t kLengthMask = (std::uint64_t{1} << 56) - 1;
+  struct Block {
+    std::size_t length;
+    std::size_t capacity;  // bytes usable, the NUL not counted
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+  };
 
   unsigned char Tag() const { return raw_[kTagByte]; }
-  char* HeapPtr() const {
-    char* p;
-    std::memcpy(&p, raw_, sizeof p);
-    return p;
+  Block* HeapBlock() const {
+    Block* b;
+    std::memcpy(&b, raw_, sizeof b);
+    return b;
   }
-  std::size_t HeapLen() const {
-    std::uint64_t m;
-    std::memcpy(&m, raw_ + 8, sizeof m);
-    return static_cast<std::size_t>(m & kLengthMask);
-  }
-  void SetHeap(char* p, std::size_t len) {
-    std::memcpy(raw_, &p, sizeof p);
-    const std::uint64_t m = static_cast<std::uint64_t>(len) | (std::uint64_t{kHeap} << 56);
-    std::memcpy(raw_ + 8, &m, sizeof m);
-  }
+  char* HeapPtr() const { return HeapBlock()->bytes(); }
+  std::size_t HeapLen() const { return HeapBlock()->length; }
   void SetInlineLength(std::size_t len) {
     raw_[len] = '\0';
     raw_[kTagByte] = static_cast<unsigned char>(kInline - len);
   }
   void FreeHeap();
-  // Bytes usable by a heap text of that length (its NUL not counted).
-  static std::size_t Capacity(std::size_t len) { return std::bit_ceil(len + 1 < 32 ? 32 : len + 1) - 1; }
   // Makes room for n bytes and returns where they go; keeps the current bytes.
   char* Reserve(std::size_t n);
   void SetLength(std::size_t n);
   bool Overlaps(std::string_view s) const;
 
-  alignas(8) unsigned char raw_[16];
+  unsigned char raw_[11];
 };
 
 }  // namespace ps

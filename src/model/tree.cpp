@@ -130,10 +130,6 @@ void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::str
   SpreadValueFrom(ctx, node, name, SpreadValue(value), mode, withSiblings);
 }
 
-void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const ShortText& value, int mode,
-                    bool withSiblings) {
-  SpreadValueFrom(ctx, node, name, value.null() ? SpreadValue() : SpreadValue(value.view()), mode, withSiblings);
-}
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {
   if (!node || !prop) return;

@@ -84,7 +84,7 @@ class RowRef {
 };
 
 struct TagProperty {
-  ShortText value;
+  Text value;
   RowRef<PropertyDef, std::uint8_t> def;  // the table has fewer than 255 rows
   Link<TagProperty> next;
 
@@ -92,25 +92,25 @@ struct TagProperty {
   static void operator delete(void* p) noexcept;
 };
 
-// The links are pool numbers rather than pointers, and the rows small
-// numbers: a node takes 72 bytes instead of 96, a property 16 instead of 32.
+// The links are pool numbers rather than pointers, and the row a small
+// number: a node takes 56 bytes instead of 96, a property 16 instead of 32.
 struct TagNode {
-  Text raw;
-  Text text;
-  Text tail;
   Link<TagProperty> props;
   Link<TagNode> parent;
   Link<TagNode> firstChild;
   Link<TagNode> lastChild;
   Link<TagNode> next;
-  RowRef<TagDef> def;
+  Text raw;
+  Text text;
+  Text tail;
+  RowRef<TagDef, std::uint8_t> def;  // the table has fewer than 255 rows
 
   const char* name() const { return def->name; }
 
   static void* operator new(std::size_t size);
   static void operator delete(void* p) noexcept;
 };
-static_assert(sizeof(TagNode) == 72 && sizeof(TagProperty) == 16, "the tree's blocks grew");
+static_assert(sizeof(TagNode) == 56 && sizeof(TagProperty) == 16, "the tree's blocks grew");
 
 // ASCII case-insensitive equality; the tables' names are all ASCII.
 bool EqualsNoCase(std::string_view a, std::string_view b);
@@ -144,8 +144,6 @@ inline TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view na
 }
 // mode 0: topmost accepting nodes of each branch; mode 1: every accepting node.
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
-                    bool withSiblings);
-void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const ShortText& value, int mode,
                     bool withSiblings);
 // A present value given by its bytes.
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value, int mode,

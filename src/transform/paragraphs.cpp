@@ -38,7 +38,7 @@ void SpreadOn(Context& ctx, TagNode* node, const char* name, std::string_view va
 }
 
 // Reads a font property of the node itself; one without a value clears the field.
-void ReadFont(const TagNode* n, const char* name, const ShortText*& field) {
+void ReadFont(const TagNode* n, const char* name, const Text*& field) {
   if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
 }
 

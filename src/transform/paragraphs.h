@@ -15,10 +15,10 @@ bool IsSimpleContent(int depth, const TagNode* node);
 // The inherited state of the font step. The texts belong to properties of
 // the tree, which the font step never frees.
 struct FontState {
-  const ShortText* face = nullptr;
-  const ShortText* size = nullptr;
-  const ShortText* color = nullptr;
-  const ShortText* lineHeight = nullptr;
+  const Text* face = nullptr;
+  const Text* size = nullptr;
+  const Text* color = nullptr;
+  const Text* lineHeight = nullptr;
   bool bold = false;
   bool italic = false;
   bool underline = false;

@@ -24,17 +24,12 @@ static_assert(kPointsToCm == static_cast<double>(-2.54f));
 // strtol with base 0; the default when absent, without digits or out of range.
 std::int64_t a2l(Context& ctx, const char* text, std::int64_t def);
 inline std::int64_t a2l(Context& ctx, const Text& text, std::int64_t def) { return a2l(ctx, text.c_str(), def); }
-inline std::int64_t a2l(Context& ctx, const ShortText& text, std::int64_t def) { return a2l(ctx, text.c_str(), def); }
 // strtod; the default when absent or out of range (not finite counts as out of range).
 double a2f(Context& ctx, const char* text, double def);
 inline double a2f(Context& ctx, const Text& text, double def) { return a2f(ctx, text.c_str(), def); }
-inline double a2f(Context& ctx, const ShortText& text, double def) { return a2f(ctx, text.c_str(), def); }
 // As a2f, but a number followed by '%' is that share of base.
 double ap2f(Context& ctx, const char* text, double def, double base);
 inline double ap2f(Context& ctx, const Text& text, double def, double base) {
-  return ap2f(ctx, text.c_str(), def, base);
-}
-inline double ap2f(Context& ctx, const ShortText& text, double def, double base) {
   return ap2f(ctx, text.c_str(), def, base);
 }
 

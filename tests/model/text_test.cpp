@@ -106,8 +106,8 @@ TEST(Text, CrossesTheInPlaceLimitBothWays) {
   }
 }
 
-TEST(ShortText, EveryLengthAroundTheInPlaceLimitAndAbsence) {
-  ShortText v;
+TEST(Text, EveryLengthAroundTheInPlaceLimitAndAbsence) {
+  Text v;
   EXPECT_TRUE(v.null());
   EXPECT_EQ(v.c_str(), nullptr);
   EXPECT_STREQ(v.or_empty(), "");
