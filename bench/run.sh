@@ -17,13 +17,20 @@ best_of() {  # best_of N CMD... : prints the best wall time in seconds of N runs
     t=$(echo "$e - $s" | bc -l); if [ -z "$best" ] || [ "$(echo "$t < $best" | bc -l)" = 1 ]; then best=$t; fi
   done; echo "$best"; }
 printf '%6s %10s %10s %12s %12s %10s\n' "MB" "sec" "MB/s" "peakRSS/in" "xmllint s" "ratio"
+declare -A secs
 for mb in "${sizes[@]}"; do
   in="$work/in$mb.html"
   python3 bench/gen_html.py "$mb" 7 > "$in"
   bytes=$(stat -c %s "$in")
   t=$(best_of 3 build-bench/pagesmith "$in" "$work/out.fo")
+  secs[$mb]=$t
   rss=$( { /usr/bin/time -f '%M' build-bench/pagesmith "$in" "$work/out.fo" > /dev/null; } 2>&1 | tail -1)
   x=$(best_of 3 xmllint --html --noout --huge "$in")
   printf '%6s %10.3f %10.1f %12.2f %12.3f %10.2f\n' "$mb" "$t" "$(echo "$bytes/1048576/$t" | bc -l)" \
     "$(echo "$rss*1024/$bytes" | bc -l)" "$x" "$(echo "$t/$x" | bc -l)"
 done
+# Linearity: the time of the largest size over that of the one before it.
+if [ ${#sizes[@]} -ge 2 ]; then
+  a=${sizes[-2]}; b=${sizes[-1]}
+  printf 'time(%s MB) / time(%s MB) = %.2f\n' "$b" "$a" "$(echo "${secs[$b]} / ${secs[$a]}" | bc -l)"
+fi
