@@ -20,14 +20,7 @@ void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProper
 
 namespace {
 
-// A property name with its number, looked up once for all the nodes a walk visits.
-struct Named {
-  Named(std::string_view n) : name(n), id(PropertyNameId(n)) {}
-  std::string_view name;
-  int id;
-};
-
-TagProperty* FindNamed(const TagNode* node, const Named& n) {
+TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   if (!node || !node->props) return nullptr;
   // A row of the table is known by its number; any other row by its name.
   const std::span<const int> ids = PropertyIdsByRow();
@@ -39,7 +32,7 @@ TagProperty* FindNamed(const TagNode* node, const Named& n) {
   return nullptr;
 }
 
-TagProperty* CreateNamed(Context& ctx, TagNode* node, const Named& n) {
+TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
   if (TagProperty* p = FindNamed(node, n)) return p;
   const PropertyDef* def = FindPropertyDefForTag(n.id, node ? node->def : nullptr);
   if (!def || !node) {
@@ -59,37 +52,50 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const Named& n) {
 
 }  // namespace
 
-TagProperty* FindProperty(const TagNode* node, std::string_view name) {
-  if (!node || !node->props) return nullptr;
-  return FindNamed(node, Named(name));
-}
+TagProperty* FindProperty(const TagNode* node, const PropertyName& name) { return FindNamed(node, name); }
 
-TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
-  const Named n(name);
+TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name) {
   for (; node; node = node->parent)
-    if (TagProperty* p = FindNamed(node, n)) return p;
+    if (TagProperty* p = FindNamed(node, name)) return p;
   return nullptr;
 }
 
-TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
-  return CreateNamed(ctx, node, Named(name));
+TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name) {
+  return CreateNamed(ctx, node, name);
 }
 
-TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
-  TagProperty* p = CreateProperty(ctx, node, name);
+TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, Text value) {
+  TagProperty* p = CreateNamed(ctx, node, name);
   if (p) p->value = std::move(value);
   return p;
 }
 
+TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+  if (!node || !node->props) return nullptr;
+  return FindNamed(node, PropertyName(name));
+}
+
+TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
+  return FindInheritedProperty(node, PropertyName(name));
+}
+
+TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
+  return CreateNamed(ctx, node, PropertyName(name));
+}
+
+TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
+  return SetProperty(ctx, node, PropertyName(name), std::move(value));
+}
+
 namespace {
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode);
+void SpreadOne(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode);
 
-void SpreadChain(Context& ctx, TagNode* first, const Named& name, const Text& value, int mode) {
+void SpreadChain(Context& ctx, TagNode* first, const PropertyName& name, const Text& value, int mode) {
   for (TagNode* n = first; n; n = n->next) SpreadOne(ctx, n, name, value, mode);
 }
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value, int mode) {
+void SpreadOne(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode) {
   if (FindNamed(node, name)) {
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
@@ -104,14 +110,19 @@ void SpreadOne(Context& ctx, TagNode* node, const Named& name, const Text& value
 
 }  // namespace
 
+void SpreadProperty(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode,
+                    bool withSiblings) {
+  if (!node || name.name.empty()) return;
+  if (withSiblings)
+    SpreadChain(ctx, node, name, value, mode);
+  else
+    SpreadOne(ctx, node, name, value, mode);
+}
+
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
                     bool withSiblings) {
   if (!node || name.empty()) return;
-  const Named n(name);
-  if (withSiblings)
-    SpreadChain(ctx, node, n, value, mode);
-  else
-    SpreadOne(ctx, node, n, value, mode);
+  SpreadProperty(ctx, node, PropertyName(name), value, mode, withSiblings);
 }
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {

@@ -93,6 +93,25 @@ std::span<const int> PropertyIdsByRow();
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 
 // --- properties ---
+// A property name with its number, looked up once. The phases name the same
+// few properties at every node: their hot call sites keep one of these in a
+// static and call the overloads below, which skip the name lookup.
+struct PropertyName {
+  explicit PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {}
+  std::string_view name;
+  int id;
+};
+
+TagProperty* FindProperty(const TagNode* node, const PropertyName& name);
+TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name);
+TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name);
+TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, Text value);
+inline TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, std::string_view value) {
+  return SetProperty(ctx, node, name, Text(value));
+}
+void SpreadProperty(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode,
+                    bool withSiblings);
+
 TagProperty* FindProperty(const TagNode* node, std::string_view name);
 TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name);
 TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name);

@@ -33,12 +33,33 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-void SpreadOn(Context& ctx, TagNode* node, const char* name, const Text& value) {
+// The property names of the font step, looked up once: it names them at every node.
+struct Names {
+  PropertyName keepTogether{"XML-KEEP-TOGETHER"};
+  PropertyName spaceAfter{"XML-SPACE-AFTER"};
+  PropertyName spaceBefore{"XML-SPACE-BEFORE"};
+  PropertyName face{"XML-FONT-FACE"};
+  PropertyName styleSize{"STYLE-font-size"};
+  PropertyName styleColor{"STYLE-color"};
+  PropertyName lineHeight{"XML-LINE-HEIGHT"};
+  PropertyName size{"XML-FONT-SIZE"};
+  PropertyName color{"XML-FONT-COLOR"};
+  PropertyName weight{"XML-FONT-WEIGHT"};
+  PropertyName decoration{"XML-FONT-TEXT-DECORATION"};
+  PropertyName style{"XML-FONT-STYLE"};
+};
+
+const Names& Name() {
+  static const Names names;
+  return names;
+}
+
+void SpreadOn(Context& ctx, TagNode* node, const PropertyName& name, const Text& value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
 
 // Reads a font property of the node itself; one without a value clears the field.
-void ReadFont(const TagNode* n, const char* name, const Text*& field) {
+void ReadFont(const TagNode* n, const PropertyName& name, const Text*& field) {
   if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
 }
 
@@ -75,9 +96,9 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     // A keep of strength 1 rather than "always": FOP still keeps the block on
     // one page when it can, and breaks it where it cannot (a narrow table
     // cell can make even a short paragraph taller than a page).
-    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "1");
-    SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
-    SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, Name().keepTogether, "1");
+    SetProperty(ctx, node, Name().spaceAfter, "1.5pt");
+    SetProperty(ctx, node, Name().spaceBefore, "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
   } else if (MatchTagDef(node->def, kBlockFbTags)) {
@@ -108,10 +129,10 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     else if (IsRow(node, "U"))
       s.underline = true;
   } else {
-    ReadFont(node, "XML-FONT-FACE", s.face);
-    ReadFont(node, "STYLE-font-size", s.size);
-    ReadFont(node, "STYLE-color", s.color);
-    ReadFont(node, "XML-LINE-HEIGHT", s.lineHeight);
+    ReadFont(node, Name().face, s.face);
+    ReadFont(node, Name().styleSize, s.size);
+    ReadFont(node, Name().styleColor, s.color);
+    ReadFont(node, Name().lineHeight, s.lineHeight);
   }
 
   const bool wrapLoose = s.paragraph && !s.carrier;
@@ -129,14 +150,15 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
   static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
   if (s.carrier) {
-    if (s.face) SpreadOn(ctx, s.carrier, "XML-FONT-FACE", *s.face);
-    SpreadOn(ctx, s.carrier, "XML-FONT-SIZE", s.size ? *s.size : kDefaultSize);
-    if (s.color) SpreadOn(ctx, s.carrier, "XML-FONT-COLOR", *s.color);
-    if (s.bold) SpreadOn(ctx, s.carrier, "XML-FONT-WEIGHT", Text("bold"));
-    if (s.underline) SpreadOn(ctx, s.carrier, "XML-FONT-TEXT-DECORATION", Text("underline"));
-    if (s.italic) SpreadOn(ctx, s.carrier, "XML-FONT-STYLE", Text("italic"));
+    if (s.face) SpreadOn(ctx, s.carrier, Name().face, *s.face);
+    SpreadOn(ctx, s.carrier, Name().size, s.size ? *s.size : kDefaultSize);
+    if (s.color) SpreadOn(ctx, s.carrier, Name().color, *s.color);
+    if (s.bold) SpreadOn(ctx, s.carrier, Name().weight, Text("bold"));
+    if (s.underline) SpreadOn(ctx, s.carrier, Name().decoration, Text("underline"));
+    if (s.italic) SpreadOn(ctx, s.carrier, Name().style, Text("italic"));
   }
-  if (s.paragraph) SpreadOn(ctx, s.paragraph, "XML-LINE-HEIGHT", s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
+  if (s.paragraph)
+    SpreadOn(ctx, s.paragraph, Name().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
 
   ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;
@@ -203,12 +225,12 @@ bool SizeHeading(Context& ctx, TagNode* node) {
     return false;
   }
   const HeadingStyle& style = kHeadingStyles[number - 1];
-  TagProperty* size = SetProperty(ctx, node, "XML-FONT-SIZE", std::to_string(style.size) + "pt");
+  TagProperty* size = SetProperty(ctx, node, Name().size, std::to_string(style.size) + "pt");
   ctx.dbg().printf("Heading %i FontSize %s\n", number, size ? size->value.or_empty() : "");
-  TagProperty* line = SetProperty(ctx, node, "XML-LINE-HEIGHT", std::to_string(2 * style.size) + "pt");
+  TagProperty* line = SetProperty(ctx, node, Name().lineHeight, std::to_string(2 * style.size) + "pt");
   ctx.dbg().printf("           LineHeight %s\n", line ? line->value.or_empty() : "");
   if (style.bold) {
-    SetProperty(ctx, node, "XML-FONT-WEIGHT", "bold");
+    SetProperty(ctx, node, Name().weight, "bold");
     ctx.dbg().write("           Bold\n");
   }
   return true;

@@ -2,7 +2,6 @@
 
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/tables.h"
@@ -16,20 +15,30 @@ void ReportConversionFailure(Context& ctx, const TagNode* node, const TagPropert
 
 namespace {
 
-std::vector<const DefaultProperty*> DefaultRowsNamed(const char* name) {
-  std::vector<const DefaultProperty*> rows;
+// A default row with its property name looked up once.
+struct DefaultRow {
+  PropertyName property;
+  const char* value;  // may be nullptr
+};
+
+std::vector<DefaultRow> DefaultRowsNamed(const char* name) {
+  std::vector<DefaultRow> rows;
   for (const DefaultProperty& row : kDefaultProperties)
-    if (EqualsNoCase(row.tag, name)) rows.push_back(&row);
+    if (EqualsNoCase(row.tag, name)) rows.push_back({PropertyName(row.property), row.value});
   return rows;
 }
 
-// The default rows of a tag of the tag table, in table order. Every node
-// asks, and those rows never change, so each answer is kept.
-const std::vector<const DefaultProperty*>& KnownDefaultRows(const TagDef* def) {
-  static std::unordered_map<const TagDef*, std::vector<const DefaultProperty*>> known;
-  auto [it, added] = known.try_emplace(def);
-  if (added) it->second = DefaultRowsNamed(def->name);
-  return it->second;
+// The default rows of a tag of the tag table, in table order, by the tag's
+// row. Every node asks, and those rows never change, so each answer is kept.
+const std::vector<DefaultRow>& KnownDefaultRows(const TagDef* def) {
+  static std::vector<std::vector<DefaultRow>> known(kTagDatabase.size());
+  static std::vector<bool> asked(kTagDatabase.size());
+  const std::size_t row = static_cast<std::size_t>(def - kTagDatabase.data());
+  if (!asked[row]) {
+    known[row] = DefaultRowsNamed(def->name);
+    asked[row] = true;
+  }
+  return known[row];
 }
 
 bool InTagTable(const TagDef* def) {
@@ -40,13 +49,14 @@ bool InTagTable(const TagDef* def) {
 }  // namespace
 
 void ApplyDefaultProperties(Context& ctx, TagNode* node) {
-  std::vector<const DefaultProperty*> other;
-  if (!InTagTable(node->def)) other = DefaultRowsNamed(node->def->name);
-  for (const DefaultProperty* row : InTagTable(node->def) ? KnownDefaultRows(node->def) : other) {
-    if (row->value) {
-      if (TagProperty* p = CreateProperty(ctx, node, row->property)) p->value.assign(row->value);
+  std::vector<DefaultRow> other;
+  const bool known = InTagTable(node->def);
+  if (!known) other = DefaultRowsNamed(node->def->name);
+  for (const DefaultRow& row : known ? KnownDefaultRows(node->def) : other) {
+    if (row.value) {
+      if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
     } else {
-      CreateProperty(ctx, node, row->property);
+      CreateProperty(ctx, node, row.property);
     }
   }
 }
