@@ -1,6 +1,5 @@
 #include "transform/pass.h"
 
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,30 +28,23 @@ std::vector<DefaultRow> DefaultRowsNamed(const char* name) {
 }
 
 // The default rows of a tag of the tag table, in table order, by the tag's
-// row. Every node asks, and those rows never change, so each answer is kept.
-const std::vector<DefaultRow>& KnownDefaultRows(const TagDef* def) {
-  static std::vector<std::vector<DefaultRow>> known(kTagDatabase.size());
-  static std::vector<bool> asked(kTagDatabase.size());
-  const std::size_t row = static_cast<std::size_t>(def - kTagDatabase.data());
-  if (!asked[row]) {
-    known[row] = DefaultRowsNamed(def->name);
-    asked[row] = true;
-  }
+// row. Every node asks, and those rows never change, so they are kept.
+const std::vector<DefaultRow>& KnownDefaultRows(std::size_t row) {
+  static const std::vector<std::vector<DefaultRow>> known = [] {
+    std::vector<std::vector<DefaultRow>> rows;
+    for (const TagDef& def : kTagDatabase) rows.push_back(DefaultRowsNamed(def.name));
+    return rows;
+  }();
   return known[row];
-}
-
-bool InTagTable(const TagDef* def) {
-  const std::less<const TagDef*> before;
-  return !before(def, kTagDatabase.data()) && before(def, kTagDatabase.data() + kTagDatabase.size());
 }
 
 }  // namespace
 
 void ApplyDefaultProperties(Context& ctx, TagNode* node) {
   std::vector<DefaultRow> other;
-  const bool known = InTagTable(node->def);
-  if (!known) other = DefaultRowsNamed(node->def->name);
-  for (const DefaultRow& row : known ? KnownDefaultRows(node->def) : other) {
+  const std::ptrdiff_t tagRow = RowOf(node->def);
+  if (tagRow < 0) other = DefaultRowsNamed(node->def->name);
+  for (const DefaultRow& row : tagRow >= 0 ? KnownDefaultRows(static_cast<std::size_t>(tagRow)) : other) {
     if (row.value) {
       if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
     } else {
