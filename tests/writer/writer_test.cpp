@@ -222,6 +222,34 @@ TEST(WriteNode, EachAttributeNameAtMostOnce) {
   FreeTree(all);
 }
 
+// Rows made outside the tables are written as table rows of the same names
+// would be: names shared with the table count as one, "id" stays unique,
+// and an element that admits only blocks gets one.
+TEST(WriteNode, RowsOutsideTheTablesAsTheirNamesSay) {
+  static const PropertyDef kSize = {"OWN-SIZE", "font-size", nullptr, nullptr};
+  static const PropertyDef kOwn = {"OWN", "own-attribute", nullptr, nullptr};
+  static const PropertyDef kId = {"OWN-ID", "id", nullptr, nullptr};
+  static const TagDef kCell = {"OWN-CELL", "fo:table-cell", 0, 0, 0, 0, 0, nullptr, nullptr, nullptr, nullptr};
+  Captured c;
+  TagNode* p = Node("P");
+  SetProperty(c.ctx, p, "XML-FONT-SIZE", "12pt");
+  for (const PropertyDef* def : {&kSize, &kOwn, &kOwn, &kId}) {
+    TagProperty* prop = new TagProperty;
+    prop->def = def;
+    prop->value.assign(def == &kOwn ? "o" : "x");
+    prop->next = p->props;
+    p->props = prop;
+  }
+  TagNode* q = Child(p, "P");
+  SetProperty(c.ctx, q, "XML-ID", "x");
+  TagNode* cell = NewNode(&kCell);
+  LinkLastChild(q, cell);
+  EXPECT_EQ(Write(p),
+            "<fo:block id=\"x\" own-attribute=\"o\" font-size=\"x\">"
+            "<fo:block><fo:table-cell><fo:block/></fo:table-cell></fo:block></fo:block>");
+  FreeTree(p);
+}
+
 // ----------------------------------------------------------- raw comments
 
 std::string RawComment(const std::string& raw) {
