@@ -1,6 +1,5 @@
 // Tree operations. Sibling chains are always walked with loops, never with
 // recursion: real documents have millions of siblings.
-#include <cstdint>
 #include <span>
 #include <string>
 #include <vector>
@@ -20,15 +19,17 @@ void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProper
 
 namespace {
 
+// A row of the table is known by its number; any other row by its name.
+bool Named(const TagProperty* p, const PropertyName& n, std::span<const int> idsByRow) {
+  const std::ptrdiff_t row = RowOf(p->def);
+  return row >= 0 ? idsByRow[static_cast<std::size_t>(row)] == n.id : EqualsNoCase(p->def->name, n.name);
+}
+
 TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   if (!node || !node->props) return nullptr;
-  // A row of the table is known by its number; any other row by its name.
   const std::span<const int> ids = PropertyIdsByRow();
-  const auto first = reinterpret_cast<std::uintptr_t>(kPropertyDatabase.data());
-  for (TagProperty* p = node->props; p; p = p->next) {
-    const std::uintptr_t row = (reinterpret_cast<std::uintptr_t>(p->def) - first) / sizeof(PropertyDef);
-    if (row < ids.size() ? ids[row] == n.id : EqualsNoCase(p->def->name, n.name)) return p;
-  }
+  for (TagProperty* p = node->props; p; p = p->next)
+    if (Named(p, n, ids)) return p;
   return nullptr;
 }
 
@@ -51,6 +52,8 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
 }
 
 }  // namespace
+
+bool HasName(const TagProperty* prop, const PropertyName& name) { return Named(prop, name, PropertyIdsByRow()); }
 
 TagProperty* FindProperty(const TagNode* node, const PropertyName& name) { return FindNamed(node, name); }
 

@@ -102,6 +102,8 @@ struct PropertyName {
   int id;
 };
 
+// Whether the property has the name (in any case).
+bool HasName(const TagProperty* prop, const PropertyName& name);
 TagProperty* FindProperty(const TagNode* node, const PropertyName& name);
 TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name);
 TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name);

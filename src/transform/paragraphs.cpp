@@ -58,9 +58,32 @@ void SpreadOn(Context& ctx, TagNode* node, const PropertyName& name, const Text&
   SpreadProperty(ctx, node, name, value, 0, false);
 }
 
-// Reads a font property of the node itself; one without a value clears the field.
-void ReadFont(const TagNode* n, const PropertyName& name, const Text*& field) {
-  if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
+// The row of the inline that carries fonts. Only a node of that row can be
+// the inline its parent admits, so the parent is asked only for those.
+const TagDef* InlineDef() {
+  static const TagDef* const def = FindTagDef(nullptr, "XML-INLINE");
+  return def;
+}
+
+// Reads the font properties of the node itself in one walk of its list: the
+// first property of each name counts, and one without a value clears its field.
+void ReadFonts(const TagNode* n, FontState& s) {
+  struct Field {
+    const PropertyName& name;
+    const Text*& value;
+    bool read;
+  };
+  Field fields[] = {{Name().face, s.face, false},
+                    {Name().styleSize, s.size, false},
+                    {Name().styleColor, s.color, false},
+                    {Name().lineHeight, s.lineHeight, false}};
+  for (const TagProperty* p = n->props; p; p = p->next) {
+    for (Field& f : fields) {
+      if (f.read || !HasName(p, f.name)) continue;
+      f.value = p->value.has() ? &p->value : nullptr;
+      f.read = true;
+    }
+  }
 }
 
 // Whether a paragraph can be kept on one page: no block-level element inside,
@@ -104,7 +127,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   } else if (MatchTagDef(node->def, kBlockFbTags)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
-  } else if (node->def == FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
+  } else if (node->def == InlineDef() && FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
     s.carrier = node;
   } else if (!s.paragraph || s.carrier) {
     // Outside a paragraph, or its fonts already have a carrier.
@@ -129,10 +152,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     else if (IsRow(node, "U"))
       s.underline = true;
   } else {
-    ReadFont(node, Name().face, s.face);
-    ReadFont(node, Name().styleSize, s.size);
-    ReadFont(node, Name().styleColor, s.color);
-    ReadFont(node, Name().lineHeight, s.lineHeight);
+    ReadFonts(node, s);
   }
 
   const bool wrapLoose = s.paragraph && !s.carrier;
