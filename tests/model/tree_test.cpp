@@ -173,6 +173,11 @@ TEST(PropertyName, AnswersAsTheNameDoes) {
   p->props = prop;
   EXPECT_EQ(FindProperty(p, own), prop);
   EXPECT_EQ(FindProperty(p, unknown), nullptr);
+  EXPECT_TRUE(HasName(a, face));
+  EXPECT_TRUE(HasName(prop, own));
+  EXPECT_FALSE(HasName(a, bgcolor));
+  EXPECT_FALSE(HasName(prop, face));
+  EXPECT_FALSE(HasName(a, unknown));
 
   EXPECT_EQ(CreateProperty(c.ctx, p, unknown), nullptr);
   EXPECT_EQ(SetProperty(c.ctx, nullptr, face, "x"), nullptr);
