@@ -19,17 +19,22 @@ void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProper
 
 namespace {
 
+// The number of each row's name, asked for once: the table never changes.
+std::span<const int> IdsByRow() {
+  static const std::span<const int> ids = PropertyIdsByRow();
+  return ids;
+}
+
 // A row of the table is known by its number; any other row by its name.
-bool Named(const TagProperty* p, const PropertyName& n, std::span<const int> idsByRow) {
+bool Named(const TagProperty* p, const PropertyName& n) {
   const std::ptrdiff_t row = RowOf(p->def);
-  return row >= 0 ? idsByRow[static_cast<std::size_t>(row)] == n.id : EqualsNoCase(p->def->name, n.name);
+  return row >= 0 ? IdsByRow()[static_cast<std::size_t>(row)] == n.id : EqualsNoCase(p->def->name, n.name);
 }
 
 TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   if (!node || !node->props) return nullptr;
-  const std::span<const int> ids = PropertyIdsByRow();
   for (TagProperty* p = node->props; p; p = p->next)
-    if (Named(p, n, ids)) return p;
+    if (Named(p, n)) return p;
   return nullptr;
 }
 
@@ -53,7 +58,7 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
 
 }  // namespace
 
-bool HasName(const TagProperty* prop, const PropertyName& name) { return Named(prop, name, PropertyIdsByRow()); }
+bool HasName(const TagProperty* prop, const PropertyName& name) { return Named(prop, name); }
 
 TagProperty* FindProperty(const TagNode* node, const PropertyName& name) { return FindNamed(node, name); }
 
