@@ -38,8 +38,8 @@ TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   return nullptr;
 }
 
-TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
-  if (TagProperty* p = FindNamed(node, n)) return p;
+// Adds a property the node does not have yet, at the head of its list.
+TagProperty* AddNamed(Context& ctx, TagNode* node, const PropertyName& n) {
   const PropertyDef* def = FindPropertyDefForTag(n.id, node ? node->def : nullptr);
   if (!def || !node) {
     if (ctx.reportPropertyFailures) {
@@ -54,6 +54,11 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
   p->next = node->props;
   node->props = p;
   return p;
+}
+
+TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
+  if (TagProperty* p = FindNamed(node, n)) return p;
+  return AddNamed(ctx, node, n);
 }
 
 }  // namespace
@@ -108,7 +113,7 @@ void SpreadOne(Context& ctx, TagNode* node, const PropertyName& name, const Text
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
-  if (TagProperty* p = CreateNamed(ctx, node, name)) {
+  if (TagProperty* p = AddNamed(ctx, node, name)) {
     p->value = Text::Copy(value);
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
