@@ -1,6 +1,7 @@
 #include "writer/entities.h"
 
 #include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -192,7 +193,12 @@ bool IsUtf8WithNonAscii(std::string_view s) {
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
+      // Most text is ASCII: skip it eight bytes at a time.
       ++i;
+      for (std::uint64_t w; i + 8 <= n; i += 8) {
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & 0x8080808080808080ull) break;
+      }
       continue;
     }
     nonAscii = true;
