@@ -123,8 +123,9 @@ AttributeKind AttributeKindOf(const char* a) {
 }
 
 struct AttributeInfo {
-  int name;  // the same number for equal names
+  int number;  // the same for equal names
   AttributeKind kind;
+  std::string_view name;
 };
 
 // The attribute names of the property table, numbered by content, and the
@@ -137,11 +138,11 @@ struct AttributeTable {
     for (const PropertyDef& p : kPropertyDatabase) {
       const char* a = p.outputName;
       if (!a || *a == '\0') {
-        byRow.push_back({-1, AttributeKind::Plain});
+        byRow.push_back({-1, AttributeKind::Plain, {}});
         continue;
       }
-      const int name = numbers.try_emplace(a, static_cast<int>(numbers.size())).first->second;
-      byRow.push_back({name, AttributeKindOf(a)});
+      const int number = numbers.try_emplace(a, static_cast<int>(numbers.size())).first->second;
+      byRow.push_back({number, AttributeKindOf(a), a});
     }
   }
 };
@@ -224,11 +225,11 @@ class Writer {
     if (row >= 0) return table.byRow[static_cast<std::size_t>(row)];
     const char* a = def->outputName;
     const auto known = table.numbers.find(a);
-    const int name = known != table.numbers.end()
-                         ? known->second
-                         : otherNames_.try_emplace(a, static_cast<int>(table.numbers.size() + otherNames_.size()))
-                               .first->second;
-    return {name, AttributeKindOf(a)};
+    const int number = known != table.numbers.end()
+                           ? known->second
+                           : otherNames_.try_emplace(a, static_cast<int>(table.numbers.size() + otherNames_.size()))
+                                 .first->second;
+    return {number, AttributeKindOf(a), a};
   }
 
   // The element a node is written under. A link without a usable target
@@ -299,7 +300,7 @@ class Writer {
     Text(n->tail);
   }
 
-  void AttributeStart(const char* a) {
+  void AttributeStart(std::string_view a) {
     buf_.push_back(' ');
     buf_.append(a);
     buf_.append("=\"");
@@ -336,20 +337,20 @@ class Writer {
       const AttributeInfo info = Attribute(p->def);
       bool dup = false;
       for (int s : seen_)
-        if (s == info.name) {
+        if (s == info.number) {
           dup = true;
           break;
         }
       if (dup) continue;
-      seen_.push_back(info.name);
+      seen_.push_back(info.number);
       if (p->value.null()) {
         buf_.push_back(' ');
-        buf_.append(a);
+        buf_.append(info.name);
         continue;
       }
       if (info.kind == AttributeKind::Plain) {
         // Most values: converted straight into the output.
-        AttributeStart(a);
+        AttributeStart(info.name);
         ConvertSpecialChars(p->value.view(), buf_, ConvertMode::QuotedValue, enc_);
         buf_.push_back('"');
         continue;
@@ -358,7 +359,7 @@ class Writer {
       ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
       if (info.kind == AttributeKind::Span && !SpanValue(value_)) continue;
-      AttributeStart(a);
+      AttributeStart(info.name);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
       else
