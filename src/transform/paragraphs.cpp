@@ -5,6 +5,7 @@
 
 #include "model/handlers.h"
 #include "model/tables.h"
+#include "transform/names.h"
 
 namespace ps {
 
@@ -33,27 +34,6 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-// The property names of the font step, looked up once: it names them at every node.
-struct Names {
-  PropertyName keepTogether{"XML-KEEP-TOGETHER"};
-  PropertyName spaceAfter{"XML-SPACE-AFTER"};
-  PropertyName spaceBefore{"XML-SPACE-BEFORE"};
-  PropertyName face{"XML-FONT-FACE"};
-  PropertyName styleSize{"STYLE-font-size"};
-  PropertyName styleColor{"STYLE-color"};
-  PropertyName lineHeight{"XML-LINE-HEIGHT"};
-  PropertyName size{"XML-FONT-SIZE"};
-  PropertyName color{"XML-FONT-COLOR"};
-  PropertyName weight{"XML-FONT-WEIGHT"};
-  PropertyName decoration{"XML-FONT-TEXT-DECORATION"};
-  PropertyName style{"XML-FONT-STYLE"};
-};
-
-const Names& Name() {
-  static const Names names;
-  return names;
-}
-
 void SpreadOn(Context& ctx, TagNode* node, const PropertyName& name, const Text& value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
@@ -73,10 +53,10 @@ void ReadFonts(const TagNode* n, FontState& s) {
     const Text*& value;
     bool read;
   };
-  Field fields[] = {{Name().face, s.face, false},
-                    {Name().styleSize, s.size, false},
-                    {Name().styleColor, s.color, false},
-                    {Name().lineHeight, s.lineHeight, false}};
+  Field fields[] = {{Names().face, s.face, false},
+                    {Names().styleSize, s.size, false},
+                    {Names().styleColor, s.color, false},
+                    {Names().lineHeight, s.lineHeight, false}};
   for (const TagProperty* p = n->props; p; p = p->next) {
     for (Field& f : fields) {
       if (f.read || !HasName(p, f.name)) continue;
@@ -119,9 +99,9 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     // A keep of strength 1 rather than "always": FOP still keeps the block on
     // one page when it can, and breaks it where it cannot (a narrow table
     // cell can make even a short paragraph taller than a page).
-    if (FitsOnOnePage(node)) SetProperty(ctx, node, Name().keepTogether, "1");
-    SetProperty(ctx, node, Name().spaceAfter, "1.5pt");
-    SetProperty(ctx, node, Name().spaceBefore, "1.5pt");
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, Names().keepTogether, "1");
+    SetProperty(ctx, node, Names().spaceAfter, "1.5pt");
+    SetProperty(ctx, node, Names().spaceBefore, "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
   } else if (MatchTagDef(node->def, kBlockFbTags)) {
@@ -170,15 +150,15 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
   static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
   if (s.carrier) {
-    if (s.face) SpreadOn(ctx, s.carrier, Name().face, *s.face);
-    SpreadOn(ctx, s.carrier, Name().size, s.size ? *s.size : kDefaultSize);
-    if (s.color) SpreadOn(ctx, s.carrier, Name().color, *s.color);
-    if (s.bold) SpreadOn(ctx, s.carrier, Name().weight, Text("bold"));
-    if (s.underline) SpreadOn(ctx, s.carrier, Name().decoration, Text("underline"));
-    if (s.italic) SpreadOn(ctx, s.carrier, Name().style, Text("italic"));
+    if (s.face) SpreadOn(ctx, s.carrier, Names().face, *s.face);
+    SpreadOn(ctx, s.carrier, Names().size, s.size ? *s.size : kDefaultSize);
+    if (s.color) SpreadOn(ctx, s.carrier, Names().color, *s.color);
+    if (s.bold) SpreadOn(ctx, s.carrier, Names().weight, Text("bold"));
+    if (s.underline) SpreadOn(ctx, s.carrier, Names().decoration, Text("underline"));
+    if (s.italic) SpreadOn(ctx, s.carrier, Names().style, Text("italic"));
   }
   if (s.paragraph)
-    SpreadOn(ctx, s.paragraph, Name().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
+    SpreadOn(ctx, s.paragraph, Names().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
 
   ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;
@@ -245,12 +225,12 @@ bool SizeHeading(Context& ctx, TagNode* node) {
     return false;
   }
   const HeadingStyle& style = kHeadingStyles[number - 1];
-  TagProperty* size = SetProperty(ctx, node, Name().size, std::to_string(style.size) + "pt");
+  TagProperty* size = SetProperty(ctx, node, Names().size, std::to_string(style.size) + "pt");
   ctx.dbg().printf("Heading %i FontSize %s\n", number, size ? size->value.or_empty() : "");
-  TagProperty* line = SetProperty(ctx, node, Name().lineHeight, std::to_string(2 * style.size) + "pt");
+  TagProperty* line = SetProperty(ctx, node, Names().lineHeight, std::to_string(2 * style.size) + "pt");
   ctx.dbg().printf("           LineHeight %s\n", line ? line->value.or_empty() : "");
   if (style.bold) {
-    SetProperty(ctx, node, Name().weight, "bold");
+    SetProperty(ctx, node, Names().weight, "bold");
     ctx.dbg().write("           Bold\n");
   }
   return true;
