@@ -94,13 +94,17 @@ ElementInfo ElementInfoOf(const char* element) {
 struct RowInfo {
   bool link;
   bool list;
-  bool bareAllowed;     // the declaration and comments may have bare attributes
-  ElementInfo element;  // of the row's own element name, when it has one
+  bool bareAllowed;  // the declaration and comments may have bare attributes
+  // The row's own element name and what it is, when it has one.
+  std::string_view elementName;
+  ElementInfo element;
 };
 
 RowInfo RowInfoOf(const TagDef* d) {
+  const char* element = d->outputName;
   return {Is(d, "A"), Is(d, "UL") || Is(d, "OL"), IsDeclarationOrComment(d),
-          d->outputName ? ElementInfoOf(d->outputName) : ElementInfo{Kind::Block, false}};
+          element ? std::string_view(element) : std::string_view(),
+          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false}};
 }
 
 const RowInfo& TableRowInfo(std::size_t row) {
@@ -165,20 +169,21 @@ class Writer {
     const TagNode* cur = root;
     for (;;) {
       const TagDef* d = cur->def;
-      const Element element = d->outputName ? ElementOf(cur) : Element{nullptr, {}};
-      if (element.name) {
+      const bool written = d->outputName != nullptr;
+      const Element element = written ? ElementOf(cur) : Element{};
+      if (written) {
         Emit(element.info.kind);
         StartTag(cur, element.name);
       }
       if (d->writeForm == 0) {
-        if (element.name) open_.push_back({element.name, element.info.container, false, false});
+        if (written) open_.push_back({element.name, element.info.container, false, false});
         Text(cur->text);
         if (cur->firstChild) {
           parents.push_back(cur);
           cur = cur->firstChild;
           continue;
         }
-        if (element.name) EndElement();
+        if (written) EndElement();
       }
       Tail(cur, topLevel && cur == root);
       if (buf_.size() >= kFlushAt) {
@@ -201,14 +206,14 @@ class Writer {
 
  private:
   struct Open {
-    const char* element;
+    std::string_view element;
     bool container;  // admits only blocks
     bool blockOpen;  // a block opened around inline content is still open
     bool sawBlock;   // a block has been written inside
   };
 
   struct Element {
-    const char* name;
+    std::string_view name;
     ElementInfo info;
   };
 
@@ -246,7 +251,7 @@ class Writer {
       for (const TagNode* c = n->firstChild; c && !item; c = c->next) item = Is(c->def, "LI");
       if (!item) return kBlock;
     }
-    return {d->outputName, row.element};
+    return {row.elementName, row.element};
   }
 
   // Everything written into a block container passes here first.
@@ -306,7 +311,7 @@ class Writer {
     buf_.append("=\"");
   }
 
-  void StartTag(const TagNode* n, const char* element) {
+  void StartTag(const TagNode* n, std::string_view element) {
     const TagDef* d = n->def;
     if (d->rawTag && n->raw.has()) {
       std::string_view raw = n->raw.view();
