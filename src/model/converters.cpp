@@ -111,9 +111,10 @@ bool ConvertFontSize(Context& ctx, TagNode* node, TagProperty* prop) {
   if (first == '+') n = n + 2;
   std::int64_t size = n >= 6 ? 5 * n - 5 : kFontSizeTable[n < 0 ? 0 : n];
   ctx.dbg().printf("Old FontSize %s\n", value);
-  TagProperty* fs = SetProperty(ctx, node, "STYLE-font-size", std::to_string(size) + "pt");
+  static const PropertyName kStyleSize("STYLE-font-size"), kLineHeight("XML-LINE-HEIGHT");
+  TagProperty* fs = SetProperty(ctx, node, kStyleSize, std::to_string(size) + "pt");
   ctx.dbg().printf("New FontSize %s\n", fs ? fs->value.or_empty() : "");
-  TagProperty* lh = SetProperty(ctx, node, "XML-LINE-HEIGHT", std::to_string(size + 3) + "pt");
+  TagProperty* lh = SetProperty(ctx, node, kLineHeight, std::to_string(size + 3) + "pt");
   ctx.dbg().printf("LineHeight %s\n", lh ? lh->value.or_empty() : "");
   return true;
 }
@@ -123,7 +124,9 @@ bool SpreadCellPadding(Context& ctx, TagNode* node, TagProperty* prop) {
   ctx.reportPropertyFailures = false;
   NormalizePointUnit(ctx, node, prop);
   if (prop->value.view() != "0pt") {
-    for (const char* margin : {"XML-MARGIN-TOP", "XML-MARGIN-BOTTOM", "XML-MARGIN-LEFT", "XML-MARGIN-RIGHT"})
+    static const PropertyName kMargins[] = {PropertyName("XML-MARGIN-TOP"), PropertyName("XML-MARGIN-BOTTOM"),
+                                            PropertyName("XML-MARGIN-LEFT"), PropertyName("XML-MARGIN-RIGHT")};
+    for (const PropertyName& margin : kMargins)
       SpreadProperty(ctx, node->firstChild, margin, prop->value, 0, true);
   }
   ctx.reportPropertyFailures = report;
@@ -133,15 +136,17 @@ bool SpreadCellPadding(Context& ctx, TagNode* node, TagProperty* prop) {
 bool ConvertImageBorder(Context& ctx, TagNode* node, TagProperty* prop) {
   NormalizePointUnit(ctx, node, prop);
   if (prop->value.view() == "0pt") return true;
-  SetProperty(ctx, node, "XML-BORDER-WIDTH", Text::Copy(prop->value));
-  SetProperty(ctx, node, "XML-BORDER-COLOR", "black");
-  SetProperty(ctx, node, "XML-BORDER-STYLE", "solid");
+  static const PropertyName kWidth("XML-BORDER-WIDTH"), kColor("XML-BORDER-COLOR"), kStyle("XML-BORDER-STYLE");
+  SetProperty(ctx, node, kWidth, Text::Copy(prop->value));
+  SetProperty(ctx, node, kColor, "black");
+  SetProperty(ctx, node, kStyle, "solid");
   return true;
 }
 
 bool ConvertTableBorder(Context& ctx, TagNode* node, TagProperty* prop) {
   if (prop->value.null()) {
-    TagProperty* spacing = FindProperty(node, "CELLSPACING");
+    static const PropertyName kSpacing("CELLSPACING");
+    TagProperty* spacing = FindProperty(node, kSpacing);
     if (spacing && spacing->value.has())
       prop->value = Text::Copy(spacing->value);
     else

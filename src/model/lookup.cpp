@@ -1,12 +1,12 @@
 // Lookups into the constant tables. The answers are those of a walk in table
 // order (first match wins); the indexes are built once so that a lookup costs
 // a hash and a bit test instead of a walk over rows of strings.
+#include <bit>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <functional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -158,14 +158,21 @@ struct Indexes {
   // Only the tables' own lists are indexed: they are constant, so an address
   // always names the same contents. Any other list may live on the stack or
   // change, and is walked entry by entry (through the group indexes).
-  std::unordered_map<NameList, ListIndex> lists;
+  // They are found by address in an open-addressing array kept at most a
+  // quarter full: every node is tested against a few of them.
+  std::vector<ListIndex> lists;
+  std::vector<std::pair<NameList, const ListIndex*>> listSlots;
   // Group name -> index of the first group of that name.
   NameTable<const ListIndex*> groups;
 
-  const ListIndex* Find(NameList l) const {
-    auto it = lists.find(l);
-    return it == lists.end() ? nullptr : &it->second;
+  std::size_t SlotOf(NameList l) const {
+    const std::size_t mask = listSlots.size() - 1;
+    const std::uint64_t hash = (reinterpret_cast<std::uintptr_t>(l) >> 3) * 0x9E3779B97F4A7C15ull;
+    std::size_t i = static_cast<std::size_t>(hash >> 40) & mask;
+    while (listSlots[i].first && listSlots[i].first != l) i = (i + 1) & mask;
+    return i;
   }
+  const ListIndex* Find(NameList l) const { return listSlots[SlotOf(l)].second; }
 
   Indexes() {
     for (const TagDef& d : kTagDatabase) tags.emplace(d.name, &d);  // emplace keeps the first row
@@ -176,13 +183,16 @@ struct Indexes {
       propertyIdOfRow.push_back(id);
     }
     ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), &kNotAsked);
+    lists.reserve(kAllNameLists.size());  // the slots point into it
+    listSlots.assign(std::bit_ceil(4 * kAllNameLists.size() + 1), {nullptr, nullptr});
     for (NameList l : kAllNameLists) {
-      if (lists.count(l)) continue;
-      ListIndex idx;
+      auto& slot = listSlots[SlotOf(l)];
+      if (slot.first) continue;
+      ListIndex& idx = lists.emplace_back();
       CollectMembers(l, idx.members, 0);
       for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
         if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
-      lists.emplace(l, std::move(idx));
+      slot = {l, &idx};
     }
     for (const TagGroup& g : kTagGroups)
       if (const ListIndex* li = Find(g.members)) groups.emplace(g.name, li);

@@ -1,7 +1,5 @@
 // Tree operations. Sibling chains are always walked with loops, never with
 // recursion: real documents have millions of siblings.
-#include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -21,26 +19,27 @@ void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProper
 
 namespace {
 
-// A property name with its number, looked up once for all the nodes a walk visits.
-struct Named {
-  Named(std::string_view n) : name(n), id(PropertyNameId(n)) {}
-  std::string_view name;
-  int id;
-};
+// The number of each row's name, asked for once: the table never changes.
+std::span<const int> IdsByRow() {
+  static const std::span<const int> ids = PropertyIdsByRow();
+  return ids;
+}
 
-TagProperty* FindNamed(const TagNode* node, const Named& n) {
+// Every property's row is in the table: it is known by its name's number.
+bool Named(const TagProperty* p, const PropertyName& n) {
+  const int row = p->def.index();
+  return row >= 0 && IdsByRow()[static_cast<std::size_t>(row)] == n.id;
+}
+
+TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   if (!node || !node->props) return nullptr;
-  // Every property's row is in the table: it is known by its name's number.
-  const std::span<const int> ids = PropertyIdsByRow();
-  for (TagProperty* p = node->props; p; p = p->next) {
-    const int row = p->def.index();
-    if (row >= 0 && ids[static_cast<std::size_t>(row)] == n.id) return p;
-  }
+  for (TagProperty* p = node->props; p; p = p->next)
+    if (Named(p, n)) return p;
   return nullptr;
 }
 
-TagProperty* CreateNamed(Context& ctx, TagNode* node, const Named& n) {
-  if (TagProperty* p = FindNamed(node, n)) return p;
+// Adds a property the node does not have yet, at the head of its list.
+TagProperty* AddNamed(Context& ctx, TagNode* node, const PropertyName& n) {
   const PropertyDef* def = FindPropertyDefForTag(n.id, node ? node->def : nullptr);
   if (!def || !node) {
     if (ctx.reportPropertyFailures) {
@@ -57,79 +56,87 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const Named& n) {
   return p;
 }
 
-}  // namespace
-
-TagProperty* FindProperty(const TagNode* node, std::string_view name) {
-  if (!node || !node->props) return nullptr;
-  return FindNamed(node, Named(name));
+TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
+  if (TagProperty* p = FindNamed(node, n)) return p;
+  return AddNamed(ctx, node, n);
 }
 
-TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
-  const Named n(name);
+}  // namespace
+
+bool HasName(const TagProperty* prop, const PropertyName& name) { return Named(prop, name); }
+
+TagProperty* FindProperty(const TagNode* node, const PropertyName& name) { return FindNamed(node, name); }
+
+TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name) {
   for (; node; node = node->parent)
-    if (TagProperty* p = FindNamed(node, n)) return p;
+    if (TagProperty* p = FindNamed(node, name)) return p;
   return nullptr;
 }
 
-TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
-  return CreateNamed(ctx, node, Named(name));
+TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name) {
+  return CreateNamed(ctx, node, name);
 }
 
-TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
-  TagProperty* p = CreateProperty(ctx, node, name);
+TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, Text value) {
+  TagProperty* p = CreateNamed(ctx, node, name);
   if (p) p->value = std::move(value);
   return p;
 }
 
+TagProperty* FindProperty(const TagNode* node, std::string_view name) {
+  if (!node || !node->props) return nullptr;
+  return FindNamed(node, PropertyName(name));
+}
+
+TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name) {
+  return FindInheritedProperty(node, PropertyName(name));
+}
+
+TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name) {
+  return CreateNamed(ctx, node, PropertyName(name));
+}
+
+TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view name, Text value) {
+  return SetProperty(ctx, node, PropertyName(name), std::move(value));
+}
+
 namespace {
 
-// A value to spread: its bytes, or nothing for an absent value.
-using SpreadValue = std::optional<std::string_view>;
+void SpreadOne(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode);
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const SpreadValue& value, int mode);
-
-void SpreadChain(Context& ctx, TagNode* first, const Named& name, const SpreadValue& value, int mode) {
+void SpreadChain(Context& ctx, TagNode* first, const PropertyName& name, const Text& value, int mode) {
   for (TagNode* n = first; n; n = n->next) SpreadOne(ctx, n, name, value, mode);
 }
 
-void SpreadOne(Context& ctx, TagNode* node, const Named& name, const SpreadValue& value, int mode) {
+void SpreadOne(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode) {
   if (FindNamed(node, name)) {
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
-  if (TagProperty* p = CreateNamed(ctx, node, name)) {
-    if (value)
-      p->value.assign(*value);
-    else
-      p->value.reset();
+  if (TagProperty* p = AddNamed(ctx, node, name)) {
+    p->value = Text::Copy(value);
     if (mode == 1) SpreadChain(ctx, node->firstChild, name, value, mode);
     return;
   }
   SpreadChain(ctx, node->firstChild, name, value, mode);
 }
 
-void SpreadValueFrom(Context& ctx, TagNode* node, std::string_view name, const SpreadValue& value, int mode,
-                     bool withSiblings) {
-  if (!node || name.empty()) return;
-  const Named n(name);
-  if (withSiblings)
-    SpreadChain(ctx, node, n, value, mode);
-  else
-    SpreadOne(ctx, node, n, value, mode);
-}
-
 }  // namespace
+
+void SpreadProperty(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode,
+                    bool withSiblings) {
+  if (!node || name.name.empty()) return;
+  if (withSiblings)
+    SpreadChain(ctx, node, name, value, mode);
+  else
+    SpreadOne(ctx, node, name, value, mode);
+}
 
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
                     bool withSiblings) {
-  SpreadValueFrom(ctx, node, name, value.null() ? SpreadValue() : SpreadValue(value.view()), mode, withSiblings);
+  if (!node || name.empty()) return;
+  SpreadProperty(ctx, node, PropertyName(name), value, mode, withSiblings);
 }
-
-void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value, int mode,
-                    bool withSiblings) {
-  SpreadValueFrom(ctx, node, name, SpreadValue(value), mode, withSiblings);
-}
-
 
 void UnlinkProperty(TagNode* node, TagProperty* prop) {
   if (!node || !prop) return;

@@ -135,6 +135,27 @@ std::span<const int> PropertyIdsByRow();
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 
 // --- properties ---
+// A property name with its number, looked up once. The phases name the same
+// few properties at every node: their hot call sites keep one of these in a
+// static and call the overloads below, which skip the name lookup.
+struct PropertyName {
+  explicit PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {}
+  std::string_view name;
+  int id;
+};
+
+// Whether the property has the name (in any case).
+bool HasName(const TagProperty* prop, const PropertyName& name);
+TagProperty* FindProperty(const TagNode* node, const PropertyName& name);
+TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name);
+TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name);
+TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, Text value);
+inline TagProperty* SetProperty(Context& ctx, TagNode* node, const PropertyName& name, std::string_view value) {
+  return SetProperty(ctx, node, name, Text(value));
+}
+void SpreadProperty(Context& ctx, TagNode* node, const PropertyName& name, const Text& value, int mode,
+                    bool withSiblings);
+
 TagProperty* FindProperty(const TagNode* node, std::string_view name);
 TagProperty* FindInheritedProperty(const TagNode* node, std::string_view name);
 TagProperty* CreateProperty(Context& ctx, TagNode* node, std::string_view name);
@@ -144,9 +165,6 @@ inline TagProperty* SetProperty(Context& ctx, TagNode* node, std::string_view na
 }
 // mode 0: topmost accepting nodes of each branch; mode 1: every accepting node.
 void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Text& value, int mode,
-                    bool withSiblings);
-// A present value given by its bytes.
-void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, std::string_view value, int mode,
                     bool withSiblings);
 void UnlinkProperty(TagNode* node, TagProperty* prop);
 void FreeProperty(TagProperty* prop);

@@ -27,6 +27,12 @@ std::string_view NameOf(std::string_view s) {
 // The program's own tags are not HTML: a name written with the prefix has no row.
 bool IsInternalName(std::string_view name) { return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "XML-"); }
 
+// Every element records where its tag began.
+const PropertyName& FilePosName() {
+  static const PropertyName name("html-FilePos");
+  return name;
+}
+
 class Parser {
  public:
   // Positions and lengths are 64-bit so that inputs beyond 2 GB report them correctly.
@@ -129,7 +135,7 @@ class Parser {
     bool more = true;
     if (rawText) more = SkipRawText(rawText);
     if (more) more = ReadIntoInnermostText();
-    CreateProperty(ctx_, nullptr, "html-FilePos");
+    CreateProperty(ctx_, nullptr, FilePosName());
     return more;
   }
 
@@ -266,7 +272,7 @@ class Parser {
       more = rawText ? SkipRawText(def) : true;
       if (more) more = ReadUntil('<', node->tail);
     }
-    if (TagProperty* p = CreateProperty(ctx_, node, "html-FilePos")) p->value.assign(std::to_string(tagPos_));
+    if (TagProperty* p = CreateProperty(ctx_, node, FilePosName())) p->value.assign(std::to_string(tagPos_));
     return more;
   }
 

@@ -5,6 +5,7 @@
 
 #include "model/handlers.h"
 #include "model/tables.h"
+#include "transform/names.h"
 
 namespace ps {
 
@@ -33,13 +34,36 @@ bool IsBlank(const Text& t) {
 
 bool IsRow(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-void SpreadOn(Context& ctx, TagNode* node, const char* name, std::string_view value) {
+void SpreadOn(Context& ctx, TagNode* node, const PropertyName& name, const Text& value) {
   SpreadProperty(ctx, node, name, value, 0, false);
 }
 
-// Reads a font property of the node itself; one without a value clears the field.
-void ReadFont(const TagNode* n, const char* name, const Text*& field) {
-  if (const TagProperty* p = FindProperty(n, name)) field = p->value.has() ? &p->value : nullptr;
+// The row of the inline that carries fonts. Only a node of that row can be
+// the inline its parent admits, so the parent is asked only for those.
+const TagDef* InlineDef() {
+  static const TagDef* const def = FindTagDef(nullptr, "XML-INLINE");
+  return def;
+}
+
+// Reads the font properties of the node itself in one walk of its list: the
+// first property of each name counts, and one without a value clears its field.
+void ReadFonts(const TagNode* n, FontState& s) {
+  struct Field {
+    const PropertyName& name;
+    const Text*& value;
+    bool read;
+  };
+  Field fields[] = {{Names().face, s.face, false},
+                    {Names().styleSize, s.size, false},
+                    {Names().styleColor, s.color, false},
+                    {Names().lineHeight, s.lineHeight, false}};
+  for (const TagProperty* p = n->props; p; p = p->next) {
+    for (Field& f : fields) {
+      if (f.read || !HasName(p, f.name)) continue;
+      f.value = p->value.has() ? &p->value : nullptr;
+      f.read = true;
+    }
+  }
 }
 
 // Whether a paragraph can be kept on one page: no block-level element inside,
@@ -75,15 +99,15 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     // A keep of strength 1 rather than "always": FOP still keeps the block on
     // one page when it can, and breaks it where it cannot (a narrow table
     // cell can make even a short paragraph taller than a page).
-    if (FitsOnOnePage(node)) SetProperty(ctx, node, "XML-KEEP-TOGETHER", "1");
-    SetProperty(ctx, node, "XML-SPACE-AFTER", "1.5pt");
-    SetProperty(ctx, node, "XML-SPACE-BEFORE", "1.5pt");
+    if (FitsOnOnePage(node)) SetProperty(ctx, node, Names().keepTogether, "1");
+    SetProperty(ctx, node, Names().spaceAfter, "1.5pt");
+    SetProperty(ctx, node, Names().spaceBefore, "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
   } else if (MatchTagDef(node->def, kBlockFbTags)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
-  } else if (node->def == FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
+  } else if (node->def == InlineDef() && FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
     s.carrier = node;
   } else if (!s.paragraph || s.carrier) {
     // Outside a paragraph, or its fonts already have a carrier.
@@ -108,10 +132,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     else if (IsRow(node, "U"))
       s.underline = true;
   } else {
-    ReadFont(node, "XML-FONT-FACE", s.face);
-    ReadFont(node, "STYLE-font-size", s.size);
-    ReadFont(node, "STYLE-color", s.color);
-    ReadFont(node, "XML-LINE-HEIGHT", s.lineHeight);
+    ReadFonts(node, s);
   }
 
   const bool wrapLoose = s.paragraph && !s.carrier;
@@ -127,15 +148,17 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     c = r->next;
   }
 
+  static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
   if (s.carrier) {
-    if (s.face) SpreadOn(ctx, s.carrier, "XML-FONT-FACE", s.face->view());
-    SpreadOn(ctx, s.carrier, "XML-FONT-SIZE", s.size ? s.size->view() : "10pt");
-    if (s.color) SpreadOn(ctx, s.carrier, "XML-FONT-COLOR", s.color->view());
-    if (s.bold) SpreadOn(ctx, s.carrier, "XML-FONT-WEIGHT", "bold");
-    if (s.underline) SpreadOn(ctx, s.carrier, "XML-FONT-TEXT-DECORATION", "underline");
-    if (s.italic) SpreadOn(ctx, s.carrier, "XML-FONT-STYLE", "italic");
+    if (s.face) SpreadOn(ctx, s.carrier, Names().face, *s.face);
+    SpreadOn(ctx, s.carrier, Names().size, s.size ? *s.size : kDefaultSize);
+    if (s.color) SpreadOn(ctx, s.carrier, Names().color, *s.color);
+    if (s.bold) SpreadOn(ctx, s.carrier, Names().weight, Text("bold"));
+    if (s.underline) SpreadOn(ctx, s.carrier, Names().decoration, Text("underline"));
+    if (s.italic) SpreadOn(ctx, s.carrier, Names().style, Text("italic"));
   }
-  if (s.paragraph) SpreadOn(ctx, s.paragraph, "XML-LINE-HEIGHT", s.lineHeight ? s.lineHeight->view() : "12pt");
+  if (s.paragraph)
+    SpreadOn(ctx, s.paragraph, Names().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
 
   ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;
@@ -202,12 +225,12 @@ bool SizeHeading(Context& ctx, TagNode* node) {
     return false;
   }
   const HeadingStyle& style = kHeadingStyles[number - 1];
-  TagProperty* size = SetProperty(ctx, node, "XML-FONT-SIZE", std::to_string(style.size) + "pt");
+  TagProperty* size = SetProperty(ctx, node, Names().size, std::to_string(style.size) + "pt");
   ctx.dbg().printf("Heading %i FontSize %s\n", number, size ? size->value.or_empty() : "");
-  TagProperty* line = SetProperty(ctx, node, "XML-LINE-HEIGHT", std::to_string(2 * style.size) + "pt");
+  TagProperty* line = SetProperty(ctx, node, Names().lineHeight, std::to_string(2 * style.size) + "pt");
   ctx.dbg().printf("           LineHeight %s\n", line ? line->value.or_empty() : "");
   if (style.bold) {
-    SetProperty(ctx, node, "XML-FONT-WEIGHT", "bold");
+    SetProperty(ctx, node, Names().weight, "bold");
     ctx.dbg().write("           Bold\n");
   }
   return true;

@@ -1,8 +1,6 @@
 #include "transform/pass.h"
 
-#include <functional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "model/tables.h"
@@ -16,37 +14,41 @@ void ReportConversionFailure(Context& ctx, const TagNode* node, const TagPropert
 
 namespace {
 
-std::vector<const DefaultProperty*> DefaultRowsNamed(const char* name) {
-  std::vector<const DefaultProperty*> rows;
+// A default row with its property name looked up once.
+struct DefaultRow {
+  PropertyName property;
+  const char* value;  // may be nullptr
+};
+
+std::vector<DefaultRow> DefaultRowsNamed(const char* name) {
+  std::vector<DefaultRow> rows;
   for (const DefaultProperty& row : kDefaultProperties)
-    if (EqualsNoCase(row.tag, name)) rows.push_back(&row);
+    if (EqualsNoCase(row.tag, name)) rows.push_back({PropertyName(row.property), row.value});
   return rows;
 }
 
-// The default rows of a tag of the tag table, in table order. Every node
-// asks, and those rows never change, so each answer is kept.
-const std::vector<const DefaultProperty*>& KnownDefaultRows(const TagDef* def) {
-  static std::unordered_map<const TagDef*, std::vector<const DefaultProperty*>> known;
-  auto [it, added] = known.try_emplace(def);
-  if (added) it->second = DefaultRowsNamed(def->name);
-  return it->second;
-}
-
-bool InTagTable(const TagDef* def) {
-  const std::less<const TagDef*> before;
-  return !before(def, kTagDatabase.data()) && before(def, kTagDatabase.data() + kTagDatabase.size());
+// The default rows of a tag of the tag table, in table order, by the tag's
+// row. Every node asks, and those rows never change, so they are kept.
+const std::vector<DefaultRow>& KnownDefaultRows(std::size_t row) {
+  static const std::vector<std::vector<DefaultRow>> known = [] {
+    std::vector<std::vector<DefaultRow>> rows;
+    for (const TagDef& def : kTagDatabase) rows.push_back(DefaultRowsNamed(def.name));
+    return rows;
+  }();
+  return known[row];
 }
 
 }  // namespace
 
 void ApplyDefaultProperties(Context& ctx, TagNode* node) {
-  std::vector<const DefaultProperty*> other;
-  if (!InTagTable(node->def)) other = DefaultRowsNamed(node->def->name);
-  for (const DefaultProperty* row : InTagTable(node->def) ? KnownDefaultRows(node->def) : other) {
-    if (row->value) {
-      if (TagProperty* p = CreateProperty(ctx, node, row->property)) p->value.assign(row->value);
+  std::vector<DefaultRow> other;
+  const std::ptrdiff_t tagRow = RowOf(node->def);
+  if (tagRow < 0) other = DefaultRowsNamed(node->def->name);
+  for (const DefaultRow& row : tagRow >= 0 ? KnownDefaultRows(static_cast<std::size_t>(tagRow)) : other) {
+    if (row.value) {
+      if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
     } else {
-      CreateProperty(ctx, node, row->property);
+      CreateProperty(ctx, node, row.property);
     }
   }
 }

@@ -5,14 +5,13 @@
 #include <cstdint>
 
 #include "model/handlers.h"
+#include "transform/names.h"
 #include "transform/paragraphs.h"
 #include "transform/widths.h"
 
 namespace ps {
 
 namespace {
-
-const char* const kColumnWidth = "XML-TABLE-COLUMN-WIDTH";
 
 // The counters have room for this many grid positions; positions further
 // right are never covered.
@@ -47,7 +46,7 @@ class RowSpanCounters {
 
 // The number of grid positions a cell occupies.
 std::int64_t Span(Context& ctx, const TagNode* cell) {
-  const TagProperty* p = FindProperty(cell, "COLSPAN");
+  const TagProperty* p = FindProperty(cell, Names().colSpan);
   if (!p || p->value.null()) return 1;
   return std::clamp<std::int64_t>(a2l(ctx, p->value, 1), -kSpanLimit, kSpanLimit);
 }
@@ -55,7 +54,7 @@ std::int64_t Span(Context& ctx, const TagNode* cell) {
 // The column passes treat every COLSPAN that does not read as exactly 1 as
 // spanning, including one without digits.
 bool IsSpanning(Context& ctx, const TagNode* cell) {
-  const TagProperty* p = FindProperty(cell, "COLSPAN");
+  const TagProperty* p = FindProperty(cell, Names().colSpan);
   return p && a2l(ctx, p->value, 0) != 1;
 }
 
@@ -105,7 +104,7 @@ TagProperty* SetListSeparator(Context& ctx, TagNode* node, const Text& indentati
     separator.append(indentation.view());
     separator.append("    ");
   }
-  TagProperty* p = CreateProperty(ctx, node, "LIST-SEPARATOR");
+  TagProperty* p = CreateProperty(ctx, node, Names().listSeparator);
   if (p) p->value = std::move(separator);
   return p;
 }
@@ -113,7 +112,7 @@ TagProperty* SetListSeparator(Context& ctx, TagNode* node, const Text& indentati
 void SpreadAlign(Context& ctx, TagNode* from, const TagProperty* align) {
   const bool report = ctx.reportPropertyFailures;
   ctx.reportPropertyFailures = false;
-  SpreadProperty(ctx, from, "ALIGN", align->value, 1, true);
+  SpreadProperty(ctx, from, Names().align, align->value, 1, true);
   ctx.reportPropertyFailures = report;
 }
 
@@ -132,7 +131,7 @@ void WalkGrid(Context& ctx, TagNode* body, Pass& pass) {
     for (TagNode* cell = row->firstChild; cell; prev = cell, cell = cell->next) {
       pass.BeforeCell(cell, prev);
       for (; counters.At(j) > 0; ++j) pass.Covered();
-      if (const TagProperty* rowSpan = FindProperty(cell, "ROWSPAN")) counters.Set(j, a2l(ctx, rowSpan->value, 0));
+      if (const TagProperty* rowSpan = FindProperty(cell, Names().rowSpan)) counters.Set(j, a2l(ctx, rowSpan->value, 0));
       const std::int64_t n = Span(ctx, cell);
       pass.Cell(cell, n);
       if (n >= 1) {
@@ -192,7 +191,7 @@ struct DerivedColumnPass {
     const bool spanning = IsSpanning(ctx, cell);
     if (firstRow && !spanning) {
       TagNode* col = NewColumn();
-      TagProperty* width = col ? CreateProperty(ctx, col, kColumnWidth) : nullptr;
+      TagProperty* width = col ? CreateProperty(ctx, col, Names().columnWidth) : nullptr;
       bool set = false;
       if (!width)
         msg.write("\n Error while processing table!!!\n");
@@ -202,10 +201,10 @@ struct DerivedColumnPass {
     } else if (firstRow) {
       msg.printf("%*s", static_cast<int>(n), "-+");
       for (std::int64_t i = 0; i < n; ++i)
-        if (TagNode* col = NewColumn()) CreateProperty(ctx, col, kColumnWidth);
+        if (TagNode* col = NewColumn()) CreateProperty(ctx, col, Names().columnWidth);
     } else if (!spanning) {
       // A cursor on the body or past it refuses the width, with a report.
-      TagProperty* width = CreateProperty(ctx, cursor, kColumnWidth);
+      TagProperty* width = CreateProperty(ctx, cursor, Names().columnWidth);
       bool set = false;
       if (!width || width->value.null()) set = ApplyCellWidthRule(ctx, widths, cell, width);
       msg.put(set ? 'x' : '+');
@@ -318,21 +317,21 @@ struct CellPass {
     if (border && cell->def != emptyCellDef && border->value.view() != "0pt") {
       const Text indentation = IndentationBefore(cell, prev);
       SetListSeparator(ctx, cell, indentation);
-      SetProperty(ctx, cell, "XML-BORDER-WIDTH", Text::Copy(border->value));
-      SetProperty(ctx, cell, "XML-BORDER-COLOR", "black");
-      SetProperty(ctx, cell, "XML-BORDER-STYLE", "solid");
+      SetProperty(ctx, cell, Names().borderWidth, Text::Copy(border->value));
+      SetProperty(ctx, cell, Names().borderColor, "black");
+      SetProperty(ctx, cell, Names().borderStyle, "solid");
       SetListSeparator(ctx, cell, indentation);
     }
     InsertParagraphs(ctx, 0, cell);
-    if (const TagProperty* align = FindProperty(cell, "ALIGN")) SpreadAlign(ctx, cell->firstChild, align);
+    if (const TagProperty* align = FindProperty(cell, Names().align)) SpreadAlign(ctx, cell->firstChild, align);
   }
   void Covered() { ctx.msg().put('!'); }
   void Cell(TagNode* cell, std::int64_t n) {
-    if (n >= 1 && FindProperty(cell, "COLSPAN"))
+    if (n >= 1 && FindProperty(cell, Names().colSpan))
       for (std::int64_t i = 0; i < n; ++i) ctx.msg().put('-');
   }
   void EndRow(TagNode* row) {
-    if (const TagProperty* align = FindProperty(row, "ALIGN")) SpreadAlign(ctx, row->firstChild, align);
+    if (const TagProperty* align = FindProperty(row, Names().align)) SpreadAlign(ctx, row->firstChild, align);
     ctx.msg().write("+\n  ");
   }
   void CheckCount(TagNode*, std::int64_t j) {
@@ -394,7 +393,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
   widths.cw = ContentWidth(ctx, table->parent);
   widths.pixels = TablePixelWidth(ctx, table, widths.cw);
   // Read before the converters run: the value as written in the HTML.
-  const TagProperty* border = FindProperty(table, "BORDER");
+  const TagProperty* border = FindProperty(table, Names().border);
 
   if (!table->firstChild) {
     WrapChildren(table, "TR");
@@ -445,7 +444,7 @@ bool TableStep2(Context& ctx, TagNode* table) {
   msg.printf("starting table processing step 2 of 2 - depth %i\n", ctx.tableDepth);
   --ctx.tableDepth;
   // Converted by now: a length such as "1pt".
-  const TagProperty* border = FindProperty(table, "BORDER");
+  const TagProperty* border = FindProperty(table, Names().border);
   if (!table->firstChild || table->firstChild->def != ColumnDef(table)) return true;
   std::int64_t columns = 0;
   TagNode* body = BodyOf(table, &columns);

@@ -7,11 +7,11 @@
 #include <cstdlib>
 #include <vector>
 
+#include "transform/names.h"
+
 namespace ps {
 
 namespace {
-
-const char* const kColumnWidth = "XML-TABLE-COLUMN-WIDTH";
 
 const char* Shown(const char* text) { return text ? text : "(null)"; }
 
@@ -92,21 +92,21 @@ std::string FormatCm(double cm) {
 
 double ContentWidth(Context& ctx, const TagNode* node) {
   if (!node) return kDefaultContentWidth;
-  const TagProperty* p = FindInheritedProperty(node, "XML-CONFIG-max-content-width");
+  const TagProperty* p = FindInheritedProperty(node, Names().maxContentWidth);
   if (!p) return kDefaultContentWidth;
   return a2f(ctx, p->value, kDefaultContentWidth);
 }
 
 std::int64_t TablePixelWidth(Context& ctx, const TagNode* table, double contentWidth) {
   const std::int64_t p0 = TruncatePixels(kDefaultPixelWidth * contentWidth / kDefaultContentWidth);
-  const TagProperty* width = FindProperty(table, "WIDTH");
+  const TagProperty* width = FindProperty(table, Names().width);
   if (!width) return p0;
   const double base = static_cast<double>(p0);
   return TruncatePixels(ap2f(ctx, width->value, base, base));
 }
 
 void ApplyColumnWidthRule(Context& ctx, const TableWidths& w, TagNode* column) {
-  TagProperty* p = FindProperty(column, kColumnWidth);
+  TagProperty* p = FindProperty(column, Names().columnWidth);
   if (!p) return;
   const double v = ap2f(ctx, p->value, -1.0, static_cast<double>(w.pixels));
   if (!(v > -1.0)) return;
@@ -119,7 +119,7 @@ void ApplyColumnWidthRule(Context& ctx, const TableWidths& w, TagNode* column) {
 }
 
 bool ApplyCellWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagProperty* columnWidth) {
-  TagProperty* width = FindProperty(cell, "WIDTH");
+  TagProperty* width = FindProperty(cell, Names().width);
   if (!width) return false;
   if (width->value.has() && (width->value.view() == "*" || width->value.view() == "100%")) {
     UnlinkProperty(cell, width);
@@ -139,7 +139,7 @@ bool ApplySpanWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagNo
   // width is set (nothing from an earlier cell carries over).
   bool hasWidth = false;
   double h = 0.0;
-  const TagProperty* width = FindProperty(cell, "WIDTH");
+  const TagProperty* width = FindProperty(cell, Names().width);
   if (width && width->value.has()) {
     hasWidth = true;
     const double v = ap2f(ctx, width->value, 0.0, static_cast<double>(w.pixels));
@@ -152,7 +152,7 @@ bool ApplySpanWidthRule(Context& ctx, const TableWidths& w, TagNode* cell, TagNo
   TagProperty* missing = nullptr;
   for (std::int64_t i = 0; i < n; ++i) {
     if (!cursor) continue;  // the columns have run out
-    TagProperty* p = CreateProperty(ctx, cursor, kColumnWidth);
+    TagProperty* p = CreateProperty(ctx, cursor, Names().columnWidth);
     if (p && p->value.has()) {
       ++withValue;
       h -= a2f(ctx, p->value, 0.0);
@@ -186,12 +186,12 @@ class ColumnWidths {
   // over this time.
   TagProperty* Existing(std::int64_t k) {
     Column& c = cols_[static_cast<std::size_t>(k)];
-    if (!c.prop) c.prop = FindProperty(c.node, kColumnWidth);
+    if (!c.prop) c.prop = FindProperty(c.node, Names().columnWidth);
     if (c.prop) {
       if (!c.known) Refresh(c);
       return c.prop;
     }
-    c.prop = CreateProperty(ctx_, c.node, kColumnWidth);
+    c.prop = CreateProperty(ctx_, c.node, Names().columnWidth);
     if (c.prop) Refresh(c);
     return nullptr;
   }
@@ -366,7 +366,7 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
 void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border) {
   double l = 0.0;
   for (std::int64_t i = 0; i < n && cursor; ++i) {
-    if (const TagProperty* p = FindProperty(cursor, kColumnWidth); p && p->value.has()) l += a2f(ctx, p->value, 0.0);
+    if (const TagProperty* p = FindProperty(cursor, Names().columnWidth); p && p->value.has()) l += a2f(ctx, p->value, 0.0);
     cursor = cursor->next;
   }
   if (border) l = l + a2f(ctx, border->value, 0.0) * kPointsToCm / 72.0;
@@ -374,7 +374,7 @@ void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int
   if (!std::isfinite(l)) return;
   const bool report = ctx.reportPropertyFailures;
   ctx.reportPropertyFailures = false;
-  SetProperty(ctx, cell, "XML-CONFIG-MAX-CONTENT-WIDTH", FormatCm(l));
+  SetProperty(ctx, cell, Names().maxContentWidth, FormatCm(l));
   ctx.reportPropertyFailures = report;
 }
 

@@ -1,5 +1,7 @@
 #include "writer/entities.h"
 
+#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -48,9 +50,19 @@ constexpr unsigned kWindows1252[32] = {
 };
 
 // Bytes XML 1.0 forbids in any text; they are written as a blank.
-inline bool ForbiddenControl(unsigned char c) {
+constexpr bool ForbiddenControl(unsigned char c) {
   return (c >= 0x01 && c <= 0x08) || c == 0x0B || c == 0x0C || (c >= 0x0E && c <= 0x1F);
 }
+
+// Bytes that end a run copied unchanged: bit 0 in any text, bit 1 in a
+// quoted value only. A table, since every byte of the output is tested.
+constexpr std::array<unsigned char, 256> kStopBytes = [] {
+  std::array<unsigned char, 256> t{};
+  for (int c = 0; c < 256; ++c)
+    if (c == '&' || c == ']' || ForbiddenControl(static_cast<unsigned char>(c))) t[c] = 1;
+  t['"'] = t['<'] = 2;
+  return t;
+}();
 
 inline bool StartsWith(std::string_view s, std::size_t pos, std::string_view p) {
   return s.size() - pos >= p.size() && std::memcmp(s.data() + pos, p.data(), p.size()) == 0;
@@ -107,18 +119,13 @@ std::size_t ConvertNamedReference(std::string_view in, std::size_t pos, std::str
 }  // namespace
 
 void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode, OutputEncoding enc) {
+  const unsigned char stops = mode == ConvertMode::QuotedValue ? 3 : 1;
   std::size_t i = 0;
   const std::size_t n = in.size();
   while (i < n) {
     // Copy the run of bytes that need no attention in one go.
     std::size_t j = i;
-    while (j < n) {
-      unsigned char c = static_cast<unsigned char>(in[j]);
-      if (c == '&' || ForbiddenControl(c) || c == ']' ||
-          (mode == ConvertMode::QuotedValue && (c == '"' || c == '<')))
-        break;
-      ++j;
-    }
+    while (j < n && !(kStopBytes[static_cast<unsigned char>(in[j])] & stops)) ++j;
     out.append(in.data() + i, j - i);
     i = j;
     if (i >= n) break;
@@ -186,7 +193,12 @@ bool IsUtf8WithNonAscii(std::string_view s) {
   while (i < n) {
     unsigned char c = static_cast<unsigned char>(s[i]);
     if (c < 0x80) {
+      // Most text is ASCII: skip it eight bytes at a time.
       ++i;
+      for (std::uint64_t w; i + 8 <= n; i += 8) {
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & 0x8080808080808080ull) break;
+      }
       continue;
     }
     nonAscii = true;

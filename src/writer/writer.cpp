@@ -9,6 +9,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "model/tables.h"
 #include "writer/entities.h"
 #include "writer/uri.h"
 
@@ -75,6 +76,86 @@ void WriteRawComment(std::string& out, std::string_view raw) {
   out.append("-->");
 }
 
+enum class Kind { Text, White, Inline, Block, Neutral };
+
+// What the writer needs to know of an element name, a tag row or an
+// attribute name. A document repeats a few dozen of them millions of times,
+// so for the rows of the tables it is worked out once, by row.
+struct ElementInfo {
+  Kind kind;
+  bool container;  // admits only blocks
+};
+
+ElementInfo ElementInfoOf(const char* element) {
+  return {IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block,
+          IsBlockContainer(element)};
+}
+
+struct RowInfo {
+  bool link;
+  bool list;
+  bool bareAllowed;  // the declaration and comments may have bare attributes
+  // The row's own element name and what it is, when it has one.
+  std::string_view elementName;
+  ElementInfo element;
+};
+
+RowInfo RowInfoOf(const TagDef* d) {
+  const char* element = d->outputName;
+  return {Is(d, "A"), Is(d, "UL") || Is(d, "OL"), IsDeclarationOrComment(d),
+          element ? std::string_view(element) : std::string_view(),
+          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false}};
+}
+
+const RowInfo& TableRowInfo(std::size_t row) {
+  static const std::vector<RowInfo> rows = [] {
+    std::vector<RowInfo> r;
+    for (const TagDef& d : kTagDatabase) r.push_back(RowInfoOf(&d));
+    return r;
+  }();
+  return rows[row];
+}
+
+enum class AttributeKind { Plain, Id, Span, Destination };
+
+AttributeKind AttributeKindOf(const char* a) {
+  if (std::strcmp(a, "id") == 0) return AttributeKind::Id;
+  if (std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0)
+    return AttributeKind::Span;
+  if (std::strcmp(a, "external-destination") == 0) return AttributeKind::Destination;
+  return AttributeKind::Plain;
+}
+
+struct AttributeInfo {
+  int number;  // the same for equal names
+  AttributeKind kind;
+  std::string_view name;
+};
+
+// The attribute names of the property table, numbered by content, and the
+// information of each row that has one.
+struct AttributeTable {
+  std::unordered_map<std::string_view, int> numbers;
+  std::vector<AttributeInfo> byRow;
+
+  AttributeTable() {
+    for (const PropertyDef& p : kPropertyDatabase) {
+      const char* a = p.outputName;
+      if (!a || *a == '\0') {
+        byRow.push_back({-1, AttributeKind::Plain, {}});
+        continue;
+      }
+      const int number = numbers.try_emplace(a, static_cast<int>(numbers.size())).first->second;
+      byRow.push_back({number, AttributeKindOf(a), a});
+    }
+  }
+};
+
+const AttributeTable& Attributes() {
+  static const AttributeTable table;
+  return table;
+}
+
 // One serialisation: the output buffer, the encoding, the ids written so far
 // and the elements that are open in the output.
 class Writer {
@@ -88,21 +169,21 @@ class Writer {
     const TagNode* cur = root;
     for (;;) {
       const TagDef* d = cur->def;
-      const char* element = d->outputName ? ElementName(cur) : nullptr;
-      const ElementInfo* info = element ? &Element(element) : nullptr;
-      if (element) {
-        Emit(info->kind);
-        StartTag(cur, element);
+      const bool written = d->outputName != nullptr;
+      const Element element = written ? ElementOf(cur) : Element{};
+      if (written) {
+        Emit(element.info.kind);
+        StartTag(cur, element.name);
       }
       if (d->writeForm == 0) {
-        if (element) open_.push_back({element, info->container, false, false});
+        if (written) open_.push_back({element.name, element.info.container, false, false});
         Text(cur->text);
         if (cur->firstChild) {
           parents.push_back(cur);
           cur = cur->firstChild;
           continue;
         }
-        if (element) EndElement();
+        if (written) EndElement();
       }
       Tail(cur, topLevel && cur == root);
       if (buf_.size() >= kFlushAt) {
@@ -124,74 +205,40 @@ class Writer {
   }
 
  private:
-  enum class Kind { Text, White, Inline, Block, Neutral };
-
   struct Open {
-    const char* element;
+    std::string_view element;
     bool container;  // admits only blocks
     bool blockOpen;  // a block opened around inline content is still open
     bool sawBlock;   // a block has been written inside
   };
 
-  // What the writer needs to know of a row or a name, worked out once per
-  // row or name in a write: a document repeats a few dozen of them millions
-  // of times. Names are the tables' constants, so they are known by address.
-  struct RowInfo {
-    bool link;
-    bool list;
-    bool bareAllowed;  // the declaration and comments may have bare attributes
-  };
-  struct ElementInfo {
-    Kind kind;
-    bool container;
-  };
-  enum class AttributeKind { Plain, Id, Span, Destination };
-  struct AttributeInfo {
-    int name;  // the same number for equal names
-    AttributeKind kind;
+  struct Element {
+    std::string_view name;
+    ElementInfo info;
   };
 
-  const RowInfo& Row(const TagDef* d) {
-    auto [it, added] = rows_.try_emplace(d);
-    if (added) it->second = {Is(d, "A"), Is(d, "UL") || Is(d, "OL"), IsDeclarationOrComment(d)};
-    return it->second;
-  }
-  const ElementInfo& Element(const char* element) {
-    auto [it, added] = elements_.try_emplace(element);
-    if (added)
-      it->second = {IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block,
-                    IsBlockContainer(element)};
-    return it->second;
-  }
-  const AttributeInfo& Attribute(const char* a) {
-    auto [it, added] = attributes_.try_emplace(a);
-    if (added) {
-      const int name = attributeNames_.try_emplace(a, static_cast<int>(attributeNames_.size())).first->second;
-      AttributeKind kind = AttributeKind::Plain;
-      if (std::strcmp(a, "id") == 0)
-        kind = AttributeKind::Id;
-      else if (std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0)
-        kind = AttributeKind::Span;
-      else if (std::strcmp(a, "external-destination") == 0)
-        kind = AttributeKind::Destination;
-      it->second = {name, kind};
-    }
-    return it->second;
+  // Every node's and property's row is in its table.
+  static RowInfo Row(const TagDef* d) { return TableRowInfo(static_cast<std::size_t>(RowOf(d))); }
+
+  static AttributeInfo Attribute(const PropertyDef* def) {
+    return Attributes().byRow[static_cast<std::size_t>(RowOf(def))];
   }
 
-  // The element name a node is written under. A link without a usable target
+  // The element a node is written under. A link without a usable target
   // is written as an inline, and a list without items as a block: FOP
   // rejects either element otherwise.
-  const char* ElementName(const TagNode* n) {
+  static Element ElementOf(const TagNode* n) {
+    static const Element kInline{"fo:inline", ElementInfoOf("fo:inline")};
+    static const Element kBlock{"fo:block", ElementInfoOf("fo:block")};
     const TagDef* d = n->def;
-    const RowInfo& row = Row(d);
-    if (row.link && !HasUsableLinkTarget(n)) return "fo:inline";
+    const RowInfo row = Row(d);
+    if (row.link && !HasUsableLinkTarget(n)) return kInline;
     if (row.list) {
       bool item = false;
       for (const TagNode* c = n->firstChild; c && !item; c = c->next) item = Is(c->def, "LI");
-      if (!item) return "fo:block";
+      if (!item) return kBlock;
     }
-    return d->outputName;
+    return {row.elementName, row.element};
   }
 
   // Everything written into a block container passes here first.
@@ -245,7 +292,13 @@ class Writer {
     Text(n->tail);
   }
 
-  void StartTag(const TagNode* n, const char* element) {
+  void AttributeStart(std::string_view a) {
+    buf_.push_back(' ');
+    buf_.append(a);
+    buf_.append("=\"");
+  }
+
+  void StartTag(const TagNode* n, std::string_view element) {
     const TagDef* d = n->def;
     if (d->rawTag && n->raw.has()) {
       std::string_view raw = n->raw.view();
@@ -273,27 +326,32 @@ class Writer {
       }
       if (p->value.null() && !bareAllowed) continue;
       // XML allows an attribute once per element: the first in list order wins.
-      const AttributeInfo& info = Attribute(a);
+      const AttributeInfo info = Attribute(p->def);
       bool dup = false;
       for (int s : seen_)
-        if (s == info.name) {
+        if (s == info.number) {
           dup = true;
           break;
         }
       if (dup) continue;
-      seen_.push_back(info.name);
+      seen_.push_back(info.number);
       if (p->value.null()) {
         buf_.push_back(' ');
-        buf_.append(a);
+        buf_.append(info.name);
+        continue;
+      }
+      if (info.kind == AttributeKind::Plain) {
+        // Most values: converted straight into the output.
+        AttributeStart(info.name);
+        ConvertSpecialChars(p->value.view(), buf_, ConvertMode::QuotedValue, enc_);
+        buf_.push_back('"');
         continue;
       }
       value_.clear();
       ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
       if (info.kind == AttributeKind::Span && !SpanValue(value_)) continue;
-      buf_.push_back(' ');
-      buf_.append(a);
-      buf_.append("=\"");
+      AttributeStart(info.name);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
       else
@@ -309,11 +367,7 @@ class Writer {
   OutputEncoding enc_;
   std::vector<Open> open_;
   std::vector<int> seen_;
-  std::unordered_map<const TagDef*, RowInfo> rows_;
-  std::unordered_map<const char*, ElementInfo> elements_;
-  std::unordered_map<const char*, AttributeInfo> attributes_;
-  // Attribute names by content: equal names in different rows share a number.
-  std::unordered_map<std::string_view, int> attributeNames_;
+  // Attribute names of rows outside the table, by content.
   std::string value_;
   std::unordered_set<std::string> ids_;
 };

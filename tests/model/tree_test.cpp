@@ -126,9 +126,49 @@ TEST(FindProperty, OwnListThenAncestors) {
   FreeTree(body);
 }
 
-// Properties of the table's rows are matched by the name's number; a row
-// from elsewhere (a test's or a converter's own) must still be found by its
-// name, and never by a table name that merely shares its number slot.
+// A name looked up once must answer as the name itself does: in any case,
+// and in the refusal report (as spelled).
+TEST(PropertyName, AnswersAsTheNameDoes) {
+  Captured c;
+  TagNode* body = Node("BODY");
+  TagNode* p = Child(body, "P");
+  const PropertyName face("xml-font-face"), bgcolor("BGCOLOR"), unknown("nonsense");
+  EXPECT_EQ(unknown.id, -1);
+  TagProperty* a = SetProperty(c.ctx, p, face, "Courier");
+  ASSERT_NE(a, nullptr);
+  EXPECT_EQ(FindProperty(p, "XML-FONT-FACE"), a);
+  EXPECT_EQ(CreateProperty(c.ctx, p, face), a);
+  EXPECT_EQ(SetProperty(c.ctx, p, "Xml-Font-Face", "Arial"), a);
+  EXPECT_EQ(FindProperty(p, face), a);
+  EXPECT_STREQ(a->value.c_str(), "Arial");
+
+  SetProperty(c.ctx, body, "BGCOLOR", "red");
+  EXPECT_EQ(FindProperty(p, bgcolor), nullptr);
+  EXPECT_STREQ(FindInheritedProperty(p, bgcolor)->value.c_str(), "red");
+
+  EXPECT_EQ(FindProperty(p, unknown), nullptr);
+  EXPECT_TRUE(HasName(a, face));
+  EXPECT_FALSE(HasName(a, bgcolor));
+  EXPECT_FALSE(HasName(a, unknown));
+
+  EXPECT_EQ(CreateProperty(c.ctx, p, unknown), nullptr);
+  EXPECT_EQ(SetProperty(c.ctx, nullptr, face, "x"), nullptr);
+  EXPECT_EQ(c.messages,
+            "The property \"nonsense\" can't be created under \"P\"!\n"
+            "The property \"xml-font-face\" can't be created under \"\"!\n");
+
+  // Spreading by a kept name: the body refuses, its paragraph has one already.
+  c.messages.clear();
+  TagNode* q = Child(body, "P");
+  SpreadProperty(c.ctx, body->firstChild, face, Text("Times"), 0, true);
+  EXPECT_STREQ(Value(p, "XML-FONT-FACE"), "Arial");
+  EXPECT_STREQ(Value(q, "XML-FONT-FACE"), "Times");
+  SpreadProperty(c.ctx, body, PropertyName(""), Text("x"), 0, true);
+  EXPECT_EQ(body->props->next, nullptr);
+  EXPECT_EQ(c.messages, "");
+  FreeTree(body);
+}
+
 TEST(UnlinkProperty, HeadMiddleAndStranger) {
   Captured c;
   TagNode* p = Node("P");

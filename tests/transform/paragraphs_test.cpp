@@ -148,6 +148,30 @@ TEST(PropagateFonts, FontSizeReachesTheParagraph) {
                           ">big</fo:block>");
 }
 
+// A font tag's own properties: the first of each name in its list counts.
+// Each level spreads what it holds onto the carrier, innermost first, and a
+// value there stays: the inner color wins, the face cleared inside comes
+// from the outer tag's level.
+TEST(PropagateFonts, InnerFontTagsOverride) {
+  Captured c;
+  TagNode* p = Own(c, Node("P"));
+  TagNode* outer = Child(p, "FONT");
+  SetProperty(c.ctx, outer, "XML-FONT-FACE", "Arial");
+  SetProperty(c.ctx, outer, "STYLE-color", "red");
+  TagNode* inner = With(Child(outer, "FONT"), "x");
+  CreateProperty(c.ctx, inner, "XML-FONT-FACE");
+  SetProperty(c.ctx, inner, "STYLE-color", "blue");
+  TagProperty* first = new TagProperty;  // a second color, first in the list
+  first->def = FindProperty(inner, "STYLE-color")->def;
+  first->value.assign("green");
+  first->next = inner->props;
+  inner->props = first;
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block font-family=\"Arial\" line-height=\"12pt\" color=\"green\" "
+                                  "font-size=\"10pt\" ") +
+                          kSpacing + ">x</fo:block>");
+}
+
 TEST(PropagateFonts, HeadingKeepsItsSize) {
   Captured c;
   TagNode* h = Own(c, With(Node("H1"), "Title"));

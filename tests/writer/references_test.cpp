@@ -1,6 +1,8 @@
 // Character references and UTF-8 output.
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "writer/entities.h"
 #include "writer/named_references.h"
 
@@ -99,6 +101,15 @@ TEST(Utf8Detection, NeedsValidUtf8WithNonAscii) {
   EXPECT_FALSE(IsUtf8WithNonAscii("\xED\xA0\x80"));      // surrogate
   EXPECT_FALSE(IsUtf8WithNonAscii("\xF4\x90\x80\x80"));  // past U+10FFFF
   EXPECT_FALSE(IsUtf8WithNonAscii("\xC3\xA4\x80"));      // stray continuation
+
+  // A byte from 128 up is seen wherever it stands in a long ASCII run.
+  for (std::size_t before = 0; before < 20; ++before) {
+    const std::string ascii(before, 'a'), after(19 - before, 'b');
+    EXPECT_TRUE(IsUtf8WithNonAscii(ascii + "\xC3\xA4" + after)) << before;
+    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + "\xE4" + after)) << before;
+    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + after + "\xC3")) << before;
+    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + after)) << before;
+  }
 }
 
 }  // namespace

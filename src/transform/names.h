@@ -1,0 +1,39 @@
+// The property names the transformation steps use at every node or cell,
+// each looked up once.
+#pragma once
+
+#include "model/tree.h"
+
+namespace ps {
+
+struct StepNames {
+  // paragraphs and fonts
+  PropertyName keepTogether{"XML-KEEP-TOGETHER"};
+  PropertyName spaceAfter{"XML-SPACE-AFTER"};
+  PropertyName spaceBefore{"XML-SPACE-BEFORE"};
+  PropertyName face{"XML-FONT-FACE"};
+  PropertyName styleSize{"STYLE-font-size"};
+  PropertyName styleColor{"STYLE-color"};
+  PropertyName lineHeight{"XML-LINE-HEIGHT"};
+  PropertyName size{"XML-FONT-SIZE"};
+  PropertyName color{"XML-FONT-COLOR"};
+  PropertyName weight{"XML-FONT-WEIGHT"};
+  PropertyName decoration{"XML-FONT-TEXT-DECORATION"};
+  PropertyName style{"XML-FONT-STYLE"};
+  // tables and their widths
+  PropertyName columnWidth{"XML-TABLE-COLUMN-WIDTH"};
+  PropertyName colSpan{"COLSPAN"};
+  PropertyName rowSpan{"ROWSPAN"};
+  PropertyName align{"ALIGN"};
+  PropertyName border{"BORDER"};
+  PropertyName listSeparator{"LIST-SEPARATOR"};
+  PropertyName borderWidth{"XML-BORDER-WIDTH"};
+  PropertyName borderColor{"XML-BORDER-COLOR"};
+  PropertyName borderStyle{"XML-BORDER-STYLE"};
+  PropertyName width{"WIDTH"};
+  PropertyName maxContentWidth{"XML-CONFIG-MAX-CONTENT-WIDTH"};
+};
+
+const StepNames& Names();
+
+}  // namespace ps
