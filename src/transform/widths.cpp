@@ -1,6 +1,7 @@
 #include "transform/widths.h"
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <cmath>
 #include <cstdio>
@@ -85,6 +86,12 @@ double ap2f(Context& ctx, const char* text, double def, double base) {
 std::string FormatCm(double cm) {
   // "%.2f" of the largest double has 309 digits before the point.
   char buf[400];
+  if (std::isfinite(cm)) {
+    // Correctly rounded like printf's "%.2f", without its formatting machinery:
+    // every table cell's width passes here.
+    const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf - 2, cm, std::chars_format::fixed, 2);
+    if (r.ec == std::errc()) return std::string(buf, r.ptr) + "cm";
+  }
   int n = std::snprintf(buf, sizeof buf, "%.2fcm", cm);
   if (n < 0) return std::string();
   return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);

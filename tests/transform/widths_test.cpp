@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <cmath>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,23 @@ TEST(NumberReaders, TracesOnlyAtLevelTwo) {
   // The character after the number; the end of the text is a NUL byte.
   EXPECT_EQ(two.messages, std::string("ap2f \"50%\" => 242.000000% (pb = 484.000000)\n") +
                               "ap2f \"(null)\" => -1.000000" + std::string(1, '\0') + " (pb = 605.000000)\n");
+}
+
+// Widths are written as printf's "%.2fcm" writes them, halfway cases and
+// huge, tiny, negative and non-finite values included.
+TEST(FormatCm, AsPrintfWritesIt) {
+  std::vector<double> values = {0.0,   -0.0,  0.005, 0.015, 0.125, 0.375,  2.675,  1.005,   16.3,
+                                -2.54, 1e-300, 1e300, -1e300, 1.7976931348623157e308, 4.0 / 3.0};
+  for (int i = -20000; i <= 20000; ++i) values.push_back(i / 1000.0);
+  for (int i = 0; i < 4000; ++i) values.push_back(i / 8.0 - 250.0);
+  values.push_back(HUGE_VAL);
+  values.push_back(-HUGE_VAL);
+  values.push_back(std::nan(""));
+  for (double v : values) {
+    char expected[400];
+    std::snprintf(expected, sizeof expected, "%.2fcm", v);
+    ASSERT_EQ(FormatCm(v), expected) << v;
+  }
 }
 
 TEST(ContentWidth, InheritedFromTheNearestNodeThatHasIt) {
