@@ -344,8 +344,10 @@ class Parser {
     if (e->lastChild) return ReadUntil('<', e->lastChild->tail);
     const bool slotUsed = depth_ < kStackSlots ? stack_[depth_] != nullptr : placedAtLimit_;
     // A slot that names a node elsewhere in the tree must not receive the
-    // text; the innermost element keeps it.
-    if (slotUsed) return ReadUntil('<', e->text);
+    // text; the innermost element keeps it. So does a body that nothing has
+    // been placed in yet: closed there, by a stray end tag at its start, it
+    // would leave the whole document outside the flow, and unprinted.
+    if (slotUsed || e->def == bodyDef_) return ReadUntil('<', e->text);
     --depth_;
     return ReadUntil('<', e->tail);
   }
@@ -359,6 +361,7 @@ class Parser {
   TagNode* stack_[kStackSlots] = {};
   int depth_ = 0;
   bool placedAtLimit_ = false;
+  const TagDef* const bodyDef_ = FindTagDef(nullptr, "BODY");
   std::vector<std::string> pending_;
 };
 

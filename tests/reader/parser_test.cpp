@@ -281,6 +281,12 @@ TEST(ParseHtml, TextAfterAPendingEndTag) {
     Captured c;
     EXPECT_EQ(Shape(Parse(c, "<div><i><u>a</u></i><b></x>t</b></div>")), "DIV[I[U(a)];B(t)]");
   }
+  {
+    // A body is never closed that way: what follows would be outside the flow.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<body></b>t<p>u</p></body>")), "BODY(t)[P(u)]");
+    EXPECT_EQ(c.messages, "Tag \"/b\" incorrect closed!!!\nPos 7\n");
+  }
 }
 
 TEST(ParseHtml, PendingEndTagsAreLimited) {
