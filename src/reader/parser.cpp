@@ -113,6 +113,7 @@ class Parser {
     stack_[depth_++] = html;
     if (HasStartTag("body")) return;
     TagNode* body = NewNode(FindTagDef(nullptr, "BODY"));
+    body_ = body;
     body->parent = html;
     html->firstChild = html->lastChild = body;
     stack_[depth_++] = body;
@@ -126,6 +127,15 @@ class Parser {
     if (TagNode* e = Innermost()) return ReadUntil('<', e->text);
     Text discard;
     return ReadUntil('<', discard);
+  }
+
+  // A second body of the same document continues the first, which is open
+  // again: one page sequence admits one flow, and FOP rejects a document
+  // with two. What follows goes after what the body already holds.
+  bool ReopenBody() {
+    TagNode* body = body_;
+    stack_[depth_++] = body;
+    return ReadUntil('<', body->lastChild ? body->lastChild->tail : body->text);
   }
 
   // Drops a start tag: no node, its text stays with the enclosing element,
@@ -238,7 +248,11 @@ class Parser {
       }
     }
 
+    if (def == bodyDef_ && body_ && body_->parent == Innermost() && depth_ < kStackSlots)
+      return ReopenBody();
+
     TagNode* node = NewNode(def);
+    if (def == bodyDef_) body_ = node;
     node->raw = std::move(raw);
     ctx_.dbg().printf("open Tag %s\n", node->raw.c_str());
     if (TagNode* parent = Innermost()) {
@@ -248,6 +262,7 @@ class Parser {
       TagNode* root = ctx_.documentRoot;
       TagNode* old = root->next;
       root->next = node;
+      if (body_ != node) body_ = nullptr;  // it may go with the old subtree
       while (old) {
         TagNode* nx = old->next;
         old->next = nullptr;
@@ -344,10 +359,12 @@ class Parser {
     if (e->lastChild) return ReadUntil('<', e->lastChild->tail);
     const bool slotUsed = depth_ < kStackSlots ? stack_[depth_] != nullptr : placedAtLimit_;
     // A slot that names a node elsewhere in the tree must not receive the
-    // text; the innermost element keeps it. So does a body that nothing has
-    // been placed in yet: closed there, by a stray end tag at its start, it
-    // would leave the whole document outside the flow, and unprinted.
-    if (slotUsed || e->def == bodyDef_) return ReadUntil('<', e->text);
+    // text; the innermost element keeps it. So do the document element and
+    // the body when nothing has been placed in them yet: closed there, by a
+    // stray end tag at their start, they would leave the rest of the input
+    // outside the flow (unprinted) or outside the document (which the next
+    // top-level element then replaces).
+    if (slotUsed || e->def == bodyDef_ || e->def == htmlDef_) return ReadUntil('<', e->text);
     --depth_;
     return ReadUntil('<', e->tail);
   }
@@ -361,7 +378,9 @@ class Parser {
   TagNode* stack_[kStackSlots] = {};
   int depth_ = 0;
   bool placedAtLimit_ = false;
+  const TagDef* const htmlDef_ = FindTagDef(nullptr, "HTML");
   const TagDef* const bodyDef_ = FindTagDef(nullptr, "BODY");
+  TagNode* body_ = nullptr;  // the document's body, once there is one
   std::vector<std::string> pending_;
 };
 

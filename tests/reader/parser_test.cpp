@@ -287,6 +287,30 @@ TEST(ParseHtml, TextAfterAPendingEndTag) {
     EXPECT_EQ(Shape(Parse(c, "<body></b>t<p>u</p></body>")), "BODY(t)[P(u)]");
     EXPECT_EQ(c.messages, "Tag \"/b\" incorrect closed!!!\nPos 7\n");
   }
+  {
+    // Nor the document element: the next top-level element would replace it.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<html></p>t<body>u</body></html>")), "HTML(t)[BODY(u)]");
+  }
+}
+
+TEST(ParseHtml, ASecondBodyContinuesTheFirst) {
+  {
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<html><body><p>a</p></body>x<body>b<p>c</p></body></html>")),
+              "HTML[BODY[P(a){b};P(c)]{x}]");
+    EXPECT_EQ(c.messages, "");
+  }
+  {
+    // Text only: the body's own text grows.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<html><body>a</body><body>b</body></html>")), "HTML[BODY(ab)]");
+  }
+  {
+    // After the document was replaced at the top level, its body is gone too.
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, "<body>a</body><html><body>b</body>")), "HTML[BODY(b)]");
+  }
 }
 
 TEST(ParseHtml, PendingEndTagsAreLimited) {
