@@ -1,5 +1,6 @@
 #include "writer/writer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -45,15 +46,15 @@ bool IsInlineElement(const char* element) {
 }
 
 // FOP accepts only a positive whole number as a span: a span is written as
-// the table code reads it (C notation, at most 1,000), and one below 1 or
+// the table code reads it (C notation, at most the limit), and one below 1 or
 // without digits is left out.
-bool SpanValue(std::string& value) {
-  constexpr long long kMaxSpan = 1000;
+constexpr long long kMaxSpan = 1000;
+bool SpanValue(std::string& value, long long limit) {
   errno = 0;
   char* end = nullptr;
   long long n = std::strtoll(value.c_str(), &end, 0);
   if (end == value.c_str() || n < 1) return false;
-  if (errno == ERANGE || n > kMaxSpan) n = kMaxSpan;
+  if (errno == ERANGE || n > limit) n = limit;
   value = std::to_string(n);
   return true;
 }
@@ -116,12 +117,12 @@ const RowInfo& TableRowInfo(std::size_t row) {
   return rows[row];
 }
 
-enum class AttributeKind { Plain, Id, Span, Destination };
+enum class AttributeKind { Plain, Id, ColumnSpan, RowSpan, Destination };
 
 AttributeKind AttributeKindOf(const char* a) {
   if (std::strcmp(a, "id") == 0) return AttributeKind::Id;
-  if (std::strcmp(a, "number-columns-spanned") == 0 || std::strcmp(a, "number-rows-spanned") == 0)
-    return AttributeKind::Span;
+  if (std::strcmp(a, "number-columns-spanned") == 0) return AttributeKind::ColumnSpan;
+  if (std::strcmp(a, "number-rows-spanned") == 0) return AttributeKind::RowSpan;
   if (std::strcmp(a, "external-destination") == 0) return AttributeKind::Destination;
   return AttributeKind::Plain;
 }
@@ -350,7 +351,8 @@ class Writer {
       value_.clear();
       ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
-      if (info.kind == AttributeKind::Span && !SpanValue(value_)) continue;
+      if (info.kind == AttributeKind::ColumnSpan && !SpanValue(value_, SpansOf(n).columns)) continue;
+      if (info.kind == AttributeKind::RowSpan && !SpanValue(value_, SpansOf(n).rows)) continue;
       AttributeStart(info.name);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
@@ -362,13 +364,88 @@ class Writer {
     buf_.push_back('>');
   }
 
+  // How far a cell may span. FOP rejects a cell that spans more rows than
+  // its table body has left or more columns than the table has, and fails on
+  // a cell that spans columns into a position a cell of an earlier row
+  // covers; HTML ends the span there or lets the cells overlap. So the spans
+  // of a body's cells are worked out once, placing each cell as FOP does: at
+  // the next position no earlier row covers, over no more positions than are
+  // free from there. A cell that is not in a body's row keeps the general
+  // limit.
+  struct Spans {
+    long long columns = kMaxSpan;
+    long long rows = kMaxSpan;
+  };
+  Spans SpansOf(const TagNode* cell) {
+    const TagNode* row = cell->parent;
+    if (!row || !row->parent || !IsTableRow(row) || Row(row->parent->def).elementName != "fo:table-body")
+      return Spans();
+    if (plannedBodies_.insert(row->parent).second) PlanSpans(row->parent);
+    const auto it = spans_.find(cell);
+    return it != spans_.end() ? it->second : Spans();
+  }
+
+  void PlanSpans(const TagNode* body) {
+    long long rowCount = 0;
+    for (const TagNode* r = body->firstChild; r; r = r->next)
+      if (IsTableRow(r)) ++rowCount;
+    // Positions past the table's columns make FOP reject the table whatever
+    // the spans: none is looked at, so that no span can cost memory.
+    std::size_t columnCount = 0;
+    for (const TagNode* c = body->parent ? body->parent->firstChild : nullptr; c; c = c->next)
+      if (Row(c->def).elementName == "fo:table-column") ++columnCount;
+    std::vector<long long> coveredThrough(columnCount, -1);  // per position: the last row covering it
+    long long r = 0;
+    for (const TagNode* row = body->firstChild; row; row = row->next) {
+      if (!IsTableRow(row)) continue;
+      std::size_t at = 0;
+      for (const TagNode* cell = row->firstChild; cell; cell = cell->next) {
+        if (Row(cell->def).elementName != "fo:table-cell") continue;
+        while (at < columnCount && coveredThrough[at] >= r) ++at;
+        const long long wantedRows = WrittenSpan(cell, AttributeKind::RowSpan);
+        const long long wantedColumns = WrittenSpan(cell, AttributeKind::ColumnSpan);
+        Spans s;
+        s.rows = std::min(wantedRows, rowCount - r);
+        std::size_t end = at + 1;
+        if (at < columnCount) {
+          while (static_cast<long long>(end - at) < wantedColumns && end < columnCount && coveredThrough[end] < r) ++end;
+          for (std::size_t k = at; k < end; ++k) coveredThrough[k] = std::max(coveredThrough[k], r + s.rows - 1);
+        }
+        s.columns = static_cast<long long>(end - at);
+        // Only the cells whose spans must shrink are kept.
+        if (s.rows < wantedRows || s.columns < wantedColumns) spans_[cell] = s;
+        at = end;
+      }
+      ++r;
+    }
+  }
+
+  // The span a cell's attribute is written with before any limit of its
+  // body: the first such attribute in list order, as StartTag picks it; 1
+  // when it has none that FOP would read.
+  long long WrittenSpan(const TagNode* cell, AttributeKind kind) {
+    for (const TagProperty* p = cell->props; p; p = p->next) {
+      const char* a = p->def->outputName;
+      if (!a || *a == '\0' || p->value.null()) continue;
+      if (Attribute(p->def).kind != kind) continue;
+      std::string v;
+      ConvertSpecialChars(p->value.view(), v, ConvertMode::QuotedValue, enc_);
+      if (!SpanValue(v, kMaxSpan)) return 1;
+      return std::strtoll(v.c_str(), nullptr, 10);
+    }
+    return 1;
+  }
+  static bool IsTableRow(const TagNode* n) { return Row(n->def).elementName == "fo:table-row"; }
+
   std::string& buf_;
   OutStream& out_;
   OutputEncoding enc_;
   std::vector<Open> open_;
   std::vector<int> seen_;
-  // Attribute names of rows outside the table, by content.
   std::string value_;
+  // The table bodies planned so far, and their cells whose spans shrink.
+  std::unordered_set<const TagNode*> plannedBodies_;
+  std::unordered_map<const TagNode*, Spans> spans_;
   std::unordered_set<std::string> ids_;
 };
 
