@@ -92,6 +92,17 @@ ElementInfo ElementInfoOf(const char* element) {
           IsBlockContainer(element)};
 }
 
+// What a row is written as, for laying out cell spans as FOP does.
+enum class TablePart { None, Column, Body, Row, Cell };
+
+TablePart TablePartOf(std::string_view element) {
+  if (element == "fo:table-column") return TablePart::Column;
+  if (element == "fo:table-body") return TablePart::Body;
+  if (element == "fo:table-row") return TablePart::Row;
+  if (element == "fo:table-cell") return TablePart::Cell;
+  return TablePart::None;
+}
+
 struct RowInfo {
   bool link;
   bool list;
@@ -99,13 +110,17 @@ struct RowInfo {
   // The row's own element name and what it is, when it has one.
   std::string_view elementName;
   ElementInfo element;
+  TablePart tablePart;
 };
 
 RowInfo RowInfoOf(const TagDef* d) {
   const char* element = d->outputName;
-  return {Is(d, "A"), Is(d, "UL") || Is(d, "OL"), IsDeclarationOrComment(d),
+  return {Is(d, "A"),
+          Is(d, "UL") || Is(d, "OL"),
+          IsDeclarationOrComment(d),
           element ? std::string_view(element) : std::string_view(),
-          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false}};
+          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false},
+          element ? TablePartOf(element) : TablePart::None};
 }
 
 const RowInfo& TableRowInfo(std::size_t row) {
@@ -378,8 +393,7 @@ class Writer {
   };
   Spans SpansOf(const TagNode* cell) {
     const TagNode* row = cell->parent;
-    if (!row || !row->parent || !IsTableRow(row) || Row(row->parent->def).elementName != "fo:table-body")
-      return Spans();
+    if (!row || !row->parent || !IsPart(row, TablePart::Row) || !IsPart(row->parent, TablePart::Body)) return Spans();
     if (plannedBodies_.insert(row->parent).second) PlanSpans(row->parent);
     const auto it = spans_.find(cell);
     return it != spans_.end() ? it->second : Spans();
@@ -388,22 +402,22 @@ class Writer {
   void PlanSpans(const TagNode* body) {
     long long rowCount = 0;
     for (const TagNode* r = body->firstChild; r; r = r->next)
-      if (IsTableRow(r)) ++rowCount;
+      if (IsPart(r, TablePart::Row)) ++rowCount;
     // Positions past the table's columns make FOP reject the table whatever
     // the spans: none is looked at, so that no span can cost memory.
     std::size_t columnCount = 0;
     for (const TagNode* c = body->parent ? body->parent->firstChild : nullptr; c; c = c->next)
-      if (Row(c->def).elementName == "fo:table-column") ++columnCount;
+      if (IsPart(c, TablePart::Column)) ++columnCount;
     std::vector<long long> coveredThrough(columnCount, -1);  // per position: the last row covering it
     long long r = 0;
     for (const TagNode* row = body->firstChild; row; row = row->next) {
-      if (!IsTableRow(row)) continue;
+      if (!IsPart(row, TablePart::Row)) continue;
       std::size_t at = 0;
       for (const TagNode* cell = row->firstChild; cell; cell = cell->next) {
-        if (Row(cell->def).elementName != "fo:table-cell") continue;
+        if (!IsPart(cell, TablePart::Cell)) continue;
         while (at < columnCount && coveredThrough[at] >= r) ++at;
-        const long long wantedRows = WrittenSpan(cell, AttributeKind::RowSpan);
-        const long long wantedColumns = WrittenSpan(cell, AttributeKind::ColumnSpan);
+        const Spans wanted = WrittenSpans(cell);
+        const long long wantedRows = wanted.rows, wantedColumns = wanted.columns;
         Spans s;
         s.rows = std::min(wantedRows, rowCount - r);
         std::size_t end = at + 1;
@@ -420,22 +434,26 @@ class Writer {
     }
   }
 
-  // The span a cell's attribute is written with before any limit of its
+  // The spans a cell's attributes are written with before any limit of its
   // body: the first such attribute in list order, as StartTag picks it; 1
   // when it has none that FOP would read.
-  long long WrittenSpan(const TagNode* cell, AttributeKind kind) {
+  Spans WrittenSpans(const TagNode* cell) {
+    Spans s{1, 1};
+    bool columnsSeen = false, rowsSeen = false;
     for (const TagProperty* p = cell->props; p; p = p->next) {
-      const char* a = p->def->outputName;
-      if (!a || *a == '\0' || p->value.null()) continue;
-      if (Attribute(p->def).kind != kind) continue;
+      if (p->value.null() || !p->def->outputName) continue;
+      const AttributeKind kind = Attribute(p->def).kind;
+      bool& seen = kind == AttributeKind::ColumnSpan ? columnsSeen : rowsSeen;
+      if ((kind != AttributeKind::ColumnSpan && kind != AttributeKind::RowSpan) || seen) continue;
+      seen = true;
       std::string v;
       ConvertSpecialChars(p->value.view(), v, ConvertMode::QuotedValue, enc_);
-      if (!SpanValue(v, kMaxSpan)) return 1;
-      return std::strtoll(v.c_str(), nullptr, 10);
+      const long long n = SpanValue(v, kMaxSpan) ? std::strtoll(v.c_str(), nullptr, 10) : 1;
+      (kind == AttributeKind::ColumnSpan ? s.columns : s.rows) = n;
     }
-    return 1;
+    return s;
   }
-  static bool IsTableRow(const TagNode* n) { return Row(n->def).elementName == "fo:table-row"; }
+  static bool IsPart(const TagNode* n, TablePart part) { return Row(n->def).tablePart == part; }
 
   std::string& buf_;
   OutStream& out_;
