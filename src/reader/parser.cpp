@@ -43,6 +43,12 @@ class Parser {
 
   void Run(bool implyDocument) {
     if (implyDocument) OpenImpliedElements();
+    Read();
+    if (implyDocument) EnsureDocumentElement();
+  }
+
+ private:
+  void Read() {
     Text scratch;
     bool more = ReadUntil('<', Innermost() ? Innermost()->text : scratch);
     while (more) {
@@ -57,7 +63,7 @@ class Parser {
         if (raw.view()[0] == '/') {
           bool endOfReading = false;
           more = EndTag(std::move(raw), endOfReading);
-          if (endOfReading) return;
+          if (endOfReading) return;  // the rest of the input is ignored
         } else {
           more = StartTag(std::move(raw));
         }
@@ -66,7 +72,38 @@ class Parser {
     }
   }
 
- private:
+  // The document read must be an HTML element with a body. A page whose
+  // HTML tag stands inside another element keeps, at the top level, whatever
+  // element was read last there, and its FO had no root (not even
+  // well-formed XML): that element is put in a body of an HTML element, as a
+  // fragment would be; a top-level body or head only gets the HTML element
+  // around it. A document without a body (a redirecting page that has only
+  // a head) gets an empty one: FOP rejects a page sequence without a flow.
+  void EnsureDocumentElement() {
+    TagNode* root = ctx_.documentRoot;
+    if (!root) return;
+    TagNode* top = root->next;
+    TagNode* html = top;
+    if (!top || top->def != htmlDef_) {
+      html = NewNode(htmlDef_);
+      root->next = html;
+      if (top) {
+        top->next = nullptr;  // the top level holds one element
+        if (top->def == bodyDef_ || top->def == headDef_) {
+          LinkLastChild(html, top);
+        } else {
+          TagNode* body = NewNode(bodyDef_);
+          LinkLastChild(html, body);
+          LinkLastChild(body, top);
+        }
+      }
+    }
+    for (const TagNode* c = html->firstChild; c; c = c->next)
+      if (c->def == bodyDef_) return;
+    LinkLastChild(html, NewNode(bodyDef_));
+  }
+
+
   // Reads up to the stop byte into the slot; true when the stop byte was there
   // (and consumed), false at the end of the input.
   bool ReadUntil(char stop, Text& slot) {
@@ -379,6 +416,7 @@ class Parser {
   int depth_ = 0;
   bool placedAtLimit_ = false;
   const TagDef* const htmlDef_ = FindTagDef(nullptr, "HTML");
+  const TagDef* const headDef_ = FindTagDef(nullptr, "HEAD");
   const TagDef* const bodyDef_ = FindTagDef(nullptr, "BODY");
   TagNode* body_ = nullptr;  // the document's body, once there is one
   std::vector<std::string> pending_;

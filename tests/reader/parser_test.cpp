@@ -70,7 +70,7 @@ TEST(ParseHtml, FragmentsGetImpliedHtmlAndBody) {
   EXPECT_EQ(Shape(ImpliedParse(d, "")), "HTML[BODY]");
 
   Captured e;  // "<html/>" is an HTML start tag too; "<htmlx>" and "</html>" are not
-  EXPECT_EQ(Shape(ImpliedParse(e, "<p>a</p><html/>")), "HTML");
+  EXPECT_EQ(Shape(ImpliedParse(e, "<p>a</p><html/>")), "HTML[BODY]");  // the body is added after reading
   Captured f;
   EXPECT_EQ(Shape(ImpliedParse(f, "<htmlx></html>")), "HTML[BODY]");
 }
@@ -291,6 +291,31 @@ TEST(ParseHtml, TextAfterAPendingEndTag) {
     // Nor the document element: the next top-level element would replace it.
     Captured c;
     EXPECT_EQ(Shape(Parse(c, "<html></p>t<body>u</body></html>")), "HTML(t)[BODY(u)]");
+  }
+}
+
+// Whatever was read, the document is an HTML element: a page whose HTML tag
+// stands inside another element gets one around what the top level kept.
+TEST(ParseHtml, TheDocumentIsAlwaysAnHtmlElement) {
+  {
+    Captured c;
+    EXPECT_EQ(Shape(ImpliedParse(c, "<div><p>a</p><html><body><p>b</p></body></html></div>")),
+              "HTML[BODY[DIV[P(a);P(b)]]]");
+    EXPECT_EQ(c.ctx.documentRoot->next->next, nullptr);
+  }
+  {
+    // A body or head left at the top level gets the HTML element around it.
+    Captured c;
+    EXPECT_EQ(Shape(ImpliedParse(c, "<b><html></b><body>x</body>")), "HTML[BODY(x)]");
+    Captured d;
+    EXPECT_EQ(Shape(ImpliedParse(d, "<b><html></b><head><title>t</title></head>")), "HTML[HEAD[TITLE(t)];BODY]");
+  }
+  {
+    // A document without a body (a redirecting page) gets an empty one.
+    Captured c;
+    EXPECT_EQ(Shape(ImpliedParse(c, "<html><head><title>t</title></head></html>")), "HTML[HEAD[TITLE(t)];BODY]");
+    Captured d;
+    EXPECT_EQ(Shape(ImpliedParse(d, "<html>text</html>")), "HTML(text)[BODY]");
   }
 }
 
