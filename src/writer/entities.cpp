@@ -134,7 +134,7 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
       out.push_back(' ');
       ++i;
     } else if (c == ']') {
-      if (mode == ConvertMode::Text && StartsWith(in, i, "]]>")) {
+      if (mode != ConvertMode::QuotedValue && StartsWith(in, i, "]]>")) {
         out.append("]]&gt;");
         i += 3;
       } else {
@@ -167,7 +167,8 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
       std::string_view pat(match->pattern);
       const char* replacement = match->replacement;
       if (enc == OutputEncoding::Utf8 && match->utf8) replacement = match->utf8;
-      bool inValue = mode == ConvertMode::QuotedValue;
+      // Only element content may take the element some entities open.
+      const bool inValue = mode != ConvertMode::Text;
       if (match->opening && !inValue) out.append(match->opening);
       do {
         out.append(replacement ? replacement : match->pattern);

@@ -9,8 +9,9 @@
 namespace ps {
 
 enum class ConvertMode {
-  Text,        // element content
-  QuotedValue  // attribute value between double quotes
+  Text,         // element content
+  BareText,     // content of an element that admits no child element here
+  QuotedValue   // attribute value between double quotes
 };
 
 enum class OutputEncoding { Latin1, Utf8 };

@@ -85,11 +85,24 @@ enum class Kind { Text, White, Inline, Block, Neutral };
 struct ElementInfo {
   Kind kind;
   bool container;  // admits only blocks
+  bool textless;   // admits neither text nor inline elements
 };
+
+// Elements of the page and table structure, whose content XSL-FO restricts to
+// certain elements: FOP passes over stray text in them but rejects an inline
+// element, such as the one a kept space is written as.
+bool IsTextless(std::string_view element) {
+  static constexpr std::string_view kTextless[] = {
+      "fo:root",  "fo:layout-master-set", "fo:simple-page-master", "fo:page-sequence", "fo:table",
+      "fo:table-body", "fo:table-header", "fo:table-footer", "fo:table-row", "fo:list-block", "fo:list-item"};
+  for (std::string_view t : kTextless)
+    if (element == t) return true;
+  return false;
+}
 
 ElementInfo ElementInfoOf(const char* element) {
   return {IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block,
-          IsBlockContainer(element)};
+          IsBlockContainer(element), IsTextless(element)};
 }
 
 // What a row is written as, for laying out cell spans as FOP does.
@@ -119,7 +132,7 @@ RowInfo RowInfoOf(const TagDef* d) {
           Is(d, "UL") || Is(d, "OL"),
           IsDeclarationOrComment(d),
           element ? std::string_view(element) : std::string_view(),
-          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false},
+          element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false, false},
           element ? TablePartOf(element) : TablePart::None};
 }
 
@@ -192,7 +205,7 @@ class Writer {
         StartTag(cur, element.name);
       }
       if (d->writeForm == 0) {
-        if (written) open_.push_back({element.name, element.info.container, false, false});
+        if (written) open_.push_back({element.name, element.info.container, element.info.textless, false, false});
         Text(cur->text);
         if (cur->firstChild) {
           parents.push_back(cur);
@@ -224,6 +237,7 @@ class Writer {
   struct Open {
     std::string_view element;
     bool container;  // admits only blocks
+    bool textless;   // admits neither text nor inline elements
     bool blockOpen;  // a block opened around inline content is still open
     bool sawBlock;   // a block has been written inside
   };
@@ -298,7 +312,8 @@ class Writer {
   void Text(const ps::Text& t) {
     if (t.null()) return;
     Emit(IsXmlWhite(t.view()) ? Kind::White : Kind::Text);
-    ConvertSpecialChars(t.view(), buf_, ConvertMode::Text, enc_);
+    const bool bare = !open_.empty() && open_.back().textless;
+    ConvertSpecialChars(t.view(), buf_, bare ? ConvertMode::BareText : ConvertMode::Text, enc_);
   }
 
   void Tail(const TagNode* n, bool topLevel) {

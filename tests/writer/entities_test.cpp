@@ -74,6 +74,18 @@ TEST(ConvertSpecialChars, NonBreakingSpacesInText) {
   EXPECT_EQ(T("&quot;&nbsp;"), "&quot;" + kOpen + " " + kClose);
 }
 
+// Where no element may stand, a kept space is written as the space alone;
+// everything else is converted as in element content.
+TEST(ConvertSpecialChars, BareTextOpensNoElement) {
+  const auto B = [](std::string_view in) {
+    std::string out;
+    ConvertSpecialChars(in, out, ConvertMode::BareText);
+    return out;
+  };
+  EXPECT_EQ(B("a&nbsp;b&nbsp;&nbsp;c"), "a b  c");
+  EXPECT_EQ(B("x \"q\" &amp; &sect; ]]> <"), T("x \"q\" &amp; &sect; ]]> <"));
+}
+
 TEST(ConvertSpecialChars, CdataEndInText) {
   EXPECT_EQ(T("a]]>b"), "a]]&gt;b");
   EXPECT_EQ(T("]]]>"), "]]]&gt;");
