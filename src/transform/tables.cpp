@@ -410,8 +410,11 @@ bool TableStep1(Context& ctx, TagNode* table) {
       last = c;
       ++columns;
     }
-    // Made even when no row follows, so the table always has its body.
+    // Made even when no row follows, so the table always has its body, and
+    // given a row then (which the walk fills with a cell): FOP rejects a
+    // table body without rows.
     TagNode* body = WrapFollowingSiblings(last, "XML-TABLE-BODY");
+    if (body && !body->firstChild) AppendChild(body, "TR");
     msg.write(" done\n");
     msg.write(" Processing cells...\n  ");
     ColumnListPass pass{ctx, table, columnDef, columns, last};

@@ -243,21 +243,25 @@ TEST(TableSteps, ColumnListNeverAddsAColumnAfterTheBody) {
             (std::vector<std::string>{"XML-TABLE-COLUMN", "XML-TABLE-COLUMN", "XML-TABLE-COLUMN", "XML-TABLE-BODY"}));
 }
 
-TEST(TableSteps, ColumnsWithoutRowsKeepAnEmptyBody) {
+// FOP rejects a table body without rows: one made for columns alone gets an
+// empty row, which the walk fills with a cell and reports as short.
+TEST(TableSteps, ColumnsWithoutRowsGetARow) {
   Table t;
   t.Col("50%");
   t.Col();
-  EXPECT_EQ(t.Step1(),
-            "starting table processing step 1 of 2 for table 1 depth 1\n"
-            " Table with Columns - parsing... done\n Processing cells...\n  done\n"
-            " recalculating table column width...\n  cutting columns:\n   none\n"
-            "  adding values for columns:\n   2 (8.15cm) done\n"
-            " processing table cells...\ndone step 1 of table processing\n");
+  const std::string step1 = t.Step1();
+  const std::string start =
+      "starting table processing step 1 of 2 for table 1 depth 1\n"
+      " Table with Columns - parsing... done\n Processing cells...\n  ";
+  EXPECT_EQ(step1.substr(0, start.size()), start);
+  EXPECT_NE(step1.find("wrong column count (first row: 2 - this row: 1!!!"), std::string::npos) << step1;
   EXPECT_EQ(t.Children(), (std::vector<std::string>{"XML-TABLE-COLUMN", "XML-TABLE-COLUMN", "XML-TABLE-BODY"}));
-  EXPECT_EQ(t.TableBody()->firstChild, nullptr);
-  EXPECT_EQ(t.Step2(),
-            "starting table processing step 2 of 2 - depth 1\n processing table cells...\n  "
-            "done\ndone all table processing\n");
+  const TagNode* row = t.TableBody()->firstChild;
+  ASSERT_NE(row, nullptr);
+  EXPECT_STREQ(row->name(), "TR");
+  ASSERT_NE(row->firstChild, nullptr);
+  EXPECT_STREQ(row->firstChild->name(), "TD");
+  EXPECT_EQ(row->next, nullptr);
 }
 
 TEST(TableSteps, TableWithoutRows) {
