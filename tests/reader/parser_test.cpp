@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 
 #include "reader/reader.h"
 #include "run/run.h"
@@ -294,28 +295,22 @@ TEST(ParseHtml, TextAfterAPendingEndTag) {
   }
 }
 
-// Whatever was read, the document is an HTML element: a page whose HTML tag
-// stands inside another element gets one around what the top level kept.
-TEST(ParseHtml, TheDocumentIsAlwaysAnHtmlElement) {
-  {
+// Whatever was read, the document is an HTML element with a body: a page
+// whose HTML tag stands inside another element gets one around what the top
+// level kept, a body or head left at the top level gets the HTML element
+// around it, and a document without a body (a redirecting page) an empty one.
+TEST(ParseHtml, TheDocumentIsAlwaysAnHtmlElementWithABody) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<div><p>a</p><html><body><p>b</p></body></html></div>", "HTML[BODY[DIV[P(a);P(b)]]]"},
+      {"<b><html></b><body>x</body>", "HTML[BODY(x)]"},
+      {"<b><html></b><head><title>t</title></head>", "HTML[HEAD[TITLE(t)];BODY]"},
+      {"<html><head><title>t</title></head></html>", "HTML[HEAD[TITLE(t)];BODY]"},
+      {"<html>text</html>", "HTML(text)[BODY]"},
+  };
+  for (const auto& [html, shape] : cases) {
     Captured c;
-    EXPECT_EQ(Shape(ImpliedParse(c, "<div><p>a</p><html><body><p>b</p></body></html></div>")),
-              "HTML[BODY[DIV[P(a);P(b)]]]");
-    EXPECT_EQ(c.ctx.documentRoot->next->next, nullptr);
-  }
-  {
-    // A body or head left at the top level gets the HTML element around it.
-    Captured c;
-    EXPECT_EQ(Shape(ImpliedParse(c, "<b><html></b><body>x</body>")), "HTML[BODY(x)]");
-    Captured d;
-    EXPECT_EQ(Shape(ImpliedParse(d, "<b><html></b><head><title>t</title></head>")), "HTML[HEAD[TITLE(t)];BODY]");
-  }
-  {
-    // A document without a body (a redirecting page) gets an empty one.
-    Captured c;
-    EXPECT_EQ(Shape(ImpliedParse(c, "<html><head><title>t</title></head></html>")), "HTML[HEAD[TITLE(t)];BODY]");
-    Captured d;
-    EXPECT_EQ(Shape(ImpliedParse(d, "<html>text</html>")), "HTML(text)[BODY]");
+    EXPECT_EQ(Shape(ImpliedParse(c, html)), shape) << html;
+    EXPECT_EQ(c.ctx.documentRoot->next->next, nullptr) << html;
   }
 }
 
