@@ -41,10 +41,9 @@ const std::vector<DefaultRow>& KnownDefaultRows(std::size_t row) {
 }  // namespace
 
 void ApplyDefaultProperties(Context& ctx, TagNode* node) {
-  std::vector<DefaultRow> other;
-  const std::ptrdiff_t tagRow = RowOf(node->def);
-  if (tagRow < 0) other = DefaultRowsNamed(node->def->name);
-  for (const DefaultRow& row : tagRow >= 0 ? KnownDefaultRows(static_cast<std::size_t>(tagRow)) : other) {
+  const int tagRow = node->def.index();  // every node's row is in the tag table
+  if (tagRow < 0) return;
+  for (const DefaultRow& row : KnownDefaultRows(static_cast<std::size_t>(tagRow))) {
     if (row.value) {
       if (TagProperty* p = CreateProperty(ctx, node, row.property)) p->value.assign(row.value);
     } else {

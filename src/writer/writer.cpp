@@ -247,11 +247,11 @@ class Writer {
     ElementInfo info;
   };
 
-  // Every node's and property's row is in its table.
-  static RowInfo Row(const TagDef* d) { return TableRowInfo(static_cast<std::size_t>(RowOf(d))); }
+  // Every node and property carries its table row.
+  static RowInfo Row(const TagNode* n) { return TableRowInfo(static_cast<std::size_t>(n->def.index())); }
 
-  static AttributeInfo Attribute(const PropertyDef* def) {
-    return Attributes().byRow[static_cast<std::size_t>(RowOf(def))];
+  static AttributeInfo Attribute(const TagProperty* p) {
+    return Attributes().byRow[static_cast<std::size_t>(p->def.index())];
   }
 
   // The element a node is written under. A link without a usable target
@@ -260,8 +260,7 @@ class Writer {
   static Element ElementOf(const TagNode* n) {
     static const Element kInline{"fo:inline", ElementInfoOf("fo:inline")};
     static const Element kBlock{"fo:block", ElementInfoOf("fo:block")};
-    const TagDef* d = n->def;
-    const RowInfo row = Row(d);
+    const RowInfo row = Row(n);
     if (row.link && !HasUsableLinkTarget(n)) return kInline;
     if (row.list) {
       bool item = false;
@@ -344,7 +343,7 @@ class Writer {
     }
     buf_.push_back('<');
     buf_.append(element);
-    const bool bareAllowed = Row(d).bareAllowed;
+    const bool bareAllowed = Row(n).bareAllowed;
     seen_.clear();
     for (const TagProperty* p = n->props; p; p = p->next) {
       const char* a = p->def->outputName;
@@ -357,7 +356,7 @@ class Writer {
       }
       if (p->value.null() && !bareAllowed) continue;
       // XML allows an attribute once per element: the first in list order wins.
-      const AttributeInfo info = Attribute(p->def);
+      const AttributeInfo info = Attribute(p);
       bool dup = false;
       for (int s : seen_)
         if (s == info.number) {
@@ -457,7 +456,7 @@ class Writer {
     bool columnsSeen = false, rowsSeen = false;
     for (const TagProperty* p = cell->props; p; p = p->next) {
       if (p->value.null() || !p->def->outputName) continue;
-      const AttributeKind kind = Attribute(p->def).kind;
+      const AttributeKind kind = Attribute(p).kind;
       bool& seen = kind == AttributeKind::ColumnSpan ? columnsSeen : rowsSeen;
       if ((kind != AttributeKind::ColumnSpan && kind != AttributeKind::RowSpan) || seen) continue;
       seen = true;
@@ -468,7 +467,7 @@ class Writer {
     }
     return s;
   }
-  static bool IsPart(const TagNode* n, TablePart part) { return Row(n->def).tablePart == part; }
+  static bool IsPart(const TagNode* n, TablePart part) { return Row(n).tablePart == part; }
 
   std::string& buf_;
   OutStream& out_;
