@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "transform/names.h"
@@ -90,7 +91,10 @@ std::string FormatCm(double cm) {
     // Correctly rounded like printf's "%.2f", without its formatting machinery:
     // every table cell's width passes here.
     const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf - 2, cm, std::chars_format::fixed, 2);
-    if (r.ec == std::errc()) return std::string(buf, r.ptr) + "cm";
+    if (r.ec == std::errc()) {
+      std::memcpy(r.ptr, "cm", 2);
+      return std::string(buf, r.ptr + 2);
+    }
   }
   int n = std::snprintf(buf, sizeof buf, "%.2fcm", cm);
   if (n < 0) return std::string();
