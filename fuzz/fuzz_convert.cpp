@@ -10,14 +10,16 @@
 #include "run/run.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Nodes and properties come from pools that the leak checker cannot see
-  // into: a conversion must give back every block it took.
+  // Nodes, properties and texts come from pools that the leak checker cannot
+  // see into: a conversion must give back every block it took.
   const std::size_t nodes = ps::BlockPool<sizeof(ps::TagNode)>::Live();
   const std::size_t props = ps::BlockPool<sizeof(ps::TagProperty)>::Live();
+  const std::size_t texts = ps::TextArena::Live();
   std::string fo;
   std::string messages;
   ps::ConvertBuffer(std::string_view(reinterpret_cast<const char*>(data), size), &fo, &messages);
-  if (ps::BlockPool<sizeof(ps::TagNode)>::Live() != nodes || ps::BlockPool<sizeof(ps::TagProperty)>::Live() != props) {
+  if (ps::BlockPool<sizeof(ps::TagNode)>::Live() != nodes || ps::BlockPool<sizeof(ps::TagProperty)>::Live() != props ||
+      ps::TextArena::Live() != texts) {
     std::fprintf(stderr, "tree blocks leaked\n");
     std::abort();
   }

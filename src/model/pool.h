@@ -45,7 +45,7 @@ namespace ps {
 
 template <std::size_t Size>
 class BlockPool {
-  static constexpr std::size_t kAlign = 8;  // nodes and properties hold pointers
+  static constexpr std::size_t kAlign = 4;  // nodes and properties hold 32-bit numbers
   static constexpr std::size_t kBlock = (Size + kAlign - 1) / kAlign * kAlign;
   static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
   static constexpr unsigned kOffsetBits = 18;  // enough for 2 MB of 8-byte blocks
@@ -57,9 +57,9 @@ class BlockPool {
   static void* Allocate() {
     State& s = state_;
     void* p;
-    if (Free* f = s.free) {
+    if (char* f = s.free) {
       PAGESMITH_UNPOISON(f, kBlock);
-      s.free = f->next;
+      std::memcpy(&s.free, f, sizeof s.free);  // a block may be only 4-aligned
       p = f;
     } else {
       if (s.next == s.end) NewSlab(s);
@@ -74,9 +74,8 @@ class BlockPool {
   static void Release(void* p) noexcept {
     if (!p) return;
     State& s = state_;
-    Free* f = static_cast<Free*>(p);
-    f->next = s.free;
-    s.free = f;
+    std::memcpy(p, &s.free, sizeof s.free);
+    s.free = static_cast<char*>(p);
     --s.live;
     PAGESMITH_POISON(p, kBlock);
   }
@@ -97,21 +96,18 @@ class BlockPool {
   static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
  private:
-  struct Free {
-    Free* next;
-  };
   struct Header {
     std::uint32_t magic;
     std::uint32_t number;
   };
-  static_assert(Size >= sizeof(Free) && kBlock >= sizeof(Header));
+  static_assert(Size >= sizeof(char*) && kBlock >= sizeof(Header));
   static_assert(kSlabBytes / kBlock <= kOffsetMask + 1);
 
   // Plain data only, so that the thread-local needs no guard on each access.
   struct State {
     char* next;
     char* end;
-    Free* free;
+    char* free;  // a free block holds the next one's address
     std::size_t live;
     char** slabs;
     std::size_t slabCount;

@@ -1,8 +1,9 @@
 // An owned byte string that can also be absent ("no text" differs from "").
 // Every node carries three and every property one, and a document has
-// millions of them, mostly short ("10pt", "bold", an input position): a text
-// is 11 bytes and keeps up to 10 bytes in place, so that short texts cost no
-// allocation.
+// millions of them, mostly short ("10pt", "bold", "1.2"): a text is 7 bytes
+// and keeps up to 6 bytes in place, so that short texts cost no allocation.
+// Longer texts live in the thread's text arena (below), which costs 8 bytes
+// per text instead of the general allocator's 30 or so.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +13,65 @@
 #include <string_view>
 
 namespace ps {
+
+// Where the longer texts live: blocks carved in order from large chunks, each
+// known by a 32-bit reference. A block given back is only reclaimed when it
+// was the last one carved or when no block of the thread is in use any more
+// (at the latest when a document's tree is freed); a document edits few of
+// its texts, so what is left behind stays small.
+class TextArena {
+ public:
+  struct Block {
+    std::uint32_t length;
+    std::uint32_t capacity;  // bytes usable, the NUL not counted
+    char* bytes() { return reinterpret_cast<char*>(this + 1); }
+  };
+  // A block with room for at least n bytes and the NUL; length 0.
+  static std::uint32_t Allocate(std::size_t n);
+  static void Release(std::uint32_t ref) noexcept;
+  // Grows the block in place to room for n bytes when it is the last carved
+  // and its chunk has the room.
+  static bool TryGrow(std::uint32_t ref, std::size_t n);
+  static Block* At(std::uint32_t ref) {
+    return reinterpret_cast<Block*>(state_.chunks[ref >> kOffsetBits] + (ref & kOffsetMask) * kUnit);
+  }
+  // Blocks in use on this thread (for leak checks).
+  static std::size_t Live() { return state_.live; }
+
+ private:
+  // A reference is a chunk slot and an offset in 8-byte units. Offset 0 of a
+  // standard chunk is never carved, so offset 0 marks a large block: one that
+  // has a slot of its own and goes back to the general allocator at once.
+  static constexpr std::size_t kUnit = 8;
+  static constexpr unsigned kOffsetBits = 18;
+  static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kOffsetBits) - 1;
+  static constexpr std::size_t kChunkBytes = kUnit << kOffsetBits;  // 2 MB
+  static constexpr std::size_t kLargeBytes = kChunkBytes / 4;
+  static constexpr std::uint32_t kMaxSlots = std::uint32_t{1} << (32 - kOffsetBits);
+
+  // Plain data only, so that the thread-local needs no guard on each access.
+  struct State {
+    char** chunks;          // by slot; nullptr for a free slot
+    std::uint32_t slotCount;
+    std::uint32_t slotCapacity;
+    std::uint32_t* freeSlots;  // slots of large blocks given back
+    std::uint32_t freeSlotCount;
+    std::uint32_t* standard;   // slots of the standard chunks, in carving order
+    std::uint32_t standardCount;
+    std::uint32_t standardUsed;  // standard[standardUsed - 1] is being carved
+    char* next;
+    char* end;
+    std::size_t live;
+  };
+  static std::uint32_t TakeSlot();
+  static void NextChunk();
+  static void Rewind();
+  static std::size_t BlockBytes(std::size_t capacity) {
+    return (sizeof(Block) + capacity + 1 + kUnit - 1) / kUnit * kUnit;
+  }
+
+  static inline thread_local State state_{};
+};
 
 class Text {
  public:
@@ -33,15 +93,22 @@ class Text {
   // NUL-terminated bytes, or nullptr when absent.
   const char* c_str() const {
     const unsigned char t = Tag();
-    if (t == kHeap) return HeapPtr();
+    if (t == kHeap) return HeapBlock()->bytes();
     return t == kAbsent ? nullptr : reinterpret_cast<const char*>(raw_);
   }
   // Absent reads as empty.
   const char* or_empty() const { return null() ? "" : c_str(); }
-  std::string_view view() const { return null() ? std::string_view() : std::string_view(c_str(), size()); }
+  std::string_view view() const {
+    const unsigned char t = Tag();
+    if (t == kHeap) {
+      TextArena::Block* b = HeapBlock();
+      return std::string_view(b->bytes(), b->length);
+    }
+    return t == kAbsent ? std::string_view() : std::string_view(reinterpret_cast<const char*>(raw_), kInline - t);
+  }
   std::size_t size() const {
     const unsigned char t = Tag();
-    if (t == kHeap) return HeapLen();
+    if (t == kHeap) return HeapBlock()->length;
     return t == kAbsent ? 0 : kInline - t;
   }
   bool empty() const { return size() == 0; }
@@ -60,38 +127,38 @@ class Text {
 
  private:
   // Layout: an in-place text holds its bytes from raw_[0] and, in its last
-  // byte, 10 minus its length (so a 10-byte text ends in the NUL it needs).
-  // A heap text holds the block's address in raw_[0..7] and kHeap in its
-  // last byte; the block holds the length, the capacity, the bytes and a NUL.
-  static constexpr std::size_t kInline = 10;
-  static constexpr std::size_t kTagByte = 10;
+  // byte, 6 minus its length (so a 6-byte text ends in the NUL it needs).
+  // An arena text holds its block's reference in raw_[0..3] and kHeap in its
+  // last byte.
+  static constexpr std::size_t kInline = 6;
+  static constexpr std::size_t kTagByte = 6;
   static constexpr unsigned char kAbsent = 0x40;
   static constexpr unsigned char kHeap = 0x80;
-  struct Block {
-    std::size_t length;
-    std::size_t capacity;  // bytes usable, the NUL not counted
-    char* bytes() { return reinterpret_cast<char*>(this + 1); }
-  };
 
   unsigned char Tag() const { return raw_[kTagByte]; }
-  Block* HeapBlock() const {
-    Block* b;
-    std::memcpy(&b, raw_, sizeof b);
-    return b;
+  std::uint32_t Ref() const {
+    std::uint32_t r;
+    std::memcpy(&r, raw_, sizeof r);
+    return r;
   }
-  char* HeapPtr() const { return HeapBlock()->bytes(); }
-  std::size_t HeapLen() const { return HeapBlock()->length; }
+  void SetRef(std::uint32_t r) {
+    std::memcpy(raw_, &r, sizeof r);
+    raw_[kTagByte] = kHeap;
+  }
+  TextArena::Block* HeapBlock() const { return TextArena::At(Ref()); }
   void SetInlineLength(std::size_t len) {
     raw_[len] = '\0';
     raw_[kTagByte] = static_cast<unsigned char>(kInline - len);
   }
-  void FreeHeap();
+  void FreeHeap() {
+    if (Tag() == kHeap) TextArena::Release(Ref());
+  }
   // Makes room for n bytes and returns where they go; keeps the current bytes.
   char* Reserve(std::size_t n);
   void SetLength(std::size_t n);
   bool Overlaps(std::string_view s) const;
 
-  unsigned char raw_[11];
+  unsigned char raw_[7];
 };
 
 }  // namespace ps

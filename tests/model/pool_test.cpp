@@ -70,6 +70,7 @@ TEST(RowRef, EveryRowRoundTrips) {
 TEST(BlockPool, ConversionsGiveBackEveryBlock) {
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
   const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
+  const std::size_t texts = TextArena::Live();
   std::string fo, messages;
   ConvertBuffer("<html><head><title>t</title></head><body><table border=1><tr><td colspan=2>a<td>b"
                 "<tr><td><p style='font-size: 9pt; color: red'>c<ul><li>d</ul></table>",
@@ -77,6 +78,7 @@ TEST(BlockPool, ConversionsGiveBackEveryBlock) {
   EXPECT_NE(fo.find("fo:table-cell"), std::string::npos);
   EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
   EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
+  EXPECT_EQ(TextArena::Live(), texts);
 }
 
 }  // namespace

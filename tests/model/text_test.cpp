@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "model/text.h"
 #include "run/context.h"
@@ -71,7 +72,7 @@ TEST(Text, MoveAndTake) {
   EXPECT_EQ(c.view(), "one");
 }
 
-// Texts of up to 15 bytes are kept in place, longer ones on the heap: every
+// Texts of up to 6 bytes are kept in place, longer ones in the arena: every
 // edit must carry the bytes and the terminating NUL across that boundary.
 TEST(Text, CrossesTheInPlaceLimitBothWays) {
   std::string expected;
@@ -88,7 +89,7 @@ TEST(Text, CrossesTheInPlaceLimitBothWays) {
   t.append("0123456789");  // grows again from a truncated heap text
   EXPECT_EQ(t.view(), expected.substr(0, 15) + "0123456789");
 
-  for (std::size_t n : {0u, 1u, 14u, 15u, 16u, 31u, 32u, 33u, 1000u}) {
+  for (std::size_t n : {0u, 1u, 5u, 6u, 7u, 8u, 14u, 15u, 16u, 31u, 32u, 33u, 1000u, 600000u}) {
     const std::string s(n, 'x');
     Text a(s);
     EXPECT_EQ(a.view(), s);
@@ -111,7 +112,7 @@ TEST(Text, EveryLengthAroundTheInPlaceLimitAndAbsence) {
   EXPECT_TRUE(v.null());
   EXPECT_EQ(v.c_str(), nullptr);
   EXPECT_STREQ(v.or_empty(), "");
-  for (std::size_t n : {0, 1, 9, 10, 11, 12, 100, 70000}) {
+  for (std::size_t n : {0, 1, 5, 6, 7, 9, 10, 11, 12, 100, 70000, 600000}) {
     std::string s(n, 'x');
     for (std::size_t i = 0; i < n; ++i) s[i] = static_cast<char>('a' + i % 26);
     v.assign(s);
@@ -124,7 +125,7 @@ TEST(Text, EveryLengthAroundTheInPlaceLimitAndAbsence) {
   v.reset();
   EXPECT_TRUE(v.null());
   // Bytes taken from the value itself, in place and from the heap.
-  for (const char* s : {"0123456789", "0123456789abcdef"}) {
+  for (const char* s : {"012345", "0123456", "0123456789abcdef"}) {
     v.assign(s);
     v.assign(v.view().substr(1));
     EXPECT_EQ(v.view(), std::string_view(s).substr(1));
@@ -144,6 +145,47 @@ TEST(Text, EveryLengthAroundTheInPlaceLimitAndAbsence) {
   EXPECT_TRUE(v.has());
   EXPECT_TRUE(v.empty());
   EXPECT_EQ(Text::Copy(v).view(), "");
+}
+
+// The arena: texts spread over many chunks keep their bytes while others
+// around them grow, shrink and go; every block comes back.
+TEST(TextArena, TextsKeepTheirBytesWhileOthersChange) {
+  const std::size_t live = TextArena::Live();
+  {
+    std::vector<Text> texts;
+    std::vector<std::string> expected;
+    for (int i = 0; i < 60000; ++i) {  // about 3 MB: more than one chunk
+      std::string s = "text number " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 90), 'x');
+      texts.emplace_back(s);
+      expected.push_back(std::move(s));
+      if (i % 7 == 0) {  // an earlier text grows past its room: it moves
+        const std::size_t j = static_cast<std::size_t>(i / 2);
+        texts[j].append("-grown-beyond-its-block-" + std::to_string(i));
+        expected[j] += "-grown-beyond-its-block-" + std::to_string(i);
+      }
+      if (i % 11 == 0) {  // the newest grows in place
+        texts.back().append("+more");
+        expected.back() += "+more";
+      }
+      if (i % 13 == 0) {  // a text goes, another takes a short value
+        texts[static_cast<std::size_t>(i / 3)].reset();
+        expected[static_cast<std::size_t>(i / 3)].clear();
+        texts[static_cast<std::size_t>(i / 5)].assign("tiny");
+        expected[static_cast<std::size_t>(i / 5)] = "tiny";
+      }
+    }
+    Text large(std::string(700000, 'L'));  // a large block: a slot of its own
+    large.append(std::string(700000, 'M'));
+    EXPECT_EQ(large.size(), 1400000u);
+    EXPECT_EQ(large.view().substr(699998, 4), "LLMM");
+    EXPECT_EQ(large.c_str()[1400000], '\0');
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+      if (expected[i].empty() && texts[i].null()) continue;
+      ASSERT_EQ(texts[i].view(), expected[i]) << i;
+      ASSERT_EQ(texts[i].c_str()[expected[i].size()], '\0') << i;
+    }
+  }
+  EXPECT_EQ(TextArena::Live(), live);
 }
 
 TEST(OutStream, LongFormattedLinesAndDiscarding) {
