@@ -5,6 +5,7 @@
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <span>
 #include <string_view>
 
@@ -93,7 +94,7 @@ struct TagProperty {
 };
 
 // The links are pool numbers rather than pointers, the row a small number
-// and the texts 7 bytes: a node takes 44 bytes instead of 96, a property 12
+// and the texts 7 bytes: a node takes 48 bytes instead of 96, a property 12
 // instead of 32.
 struct TagNode {
   Link<TagProperty> props;
@@ -108,10 +109,27 @@ struct TagNode {
 
   const char* name() const { return def->name; }
 
+  // Where the element's tag began in the input ("html-filepos"); only the
+  // reader's nodes have one. Kept here rather than as a property: every
+  // element has one, and as a property with its digits it cost more than
+  // the node.
+  bool hasPosition() const { return position() != kNoPosition; }
+  std::uint64_t position() const {
+    std::uint64_t v = 0;
+    std::memcpy(&v, position_, sizeof position_);
+    return v;
+  }
+  void setPosition(std::uint64_t v) {
+    if (v > kNoPosition) v = kNoPosition;  // past 256 TB of input: none
+    std::memcpy(position_, &v, sizeof position_);
+  }
+  static constexpr std::uint64_t kNoPosition = (std::uint64_t{1} << 48) - 1;
+  unsigned char position_[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
   static void* operator new(std::size_t size);
   static void operator delete(void* p) noexcept;
 };
-static_assert(sizeof(TagNode) == 44 && sizeof(TagProperty) == 12, "the tree's blocks grew");
+static_assert(sizeof(TagNode) == 48 && sizeof(TagProperty) == 12, "the tree's blocks grew");
 
 // ASCII case-insensitive equality; the tables' names are all ASCII.
 bool EqualsNoCase(std::string_view a, std::string_view b);

@@ -324,7 +324,12 @@ class Parser {
       more = rawText ? SkipRawText(def) : true;
       if (more) more = ReadUntil('<', node->tail);
     }
-    if (TagProperty* p = CreateProperty(ctx_, node, FilePosName())) p->value.assign(std::to_string(tagPos_));
+    // The position replaces an attribute of its name.
+    if (TagProperty* p = FindProperty(node, FilePosName())) {
+      UnlinkProperty(node, p);
+      FreeProperty(p);
+    }
+    node->setPosition(static_cast<std::uint64_t>(tagPos_));
     return more;
   }
 

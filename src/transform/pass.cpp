@@ -59,6 +59,10 @@ void Enter(Context& ctx, TagNode* node) {
   const bool debug = ctx.debugLevel != 0;
   if (debug) ctx.dbg().printf("<%s>\n", node->raw.or_empty());
   TagProperty* arrived = node->props;
+  // The input position is listed as the property it stands for.
+  if (debug && node->hasPosition())
+    ctx.dbg().printf("\"html-filepos\" : \"%llu\"@%8p\n", static_cast<unsigned long long>(node->position()),
+                     static_cast<const void*>(node->position_));
   if (node->def->enterHandler) node->def->enterHandler(ctx, node);
   ApplyDefaultProperties(ctx, node);
   for (TagProperty* p = arrived; p; p = p->next) {

@@ -352,8 +352,8 @@ TagProperty* AddListSeparator(Context& ctx, TagNode* node) { return SetListSepar
 
 void PrintHtmlPosition(OutStream& out, const TagNode* node) {
   for (; node; node = node->parent) {
-    if (const TagProperty* p = FindProperty(node, "html-filepos")) {
-      if (p->value.has()) out.printf("Pos in html: %s\n", p->value.c_str());
+    if (node->hasPosition()) {
+      out.printf("Pos in html: %llu\n", static_cast<unsigned long long>(node->position()));
       return;
     }
   }

@@ -82,8 +82,8 @@ TEST(ParseHtml, TextAndTailAreStoredByteForByte) {
   ASSERT_NE(div, nullptr);
   EXPECT_EQ(Shape(div), "DIV(  a &amp;\xE4)[B(x){\r\n tail }]{ after}");
   EXPECT_EQ(std::string(div->raw.view()), "DIV");
-  EXPECT_EQ(Val(div, "html-filepos"), "5");
-  EXPECT_EQ(Val(div->firstChild, "html-filepos"), "20");
+  EXPECT_EQ(div->position(), 5u);
+  EXPECT_EQ(div->firstChild->position(), 20u);
   EXPECT_EQ(c.messages, "");
 }
 
@@ -163,15 +163,15 @@ TEST(ParseHtml, SelfClosedLinkLeavesItsEndTagPending) {
   // pending, and the text after it joins the A's tail.
   EXPECT_EQ(Shape(div), "DIV[A{linkmore}]");
   EXPECT_EQ(Val(div->firstChild, "HREF"), "x");
-  EXPECT_EQ(test::PropNames(div->firstChild), "html-filepos HREF");
+  EXPECT_EQ(test::PropNames(div->firstChild), "HREF");
   EXPECT_EQ(c.messages, "Tag \"/a\" incorrect closed!!!\nPos 21\n");
 }
 
 TEST(ParseHtml, PositionPropertyReplacesAnAttributeOfThatName) {
   Captured c;
   TagNode* div = Parse(c, "<div html-FILEPOS=99 class=c>");
-  EXPECT_EQ(test::PropNames(div), "CLASS html-filepos");
-  EXPECT_EQ(Val(div, "html-filepos"), "1");
+  EXPECT_EQ(test::PropNames(div), "CLASS");
+  EXPECT_EQ(div->position(), 1u);
 }
 
 TEST(ParseHtml, CommentsEndAtTheFirstGreaterThan) {
@@ -179,7 +179,8 @@ TEST(ParseHtml, CommentsEndAtTheFirstGreaterThan) {
   TagNode* div = Parse(c, "<div><!--x > y -->z</div>");
   EXPECT_EQ(Shape(div), "DIV[!--{ y -->z}]");
   EXPECT_EQ(std::string(div->firstChild->raw.view()), "!--x ");
-  EXPECT_EQ(test::PropNames(div->firstChild), "html-filepos");
+  EXPECT_EQ(test::PropNames(div->firstChild), "");
+  EXPECT_EQ(div->firstChild->position(), 6u);
   Captured t;
   EXPECT_EQ(Shape(Parse(t, "<tr><!-- x --><td>a</td></tr>")), "TR[TD(a)]");
   EXPECT_EQ(t.messages, std::string("Tag \"!--\" is not allowed as child of \"TR\"!!!\nPos 5\n") + kNoNodeLine);
@@ -379,7 +380,7 @@ TEST(ParseHtml, ManyTopLevelElementsKeepOnlyTheLast) {
   Captured c;
   TagNode* top = Parse(c, html);
   EXPECT_EQ(Shape(top), "P(last)");
-  EXPECT_EQ(Val(top, "html-filepos"), std::to_string(10000 * 12 + 1));
+  EXPECT_EQ(top->position(), 10000u * 12 + 1);
 }
 
 TEST(ParseHtml, TraceLines) {

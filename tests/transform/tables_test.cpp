@@ -153,7 +153,7 @@ TEST(TableSteps, ShortRowGetsFillerCells) {
   TagNode* r1 = t.Row();
   for (const char* s : {"a", "b", "c"}) t.Cell(r1, s);
   TagNode* r2 = t.Row();
-  SetProperty(t.c.ctx, r2, "html-filepos", "42");
+  r2->setPosition(42);
   t.Cell(r2, "d");
   SetProperty(t.c.ctx, t.table, "BORDER", "1");
   std::string m = t.Step1();
@@ -231,7 +231,7 @@ TEST(TableSteps, ColumnListNeverAddsAColumnAfterTheBody) {
   t.Col();
   t.Cell(t.Row(), "a", {{"ROWSPAN", "2"}});
   TagNode* r2 = t.Row();
-  SetProperty(t.c.ctx, r2, "html-filepos", "7");
+  r2->setPosition(7);
   t.Cell(r2, "b");
   t.Cell(r2, "c");
   std::string m = t.Step1();
@@ -423,12 +423,12 @@ TEST(Indentation, HtmlPosition) {
   OutStream out = OutStream::ToString(&c.messages);
   PrintHtmlPosition(out, cell);
   EXPECT_EQ(c.messages, "");
-  SetProperty(c.ctx, table, "html-filepos", "3");
+  table->setPosition(3);
   PrintHtmlPosition(out, cell);
   EXPECT_EQ(c.messages, "Pos in html: 3\n");
-  CreateProperty(c.ctx, row, "html-filepos");  // without value: stops there
+  row->setPosition(2);  // the nearest position wins
   PrintHtmlPosition(out, cell);
-  EXPECT_EQ(c.messages, "Pos in html: 3\n");
+  EXPECT_EQ(c.messages, "Pos in html: 3\nPos in html: 2\n");
   FreeTree(table);
 }
 
