@@ -8,7 +8,7 @@ int main(int argc, char** argv) {
   ps::OutStream out = ps::OutStream::ToFile(stdout);
   int status;
   try {
-    status = ps::RunMain(argc, argv, out);
+    status = ps::RunMain(argc, argv, out, /*processEnds=*/true);
   } catch (const std::bad_alloc&) {
     // A document larger than the memory the process may use: say so and
     // fail, rather than abort with the runtime's own words.

@@ -23,17 +23,20 @@ TagNode* CreateDocumentRoot(Context& ctx) {
 
 namespace {
 
-void FreeDocument(Context& ctx) {
+void FreeDocument(Context& ctx, bool processEnds) {
   ctx.msg().write("freeing memory...");
   ctx.msg().flush();
-  FreeTree(ctx.documentRoot);
+  // When the process ends right after the run, the system takes the memory
+  // back at once; giving millions of blocks back one by one first would
+  // only add a tenth to the run's time.
+  if (!processEnds) FreeTree(ctx.documentRoot);
   ctx.documentRoot = nullptr;
   ctx.msg().write(" done\n");
 }
 
 }  // namespace
 
-int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io) {
+int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool processEnds) {
   Context ctx;
   ctx.message = &out;
   ctx.debug = &out;
@@ -92,7 +95,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io) {
   OutStream* foStream = io.OpenOutput(outName);
   if (!foStream) {
     ctx.msg().printf("file %s seems to be write protected!\n", outName);
-    FreeDocument(ctx);
+    FreeDocument(ctx, processEnds);
     closeNull();
     return 1;
   }
@@ -100,11 +103,11 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io) {
   if (!io.CloseOutput()) written = false;
   if (!written) {
     ctx.msg().printf("file %s could not be written completely!\n", outName);
-    FreeDocument(ctx);
+    FreeDocument(ctx, processEnds);
     closeNull();
     return 1;
   }
-  FreeDocument(ctx);
+  FreeDocument(ctx, processEnds);
   ctx.msg().printf("\nall is done for file %s\n", ctx.inputName.c_str());
   closeNull();
   return 0;
@@ -170,9 +173,9 @@ class MemoryIo : public RunIo {
 
 }  // namespace
 
-int RunMain(int argc, const char* const* argv, OutStream& out) {
+int RunMain(int argc, const char* const* argv, OutStream& out, bool processEnds) {
   FileIo io;
-  return RunMain(argc, argv, out, io);
+  return RunMain(argc, argv, out, io, processEnds);
 }
 
 int ConvertBuffer(std::string_view html, std::string* fo, std::string* messages, const char* debugWord) {

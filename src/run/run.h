@@ -30,10 +30,11 @@ class RunIo {
 };
 
 // One whole run as the command line asks for it; `out` is standard output.
-// Returns the process exit status.
-int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io);
+// Returns the process exit status. `processEnds`: the process exits right
+// after the run, so the document is left to the system instead of freed.
+int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool processEnds = false);
 // The same with the named files of the file system.
-int RunMain(int argc, const char* const* argv, OutStream& out);
+int RunMain(int argc, const char* const* argv, OutStream& out, bool processEnds = false);
 
 // Converts `html` in memory as a run on "input.html" would; the FO text goes
 // to *fo and standard output to *messages. Returns the exit status.
