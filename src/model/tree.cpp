@@ -17,19 +17,17 @@ void TagNode::operator delete(void* p) noexcept { BlockPool<sizeof(TagNode)>::Re
 void* TagProperty::operator new(std::size_t) { return BlockPool<sizeof(TagProperty)>::Allocate(); }
 void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProperty)>::Release(p); }
 
+PropertyName::PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {
+  if (id < 0) return;
+  const std::span<const int> ids = PropertyIdsByRow();
+  static_assert(sizeof rows * 8 >= 255, "a bit for every row number");
+  for (std::size_t row = 0; row < ids.size(); ++row)
+    if (ids[row] == id) rows[row >> 6] |= std::uint64_t{1} << (row & 63);
+}
+
 namespace {
 
-// The number of each row's name, asked for once: the table never changes.
-std::span<const int> IdsByRow() {
-  static const std::span<const int> ids = PropertyIdsByRow();
-  return ids;
-}
-
-// Every property's row is in the table: it is known by its name's number.
-bool Named(const TagProperty* p, const PropertyName& n) {
-  const int row = p->def.index();
-  return row >= 0 && IdsByRow()[static_cast<std::size_t>(row)] == n.id;
-}
+bool Named(const TagProperty* p, const PropertyName& n) { return n.HasRow(p->def.index()); }
 
 TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
   if (!node || !node->props) return nullptr;
@@ -62,8 +60,6 @@ TagProperty* CreateNamed(Context& ctx, TagNode* node, const PropertyName& n) {
 }
 
 }  // namespace
-
-bool HasName(const TagProperty* prop, const PropertyName& name) { return Named(prop, name); }
 
 TagProperty* FindProperty(const TagNode* node, const PropertyName& name) { return FindNamed(node, name); }
 

@@ -158,13 +158,17 @@ const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 // few properties at every node: their hot call sites keep one of these in a
 // static and call the overloads below, which skip the name lookup.
 struct PropertyName {
-  explicit PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {}
+  explicit PropertyName(std::string_view n);
   std::string_view name;
   int id;
+  // The property table's rows that have the name, one bit per row: a
+  // property's name is then told by its row without any table.
+  std::uint64_t rows[4] = {};
+  bool HasRow(int row) const { return row >= 0 && (rows[row >> 6] >> (row & 63) & 1) != 0; }
 };
 
 // Whether the property has the name (in any case).
-bool HasName(const TagProperty* prop, const PropertyName& name);
+inline bool HasName(const TagProperty* prop, const PropertyName& name) { return name.HasRow(prop->def.index()); }
 TagProperty* FindProperty(const TagNode* node, const PropertyName& name);
 TagProperty* FindInheritedProperty(const TagNode* node, const PropertyName& name);
 TagProperty* CreateProperty(Context& ctx, TagNode* node, const PropertyName& name);
