@@ -97,7 +97,7 @@ std::string LowerCopy(std::string_view s) {
   return r;
 }
 
-constexpr std::size_t kMaxTags = 128;
+constexpr std::size_t kMaxTags = kIndexedTagRows;
 
 // Marks an answer not yet worked out.
 constexpr PropertyDef kNotAsked{};
@@ -263,6 +263,12 @@ bool MatchTagDef(const TagDef* def, NameList list) {
   // The name is only read for a list that is walked.
   if (const ListIndex* li = idx.Find(list)) return li->tags.test(static_cast<std::size_t>(row));
   return MatchWalked(idx, def->name, row, list);
+}
+
+const std::bitset<kIndexedTagRows>* TagRowsOfList(NameList list) {
+  if (!list) return nullptr;
+  const ListIndex* li = Index().Find(list);
+  return li ? &li->tags : nullptr;
 }
 
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <bitset>
 #include <span>
 #include <string_view>
 
@@ -140,6 +141,10 @@ bool MatchNameList(std::string_view name, NameList list);
 bool MatchNameListWalk(std::string_view name, NameList list);
 // Same answer as MatchNameList(def->name, list), without hashing the name.
 bool MatchTagDef(const TagDef* def, NameList list);
+// The tag rows (of the first kIndexedTagRows) that one of the tables' own
+// lists admits; nullptr for any other list.
+constexpr std::size_t kIndexedTagRows = 128;
+const std::bitset<kIndexedTagRows>* TagRowsOfList(NameList list);
 // First row with the name; with a parent whose row has a children list, the
 // name must be a member of it.
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name);
@@ -152,6 +157,24 @@ int PropertyNameId(std::string_view name);
 // The name number of each row of the property table.
 std::span<const int> PropertyIdsByRow();
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
+
+// One of the tables' lists as a set of tag rows, for the tests made at every
+// node: the same answers as MatchTagDef, without looking the list up.
+class TagSet {
+ public:
+  explicit TagSet(NameList list) : list_(list), rows_(TagRowsOfList(list)) {}
+  bool Has(const TagNode* n) const;
+
+ private:
+  NameList list_;
+  const std::bitset<kIndexedTagRows>* rows_;
+};
+
+inline bool TagSet::Has(const TagNode* n) const {
+  const int row = n->def.index();
+  if (rows_ && row >= 0 && static_cast<std::size_t>(row) < kIndexedTagRows) return (*rows_)[static_cast<std::size_t>(row)];
+  return MatchTagDef(n->def, list_);
+}
 
 // --- properties ---
 // A property name with its number, looked up once. The phases name the same

@@ -11,6 +11,28 @@ namespace ps {
 
 namespace {
 
+// The tag groups tested at every node, each looked up once.
+const TagSet& BlockTags() {
+  static const TagSet set(kBlockTags);
+  return set;
+}
+const TagSet& InlineTags() {
+  static const TagSet set(kInlineTags);
+  return set;
+}
+const TagSet& ParagraphTags() {
+  static const TagSet set(kParagraphTags);
+  return set;
+}
+const TagSet& BlockFbTags() {
+  static const TagSet set(kBlockFbTags);
+  return set;
+}
+const TagSet& FontTags() {
+  static const TagSet set(kFontTags);
+  return set;
+}
+
 
 bool IsLayoutWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
@@ -80,7 +102,7 @@ bool FitsOnOnePage(const TagNode* paragraph) {
     const TagNode* n = chains.back();
     chains.pop_back();
     for (; n; n = n->next) {
-      if (MatchTagDef(n->def, kBlockTags) && !MatchTagDef(n->def, kInlineTags)) return false;
+      if (BlockTags().Has(n) && !InlineTags().Has(n)) return false;
       if (IsRow(n, "BR") && ++breaks > kMaxBreaks) return false;
       bytes += n->text.size() + n->tail.size();
       if (bytes > kMaxBytes) return false;
@@ -95,7 +117,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   if (!node) return nullptr;
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
-  if (MatchTagDef(node->def, kParagraphTags)) {
+  if (ParagraphTags().Has(node)) {
     // A keep of strength 1 rather than "always": FOP still keeps the block on
     // one page when it can, and breaks it where it cannot (a narrow table
     // cell can make even a short paragraph taller than a page).
@@ -104,7 +126,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     SetProperty(ctx, node, Names().spaceBefore, "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
-  } else if (MatchTagDef(node->def, kBlockFbTags)) {
+  } else if (BlockFbTags().Has(node)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
   } else if (node->def == InlineDef() && FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
@@ -124,7 +146,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     s.carrier = nullptr;
   }
 
-  if (!MatchTagDef(node->def, kFontTags)) {
+  if (!FontTags().Has(node)) {
     if (IsRow(node, "B"))
       s.bold = true;
     else if (IsRow(node, "I"))
@@ -176,10 +198,10 @@ constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
 }  // namespace
 
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
-  if (!node || MatchTagDef(node->def, kBlockTags)) return false;
+  if (!node || BlockTags().Has(node)) return false;
   bool mixed = HasContent(node->text);
   for (TagNode* c = node->firstChild; c; c = c->next) {
-    if (!MatchTagDef(c->def, kBlockTags) && MatchTagDef(c->def, kInlineTags))
+    if (!BlockTags().Has(c) && InlineTags().Has(c))
       mixed = true;
     else if (!mixed)
       mixed = InsertParagraphs(ctx, depth + 1, c);
