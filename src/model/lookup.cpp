@@ -150,7 +150,6 @@ struct Indexes {
   // Property names are numbered: rows whose names are equal but for case
   // share a number, so that a property's name is compared by its row.
   NameTable<int> propertyIds;
-  std::vector<int> propertyIdOfRow;
   std::vector<std::vector<const PropertyDef*>> propertyRows;  // by number, in table order
   // FindPropertyDefForTag's answers by number and owner: the tables are
   // constant, so each is worked out once. Slot kMaxTags is for no owner.
@@ -180,7 +179,6 @@ struct Indexes {
       const int id = propertyIds.emplace(p.name, static_cast<int>(propertyRows.size()));
       if (static_cast<std::size_t>(id) == propertyRows.size()) propertyRows.emplace_back();
       propertyRows[static_cast<std::size_t>(id)].push_back(&p);
-      propertyIdOfRow.push_back(id);
     }
     ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), &kNotAsked);
     lists.reserve(kAllNameLists.size());  // the slots point into it
@@ -294,7 +292,10 @@ int PropertyNameId(std::string_view name) {
   return id ? *id : -1;
 }
 
-std::span<const int> PropertyIdsByRow() { return Index().propertyIdOfRow; }
+std::span<const PropertyDef* const> PropertyRowsNamed(int id) {
+  if (id < 0) return {};
+  return Index().propertyRows[static_cast<std::size_t>(id)];
+}
 
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   if (id < 0) return nullptr;

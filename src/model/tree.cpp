@@ -18,11 +18,11 @@ void* TagProperty::operator new(std::size_t) { return BlockPool<sizeof(TagProper
 void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProperty)>::Release(p); }
 
 PropertyName::PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {
-  if (id < 0) return;
-  const std::span<const int> ids = PropertyIdsByRow();
   static_assert(sizeof rows * 8 >= 255, "a bit for every row number");
-  for (std::size_t row = 0; row < ids.size(); ++row)
-    if (ids[row] == id) rows[row >> 6] |= std::uint64_t{1} << (row & 63);
+  for (const PropertyDef* def : PropertyRowsNamed(id)) {
+    const auto row = static_cast<std::size_t>(def - kPropertyDatabase.data());
+    rows[row >> 6] |= std::uint64_t{1} << (row & 63);
+  }
 }
 
 namespace {

@@ -154,8 +154,8 @@ const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* ow
 // Property names by number: -1 when no row has the name. Rows whose names
 // differ only in case share a number.
 int PropertyNameId(std::string_view name);
-// The name number of each row of the property table.
-std::span<const int> PropertyIdsByRow();
+// The property table's rows with the name of that number, in table order.
+std::span<const PropertyDef* const> PropertyRowsNamed(int id);
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
 
 // One of the tables' lists as a set of tag rows, for the tests made at every
