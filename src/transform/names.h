@@ -1,7 +1,8 @@
-// The property names the transformation steps use at every node or cell,
-// each looked up once.
+// The property names and tag groups the transformation steps use at every
+// node or cell, each looked up once.
 #pragma once
 
+#include "model/tables.h"
 #include "model/tree.h"
 
 namespace ps {
@@ -32,6 +33,12 @@ struct StepNames {
   PropertyName borderStyle{"XML-BORDER-STYLE"};
   PropertyName width{"WIDTH"};
   PropertyName maxContentWidth{"XML-CONFIG-MAX-CONTENT-WIDTH"};
+  // tag groups
+  TagSet blockTags{kBlockTags};
+  TagSet inlineTags{kInlineTags};
+  TagSet paragraphTags{kParagraphTags};
+  TagSet blockFbTags{kBlockFbTags};
+  TagSet fontTags{kFontTags};
 };
 
 const StepNames& Names();

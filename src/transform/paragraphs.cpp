@@ -11,29 +11,6 @@ namespace ps {
 
 namespace {
 
-// The tag groups tested at every node, each looked up once.
-const TagSet& BlockTags() {
-  static const TagSet set(kBlockTags);
-  return set;
-}
-const TagSet& InlineTags() {
-  static const TagSet set(kInlineTags);
-  return set;
-}
-const TagSet& ParagraphTags() {
-  static const TagSet set(kParagraphTags);
-  return set;
-}
-const TagSet& BlockFbTags() {
-  static const TagSet set(kBlockFbTags);
-  return set;
-}
-const TagSet& FontTags() {
-  static const TagSet set(kFontTags);
-  return set;
-}
-
-
 bool IsLayoutWhite(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 // Holds a character other than blank, tab, line feed and carriage return.
@@ -102,7 +79,7 @@ bool FitsOnOnePage(const TagNode* paragraph) {
     const TagNode* n = chains.back();
     chains.pop_back();
     for (; n; n = n->next) {
-      if (BlockTags().Has(n) && !InlineTags().Has(n)) return false;
+      if (Names().blockTags.Has(n) && !Names().inlineTags.Has(n)) return false;
       if (IsRow(n, "BR") && ++breaks > kMaxBreaks) return false;
       bytes += n->text.size() + n->tail.size();
       if (bytes > kMaxBytes) return false;
@@ -117,7 +94,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   if (!node) return nullptr;
   ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
-  if (ParagraphTags().Has(node)) {
+  if (Names().paragraphTags.Has(node)) {
     // A keep of strength 1 rather than "always": FOP still keeps the block on
     // one page when it can, and breaks it where it cannot (a narrow table
     // cell can make even a short paragraph taller than a page).
@@ -126,7 +103,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     SetProperty(ctx, node, Names().spaceBefore, "1.5pt");
     s.paragraph = node;
     s.carrier = IsSimpleContent(0, node) ? node : nullptr;
-  } else if (BlockFbTags().Has(node)) {
+  } else if (Names().blockFbTags.Has(node)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
   } else if (node->def == InlineDef() && FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
@@ -146,7 +123,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     s.carrier = nullptr;
   }
 
-  if (!FontTags().Has(node)) {
+  if (!Names().fontTags.Has(node)) {
     if (IsRow(node, "B"))
       s.bold = true;
     else if (IsRow(node, "I"))
@@ -198,10 +175,10 @@ constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
 }  // namespace
 
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
-  if (!node || BlockTags().Has(node)) return false;
+  if (!node || Names().blockTags.Has(node)) return false;
   bool mixed = HasContent(node->text);
   for (TagNode* c = node->firstChild; c; c = c->next) {
-    if (!BlockTags().Has(c) && InlineTags().Has(c))
+    if (!Names().blockTags.Has(c) && Names().inlineTags.Has(c))
       mixed = true;
     else if (!mixed)
       mixed = InsertParagraphs(ctx, depth + 1, c);
