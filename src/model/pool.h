@@ -21,9 +21,7 @@
 #include <cstring>
 #include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
+#include "model/huge_pages.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #define PAGESMITH_POISON_BLOCKS 1
@@ -122,13 +120,8 @@ class BlockPool {
       s.slabs = grown;
     }
     // Never returned: the blocks are reused by later trees of the thread.
-    // Marked for huge pages where the system has them: a big tree then costs
-    // a few page faults instead of one per 4 KB.
-    char* slab = static_cast<char*>(std::aligned_alloc(kSlabBytes, kSlabBytes));
+    char* slab = AllocateHugeAligned(kSlabBytes);
     if (!slab) throw std::bad_alloc();
-#ifdef MADV_HUGEPAGE
-    ::madvise(slab, kSlabBytes, MADV_HUGEPAGE);
-#endif
     const Header h{kMagic, static_cast<std::uint32_t>(s.slabCount)};
     std::memcpy(slab, &h, sizeof h);
     s.slabs[s.slabCount++] = slab;

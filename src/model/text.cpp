@@ -4,6 +4,7 @@
 #include <limits>
 #include <new>
 
+#include "model/huge_pages.h"
 #include "model/pool.h"
 
 namespace ps {
@@ -37,14 +38,11 @@ void TextArena::NextChunk() {
   if (s.standardUsed == s.standardCount) {
     const std::uint32_t slot = TakeSlot();
     // Chunks are kept for the next document of the thread, like the tree's slabs.
-    char* chunk = static_cast<char*>(std::aligned_alloc(kChunkBytes, kChunkBytes));
+    char* chunk = AllocateHugeAligned(kChunkBytes);
     if (!chunk) {
       s.freeSlots[s.freeSlotCount++] = slot;
       throw std::bad_alloc();
     }
-#ifdef MADV_HUGEPAGE
-    ::madvise(chunk, kChunkBytes, MADV_HUGEPAGE);
-#endif
     PAGESMITH_POISON(chunk, kChunkBytes);
     s.chunks[slot] = chunk;
     s.standard[s.standardCount++] = slot;

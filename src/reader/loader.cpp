@@ -1,10 +1,8 @@
 #include <sys/stat.h>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
-#include <cstdint>
 #include <string>
+
+#include "model/huge_pages.h"
 
 #include "reader/reader.h"
 #include "writer/entities.h"
@@ -20,14 +18,7 @@ bool ReadWholeStream(std::FILE* in, std::string& data) {
   struct stat st;
   if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
     data.reserve(static_cast<std::size_t>(st.st_size) + 1);
-#ifdef MADV_HUGEPAGE
-    // A large input is read into huge pages where the system has them: a few
-    // page faults instead of one per 4 KB.
-    constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
-    const auto from = (reinterpret_cast<std::uintptr_t>(data.data()) + kHuge - 1) & ~(kHuge - 1);
-    const auto to = (reinterpret_cast<std::uintptr_t>(data.data()) + data.capacity()) & ~(kHuge - 1);
-    if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
-#endif
+    AdviseHugePages(data.data(), data.capacity());
   }
   // Read straight into the buffer, without a bounce through a small one.
   std::size_t have = 0;
