@@ -58,10 +58,14 @@ void TextArena::Rewind() {
   s.next = s.end = nullptr;
 }
 
+std::size_t TextArena::NewBlockBytes(std::size_t capacity) {
+  if (capacity > std::numeric_limits<std::uint32_t>::max() - 2 * kUnit - sizeof(Block)) throw std::bad_alloc();
+  return BlockBytes(capacity);
+}
+
 std::uint32_t TextArena::Allocate(std::size_t n) {
-  if (n > std::numeric_limits<std::uint32_t>::max() - 2 * kUnit - sizeof(Block)) throw std::bad_alloc();
   State& s = state_;
-  const std::size_t bytes = BlockBytes(n);
+  const std::size_t bytes = NewBlockBytes(n);
   std::uint32_t ref;
   char* p;
   if (bytes > kLargeBytes) {
@@ -106,9 +110,8 @@ void TextArena::Release(std::uint32_t ref) noexcept {
 }
 
 bool TextArena::TryGrow(std::uint32_t ref, std::size_t n) {
-  if (n > std::numeric_limits<std::uint32_t>::max() - 2 * kUnit - sizeof(Block)) throw std::bad_alloc();
   State& s = state_;
-  const std::size_t bytes = BlockBytes(n);
+  const std::size_t bytes = NewBlockBytes(n);
   if ((ref & kOffsetMask) == 0) {
     // A large block keeps its slot wherever the allocator moves it.
     const std::uint32_t slot = ref >> kOffsetBits;

@@ -69,6 +69,9 @@ class TextArena {
   static std::size_t BlockBytes(std::size_t capacity) {
     return (sizeof(Block) + capacity + 1 + kUnit - 1) / kUnit * kUnit;
   }
+  // BlockBytes for a block yet to be made; throws when its length would not
+  // fit the 32-bit header.
+  static std::size_t NewBlockBytes(std::size_t capacity);
 
   static inline thread_local State state_{};
 };
