@@ -27,8 +27,8 @@ void FreeDocument(Context& ctx, bool processEnds) {
   ctx.msg().write("freeing memory...");
   ctx.msg().flush();
   // When the process ends right after the run, the system takes the memory
-  // back at once; giving millions of blocks back one by one first would
-  // only add a tenth to the run's time.
+  // back at once; giving millions of blocks back one by one first only adds
+  // a few per cent to the run's time.
   if (!processEnds) FreeTree(ctx.documentRoot);
   ctx.documentRoot = nullptr;
   ctx.msg().write(" done\n");
