@@ -41,6 +41,10 @@ struct StepNames {
   TagSet fontTags{kFontTags};
 };
 
-const StepNames& Names();
+// Inline: the steps ask for it several times at every node.
+inline const StepNames& Names() {
+  static const StepNames names;
+  return names;
+}
 
 }  // namespace ps
