@@ -4,6 +4,7 @@
 #include <charconv>
 #include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -17,9 +18,41 @@ namespace {
 
 const char* Shown(const char* text) { return text ? text : "(null)"; }
 
+// A plain decimal ("3.17", "-12", ".5") of at most 15 digits, read as strtod
+// reads it but without its general machinery: every table cell's width
+// passes here. Such digits are exact in a double, and so is 10^15; their
+// quotient is rounded correctly, as strtod rounds. False for anything else
+// (white space, exponents, hexadecimal, more digits): strtod reads those.
+bool ReadPlainDecimal(const char* text, const char** end, double* v) {
+  static constexpr double kPow10[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                      1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  const char* s = text;
+  const bool negative = *s == '-';
+  if (*s == '-' || *s == '+') ++s;
+  if (s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) return false;
+  std::uint64_t m = 0;
+  int digits = 0, fraction = 0;
+  for (; *s >= '0' && *s <= '9'; ++s, ++digits)
+    if (digits < 16) m = m * 10 + static_cast<unsigned>(*s - '0');
+  if (*s == '.') {
+    for (++s; *s >= '0' && *s <= '9'; ++s, ++digits, ++fraction)
+      if (digits < 16) m = m * 10 + static_cast<unsigned>(*s - '0');
+  }
+  if (digits == 0 || digits > 15 || *s == 'e' || *s == 'E') return false;
+  const double r = static_cast<double>(m) / kPow10[fraction];
+  *v = negative ? -r : r;
+  *end = s;
+  return true;
+}
+
 // strtod, with a range error or a value that is not finite ("inf", "nan")
 // reported as out of range: such a width must never reach the output.
 double ReadDouble(const char* text, const char** end, bool* outOfRange) {
+  double plain;
+  if (ReadPlainDecimal(text, end, &plain)) {
+    *outOfRange = false;
+    return plain;
+  }
   char* e = nullptr;
   errno = 0;
   double v = std::strtod(text, &e);

@@ -5,6 +5,9 @@
 #include <climits>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -48,6 +51,35 @@ TEST(NumberReaders, FloatsAsStrtod) {
   EXPECT_EQ(a2f(c.ctx, "inf", 9), 9.0);
   EXPECT_EQ(a2f(c.ctx, "-Infinity", 9), 9.0);
   EXPECT_EQ(a2f(c.ctx, "nan", 9), 9.0);
+}
+
+// Plain decimals take a shortcut past strtod; the value, its sign and where
+// the number ends (which '%' decides) must be strtod's, bit for bit.
+TEST(NumberReaders, PlainDecimalsExactlyAsStrtod) {
+  Captured c;
+  std::vector<std::string> inputs = {
+      "0", "-0", "+0", "0.", ".5", "-.5", "1.", "007", "3.175", "0.1", "0.3", "2.675", "-12.5cm",
+      "999999999999999", "9999999999999999", "123456789012345.", "1234567890.12345", "0.000000000000001",
+      "0.0000000000000001", "1e5", "1.5E2", "0x10", "-0X1p3", "00x5", "- 5", "+-5", ".", "-", "5%", "1.2.3"};
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 20000; ++i) {
+    std::string s = (rng() % 4 == 0) ? "-" : "";
+    const int whole = static_cast<int>(rng() % 9), fraction = static_cast<int>(rng() % 9);
+    for (int k = 0; k < whole; ++k) s.push_back(static_cast<char>('0' + rng() % 10));
+    if (fraction) s.push_back('.');
+    for (int k = 0; k < fraction; ++k) s.push_back(static_cast<char>('0' + rng() % 10));
+    inputs.push_back(s + "cm");
+  }
+  for (const std::string& s : inputs) {
+    const double expected = std::strtod(s.c_str(), nullptr);
+    const double got = a2f(c.ctx, s.c_str(), 42.0);
+    ASSERT_EQ(std::memcmp(&got, &expected, sizeof got), 0) << s << ": " << got << " vs " << expected;
+    const double base = 200.0;
+    const std::string percent = s + "%";
+    char* end = nullptr;
+    const double p = std::strtod(percent.c_str(), &end);
+    ASSERT_EQ(ap2f(c.ctx, percent.c_str(), -1, base), *end == '%' ? p * base / 100.0 : p) << percent;
+  }
 }
 
 TEST(NumberReaders, PercentOfBase) {
