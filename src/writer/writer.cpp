@@ -8,6 +8,7 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "model/tables.h"
@@ -159,6 +160,7 @@ struct AttributeInfo {
   int number;  // the same for equal names
   AttributeKind kind;
   std::string_view name;
+  std::string opening;  // ' name="', appended at once: every attribute written starts so
 };
 
 // The attribute names of the property table, numbered by content, and the
@@ -171,11 +173,13 @@ struct AttributeTable {
     for (const PropertyDef& p : kPropertyDatabase) {
       const char* a = p.outputName;
       if (!a || *a == '\0') {
-        byRow.push_back({-1, AttributeKind::Plain, {}});
+        byRow.push_back({-1, AttributeKind::Plain, {}, {}});
         continue;
       }
       const int number = numbers.try_emplace(a, static_cast<int>(numbers.size())).first->second;
-      byRow.push_back({number, AttributeKindOf(a), a});
+      std::string opening(" ");
+      opening.append(a).append("=\"");
+      byRow.push_back({number, AttributeKindOf(a), a, std::move(opening)});
     }
   }
 };
@@ -250,7 +254,7 @@ class Writer {
   // Every node and property carries its table row.
   static RowInfo Row(const TagNode* n) { return TableRowInfo(static_cast<std::size_t>(n->def.index())); }
 
-  static AttributeInfo Attribute(const TagProperty* p) {
+  static const AttributeInfo& Attribute(const TagProperty* p) {
     return Attributes().byRow[static_cast<std::size_t>(p->def.index())];
   }
 
@@ -322,11 +326,6 @@ class Writer {
     Text(n->tail);
   }
 
-  void AttributeStart(std::string_view a) {
-    buf_.push_back(' ');
-    buf_.append(a);
-    buf_.append("=\"");
-  }
 
   void StartTag(const TagNode* n, std::string_view element) {
     const TagDef* d = n->def;
@@ -356,7 +355,7 @@ class Writer {
       }
       if (p->value.null() && !bareAllowed) continue;
       // XML allows an attribute once per element: the first in list order wins.
-      const AttributeInfo info = Attribute(p);
+      const AttributeInfo& info = Attribute(p);
       bool dup = false;
       for (int s : seen_)
         if (s == info.number) {
@@ -372,7 +371,7 @@ class Writer {
       }
       if (info.kind == AttributeKind::Plain) {
         // Most values: converted straight into the output.
-        AttributeStart(info.name);
+        buf_.append(info.opening);
         ConvertSpecialChars(p->value.view(), buf_, ConvertMode::QuotedValue, enc_);
         buf_.push_back('"');
         continue;
@@ -382,7 +381,7 @@ class Writer {
       if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
       if (info.kind == AttributeKind::ColumnSpan && !SpanValue(value_, SpansOf(n).columns)) continue;
       if (info.kind == AttributeKind::RowSpan && !SpanValue(value_, SpansOf(n).rows)) continue;
-      AttributeStart(info.name);
+      buf_.append(info.opening);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
       else
