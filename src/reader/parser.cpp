@@ -59,7 +59,7 @@ class Parser {
         ctx_.msg().printf("Found empty Tag!\nPos %lld\n", tagPos_);
         more = ReadIntoInnermostText();
       } else {
-        ctx_.dbg().printf("Processing Tag \"%s\"\n", raw.c_str());
+        if (ctx_.tracing()) ctx_.dbg().printf("Processing Tag \"%s\"\n", raw.c_str());
         if (raw.view()[0] == '/') {
           bool endOfReading = false;
           more = EndTag(std::move(raw), endOfReading);
@@ -68,7 +68,7 @@ class Parser {
           more = StartTag(std::move(raw));
         }
       }
-      ctx_.dbg().printf("bctpos %i\n", static_cast<int>(pending_.size()));
+      if (ctx_.tracing()) ctx_.dbg().printf("bctpos %i\n", static_cast<int>(pending_.size()));
     }
   }
 
@@ -291,7 +291,7 @@ class Parser {
     TagNode* node = NewNode(def);
     if (def == bodyDef_) body_ = node;
     node->raw = std::move(raw);
-    ctx_.dbg().printf("open Tag %s\n", node->raw.c_str());
+    if (ctx_.tracing()) ctx_.dbg().printf("open Tag %s\n", node->raw.c_str());
     if (TagNode* parent = Innermost()) {
       LinkLastChild(parent, node);
     } else {
@@ -382,7 +382,7 @@ class Parser {
     }
     if (i < 0) return ReadIntoInnermostText();
 
-    ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
+    if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
     depth_ = i;
     while (depth_ > 0) {
       auto it = FindPending(stack_[depth_ - 1]->def->name);

@@ -92,7 +92,7 @@ bool FitsOnOnePage(const TagNode* paragraph) {
 // The font step at one node; prev is the node's previous sibling (or none).
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s) {
   if (!node) return nullptr;
-  ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
+  if (ctx.tracing()) ctx.dbg().printf("%*s%s\n", 4 * depth, "", node->def->name);
 
   if (Names().paragraphTags.Has(node)) {
     // A keep of strength 1 rather than "always": FOP still keeps the block on
@@ -159,7 +159,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   if (s.paragraph)
     SpreadOn(ctx, s.paragraph, Names().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
 
-  ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
+  if (ctx.tracing()) ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;
 }
 
