@@ -273,10 +273,11 @@ const TagDef* FindTagDef(const TagNode* parent, std::string_view name) {
   Indexes& idx = Index();
   const TagDef* const* found = idx.tags.find(name);
   if (!found) return nullptr;
-  const TagDef* def = *found;
-  if (parent && parent->def && parent->def->children && !MatchTagDef(def, parent->def->children))
-    return nullptr;
-  return def;
+  return AdmitsChild(parent, *found) ? *found : nullptr;
+}
+
+bool AdmitsChild(const TagNode* parent, const TagDef* def) {
+  return !(parent && parent->def && parent->def->children && !MatchTagDef(def, parent->def->children));
 }
 
 const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag) {

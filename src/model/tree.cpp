@@ -168,10 +168,10 @@ TagNode* PreviousSibling(const TagNode* node) {
   return nullptr;
 }
 
-TagNode* WrapChildren(TagNode* node, std::string_view tag) {
-  if (!node) return nullptr;
-  const TagDef* def = FindTagDef(node, tag);
-  if (!def) return nullptr;
+TagNode* WrapChildren(TagNode* node, std::string_view tag) { return WrapChildren(node, FindTagDef(nullptr, tag)); }
+
+TagNode* WrapChildren(TagNode* node, const TagDef* def) {
+  if (!node || !def || !AdmitsChild(node, def)) return nullptr;
   TagNode* w = NewNode(def);
   w->parent = node;
   w->text.take(node->text);
@@ -199,10 +199,12 @@ TagNode* WrapNode(TagNode* node, std::string_view tag) {
 }
 
 TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag) {
+  return WrapNodeAfter(prev, node, FindTagDef(nullptr, tag));
+}
+
+TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, const TagDef* def) {
   TagNode* parent = node ? node->parent : nullptr;
-  if (!parent) return nullptr;
-  const TagDef* def = FindTagDef(parent, tag);
-  if (!def) return nullptr;
+  if (!parent || !def || !AdmitsChild(parent, def)) return nullptr;
   TagNode* w = NewNode(def);
   w->parent = parent;
   w->tail.take(node->tail);
@@ -219,15 +221,19 @@ TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag) {
 }
 
 TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag) {
+  return InsertFirstChildWithText(node, FindTagDef(nullptr, tag));
+}
+
+TagNode* InsertFirstChildWithText(TagNode* node, const TagDef* tag) {
   TagNode* c = PrependChild(node, tag);
   if (c) c->text.take(node->text);
   return c;
 }
 
-TagNode* PrependChild(TagNode* node, std::string_view tag) {
-  if (!node) return nullptr;
-  const TagDef* def = FindTagDef(node, tag);
-  if (!def) return nullptr;
+TagNode* PrependChild(TagNode* node, std::string_view tag) { return PrependChild(node, FindTagDef(nullptr, tag)); }
+
+TagNode* PrependChild(TagNode* node, const TagDef* def) {
+  if (!node || !def || !AdmitsChild(node, def)) return nullptr;
   TagNode* c = NewNode(def);
   c->parent = node;
   c->next = node->firstChild;
@@ -254,10 +260,10 @@ void LinkLastChild(TagNode* parent, TagNode* child) {
   parent->lastChild = child;
 }
 
-TagNode* InsertAfter(TagNode* node, std::string_view tag) {
-  if (!node || !node->parent) return nullptr;
-  const TagDef* def = FindTagDef(node->parent, tag);
-  if (!def) return nullptr;
+TagNode* InsertAfter(TagNode* node, std::string_view tag) { return InsertAfter(node, FindTagDef(nullptr, tag)); }
+
+TagNode* InsertAfter(TagNode* node, const TagDef* def) {
+  if (!node || !node->parent || !def || !AdmitsChild(node->parent, def)) return nullptr;
   TagNode* c = NewNode(def);
   c->parent = node->parent;
   c->next = node->next;

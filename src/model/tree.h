@@ -148,6 +148,9 @@ const std::bitset<kIndexedTagRows>* TagRowsOfList(NameList list);
 // First row with the name; with a parent whose row has a children list, the
 // name must be a member of it.
 const TagDef* FindTagDef(const TagNode* parent, std::string_view name);
+// The parent test of FindTagDef for a row already found: true without a
+// parent or when its row has no children list.
+bool AdmitsChild(const TagNode* parent, const TagDef* def);
 // First row with the name whose owners admit the tag name.
 const PropertyDef* FindPropertyDef(std::string_view name, std::string_view ownerTag);
 const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner);
@@ -218,18 +221,26 @@ void FreeProperty(TagProperty* prop);
 // --- nodes ---
 TagNode* NewNode(const TagDef* def);
 TagNode* PreviousSibling(const TagNode* node);
+// The operations that make a node take its tag by name, or as a row looked
+// up once (the steps insert millions of the same few): either way the new
+// node's parent must admit the tag, as FindTagDef asks.
 TagNode* WrapChildren(TagNode* node, std::string_view tag);
+TagNode* WrapChildren(TagNode* node, const TagDef* tag);
 TagNode* WrapNode(TagNode* node, std::string_view tag);
 // WrapNode for a caller that already knows the node's previous sibling
 // (none for a first child): no search of the parent's chain.
 TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, std::string_view tag);
+TagNode* WrapNodeAfter(TagNode* prev, TagNode* node, const TagDef* tag);
 TagNode* InsertFirstChildWithText(TagNode* node, std::string_view tag);
+TagNode* InsertFirstChildWithText(TagNode* node, const TagDef* tag);
 TagNode* PrependChild(TagNode* node, std::string_view tag);
+TagNode* PrependChild(TagNode* node, const TagDef* tag);
 TagNode* AppendChild(TagNode* node, std::string_view tag);
 // Links a node made elsewhere as the parent's last child, without asking
 // whether the parent admits it (the reader has decided that already).
 void LinkLastChild(TagNode* parent, TagNode* child);
 TagNode* InsertAfter(TagNode* node, std::string_view tag);
+TagNode* InsertAfter(TagNode* node, const TagDef* tag);
 TagNode* WrapFollowingSiblings(TagNode* node, std::string_view tag);
 // Frees the node, its subtree and all its following siblings.
 void FreeTree(TagNode* node);

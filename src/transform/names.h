@@ -39,6 +39,9 @@ struct StepNames {
   TagSet paragraphTags{kParagraphTags};
   TagSet blockFbTags{kBlockFbTags};
   TagSet fontTags{kFontTags};
+  // tags the steps insert
+  const TagDef* inlineTag = FindTagDef(nullptr, "XML-INLINE");
+  const TagDef* paragraphTag = FindTagDef(nullptr, "P");
 };
 
 // Inline: the steps ask for it several times at every node.

@@ -37,13 +37,6 @@ void SpreadOn(Context& ctx, TagNode* node, const PropertyName& name, const Text&
   SpreadProperty(ctx, node, name, value, 0, false);
 }
 
-// The row of the inline that carries fonts. Only a node of that row can be
-// the inline its parent admits, so the parent is asked only for those.
-const TagDef* InlineDef() {
-  static const TagDef* const def = FindTagDef(nullptr, "XML-INLINE");
-  return def;
-}
-
 // Reads the font properties of the node itself in one walk of its list: the
 // first property of each name counts, and one without a value clears its field.
 void ReadFonts(const TagNode* n, FontState& s) {
@@ -106,7 +99,8 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   } else if (Names().blockFbTags.Has(node)) {
     s.paragraph = nullptr;
     s.carrier = nullptr;
-  } else if (node->def == InlineDef() && FindTagDef(node->parent, "XML-INLINE") && IsSimpleContent(0, node)) {
+  } else if (node->def == Names().inlineTag && AdmitsChild(node->parent, Names().inlineTag) &&
+             IsSimpleContent(0, node)) {
     s.carrier = node;
   } else if (!s.paragraph || s.carrier) {
     // Outside a paragraph, or its fonts already have a carrier.
@@ -115,11 +109,11 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   } else if (IsSimpleContent(0, node)) {
     // The previous sibling is known here: searching the parent's chain for
     // every wrapped child would make long paragraphs quadratic.
-    TagNode* w = WrapNodeAfter(prev, node, "XML-INLINE");
+    TagNode* w = WrapNodeAfter(prev, node, Names().inlineTag);
     s.carrier = w;
     if (w) node = w;
   } else {
-    if (!IsBlank(node->text)) InsertFirstChildWithText(node, "XML-INLINE");
+    if (!IsBlank(node->text)) InsertFirstChildWithText(node, Names().inlineTag);
     s.carrier = nullptr;
   }
 
@@ -135,13 +129,13 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   }
 
   const bool wrapLoose = s.paragraph && !s.carrier;
-  if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, "XML-INLINE");
+  if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, Names().inlineTag);
 
   TagNode* before = nullptr;
   for (TagNode* c = node->firstChild; c;) {
     TagNode* r = Visit(ctx, depth + 1, c, before, s);
     if (wrapLoose && !IsBlank(r->tail)) {
-      if (TagNode* x = InsertAfter(r, "XML-INLINE")) x->text.take(r->tail);
+      if (TagNode* x = InsertAfter(r, Names().inlineTag)) x->text.take(r->tail);
     }
     before = r;
     c = r->next;
@@ -186,7 +180,7 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
   }
   if (!mixed) return false;
   if (depth > 0 && !node->def->outputName) return true;
-  WrapChildren(node, "P");
+  WrapChildren(node, Names().paragraphTag);
   return false;
 }
 
