@@ -407,12 +407,22 @@ class Writer {
   Spans SpansOf(const TagNode* cell) {
     const TagNode* row = cell->parent;
     if (!row || !row->parent || !IsPart(row, TablePart::Row) || !IsPart(row->parent, TablePart::Body)) return Spans();
-    if (plannedBodies_.insert(row->parent).second) PlanSpans(row->parent);
+    // A body's cells come one after the other (but for those of tables
+    // nested in them): its plan is looked up once for all of them.
+    const TagNode* body = row->parent;
+    if (body != lastBody_) {
+      const auto [plan, fresh] = plannedBodies_.try_emplace(body, false);
+      if (fresh) plan->second = PlanSpans(body);
+      lastBody_ = body;
+      lastBodyShrinks_ = plan->second;
+    }
+    if (!lastBodyShrinks_) return Spans();
     const auto it = spans_.find(cell);
     return it != spans_.end() ? it->second : Spans();
   }
 
-  void PlanSpans(const TagNode* body) {
+  // Returns whether the spans of any cell shrink.
+  bool PlanSpans(const TagNode* body) {
     long long rowCount = 0;
     for (const TagNode* r = body->firstChild; r; r = r->next)
       if (IsPart(r, TablePart::Row)) ++rowCount;
@@ -423,6 +433,7 @@ class Writer {
       if (IsPart(c, TablePart::Column)) ++columnCount;
     std::vector<long long> coveredThrough(columnCount, -1);  // per position: the last row covering it
     long long r = 0;
+    bool shrinks = false;
     for (const TagNode* row = body->firstChild; row; row = row->next) {
       if (!IsPart(row, TablePart::Row)) continue;
       std::size_t at = 0;
@@ -440,11 +451,15 @@ class Writer {
         }
         s.columns = static_cast<long long>(end - at);
         // Only the cells whose spans must shrink are kept.
-        if (s.rows < wantedRows || s.columns < wantedColumns) spans_[cell] = s;
+        if (s.rows < wantedRows || s.columns < wantedColumns) {
+          spans_[cell] = s;
+          shrinks = true;
+        }
         at = end;
       }
       ++r;
     }
+    return shrinks;
   }
 
   // The spans a cell's attributes are written with before any limit of its
@@ -474,8 +489,11 @@ class Writer {
   std::vector<Open> open_;
   std::vector<int> seen_;
   std::string value_;
-  // The table bodies planned so far, and their cells whose spans shrink.
-  std::unordered_set<const TagNode*> plannedBodies_;
+  // The table bodies planned so far (whether a cell's spans shrink in them),
+  // the last one asked for, and the cells whose spans shrink.
+  std::unordered_map<const TagNode*, bool> plannedBodies_;
+  const TagNode* lastBody_ = nullptr;
+  bool lastBodyShrinks_ = false;
   std::unordered_map<const TagNode*, Spans> spans_;
   std::unordered_set<std::string> ids_;
 };
