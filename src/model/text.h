@@ -115,6 +115,14 @@ class Text {
     return t == kAbsent ? 0 : kInline - t;
   }
   bool empty() const { return size() == 0; }
+  // A text kept in place as one number of its seven bytes, so that equal
+  // numbers mean equal texts; false for an absent text or one in the arena.
+  bool InPlaceBits(std::uint64_t& bits) const {
+    if (Tag() > kInline) return false;
+    bits = 0;
+    std::memcpy(&bits, raw_, sizeof raw_);
+    return true;
+  }
 
   void reset();
   void assign(std::string_view s);

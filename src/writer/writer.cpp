@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -370,7 +371,11 @@ class Writer {
         continue;
       }
       if (info.kind == AttributeKind::Plain) {
-        // Most values: converted straight into the output.
+        if (std::uint64_t bits; p->value.InPlaceBits(bits)) {
+          buf_.append(CachedAttribute(bits | static_cast<std::uint64_t>(p->def.index()) << 56, info, p->value.view()));
+          continue;
+        }
+        // Other values: converted straight into the output.
         buf_.append(info.opening);
         ConvertSpecialChars(p->value.view(), buf_, ConvertMode::QuotedValue, enc_);
         buf_.push_back('"');
@@ -390,6 +395,23 @@ class Writer {
     }
     if (d->writeForm == 1) buf_.push_back('/');
     buf_.push_back('>');
+  }
+
+  // A plain attribute whose value is kept in place, written whole. A document
+  // repeats a few such attributes millions of times (font-size="10pt"), so
+  // each is converted once per row and value, into a small direct-mapped
+  // cache keyed by both (the row in the top byte, the value's bytes below).
+  std::string_view CachedAttribute(std::uint64_t key, const AttributeInfo& info, std::string_view value) {
+    static constexpr unsigned kBits = 10;
+    if (cache_.empty()) cache_.resize(std::size_t{1} << kBits);
+    Cached& c = cache_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
+    if (c.key != key) {
+      c.key = key;
+      c.text.assign(info.opening);
+      ConvertSpecialChars(value, c.text, ConvertMode::QuotedValue, enc_);
+      c.text.push_back('"');
+    }
+    return c.text;
   }
 
   // How far a cell may span. FOP rejects a cell that spans more rows than
@@ -496,6 +518,11 @@ class Writer {
   bool lastBodyShrinks_ = false;
   std::unordered_map<const TagNode*, Spans> spans_;
   std::unordered_set<std::string> ids_;
+  struct Cached {
+    std::uint64_t key = ~std::uint64_t{0};  // no row has number 255
+    std::string text;
+  };
+  std::vector<Cached> cache_;
 };
 
 }  // namespace

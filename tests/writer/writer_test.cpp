@@ -139,6 +139,39 @@ TEST(WriteNode, ValuesAreConvertedForTheirQuotes) {
   FreeTree(a);
 }
 
+// Short values are converted once per row and value and then reused within
+// one serialisation: a reused text must never carry another row's name,
+// another value, or another output encoding.
+TEST(WriteNode, ShortValuesReusedOnlyForTheirRowAndValue) {
+  Captured c;
+  TagNode* p = Node("P");
+  std::string expected = "<fo:block>";
+  const char* suffixes[] = {"", "\"", "<", "&"};
+  const char* converted[] = {"", "&quot;", "&lt;", "&#38;"};
+  // More distinct values than the reuse keeps, in an order that revisits them.
+  for (int i = 0; i < 6000; ++i) {
+    const int k = (i * 7919) % 3000;
+    const std::string value = std::to_string(k) + suffixes[k % 4];
+    TagNode* s = Child(p, "XML-INLINE");
+    SetProperty(c.ctx, s, "XML-FONT-SIZE", value);
+    SetProperty(c.ctx, s, "XML-FONT-WEIGHT", value);
+    const std::string v = std::to_string(k) + converted[k % 4];
+    expected += "<fo:inline font-weight=\"" + v + "\" font-size=\"" + v + "\"></fo:inline>";
+  }
+  expected += "</fo:block>";
+  EXPECT_EQ(Write(p), expected);
+  FreeTree(p);
+
+  TagNode* a = Node("XML-INLINE");
+  SetProperty(c.ctx, a, "XML-FONT-SIZE", "&auml;");
+  std::string latin1, utf8;
+  WriteNode(latin1, a, false, OutputEncoding::Latin1);
+  WriteNode(utf8, a, false, OutputEncoding::Utf8);
+  EXPECT_EQ(latin1, "<fo:inline font-size=\"\xE4\"></fo:inline>");
+  EXPECT_EQ(utf8, "<fo:inline font-size=\"\xC3\xA4\"></fo:inline>");
+  FreeTree(a);
+}
+
 TEST(WriteNode, BareNamesOnlyOnDeclarationAndComments) {
   Captured c;
   TagNode* a = Node("A");
