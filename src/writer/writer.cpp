@@ -122,20 +122,26 @@ struct RowInfo {
   bool link;
   bool list;
   bool bareAllowed;  // the declaration and comments may have bare attributes
-  // The row's own element name and what it is, when it has one.
-  std::string_view elementName;
+  // What the row's own element is, when it has one.
   ElementInfo element;
   TablePart tablePart;
+  // Its tags' texts, made once: "<fo:block" and "</fo:block>".
+  std::string startTag;
+  std::string endTag;
 };
+
+std::string StartTagText(std::string_view element) { return std::string("<").append(element); }
+std::string EndTagText(std::string_view element) { return std::string("</").append(element).append(">"); }
 
 RowInfo RowInfoOf(const TagDef* d) {
   const char* element = d->outputName;
   return {Is(d, "A"),
           Is(d, "UL") || Is(d, "OL"),
           IsDeclarationOrComment(d),
-          element ? std::string_view(element) : std::string_view(),
           element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false, false},
-          element ? TablePartOf(element) : TablePart::None};
+          element ? TablePartOf(element) : TablePart::None,
+          element ? StartTagText(element) : std::string(),
+          element ? EndTagText(element) : std::string()};
 }
 
 const RowInfo& TableRowInfo(std::size_t row) {
@@ -207,10 +213,10 @@ class Writer {
       const Element element = written ? ElementOf(cur) : Element{};
       if (written) {
         Emit(element.info.kind);
-        StartTag(cur, element.name);
+        StartTag(cur, element.startTag);
       }
       if (d->writeForm == 0) {
-        if (written) open_.push_back({element.name, element.info.container, element.info.textless, false, false});
+        if (written) open_.push_back({element.endTag, element.info.container, element.info.textless, false, false});
         Text(cur->text);
         if (cur->firstChild) {
           parents.push_back(cur);
@@ -240,7 +246,7 @@ class Writer {
 
  private:
   struct Open {
-    std::string_view element;
+    std::string_view endTag;
     bool container;  // admits only blocks
     bool textless;   // admits neither text nor inline elements
     bool blockOpen;  // a block opened around inline content is still open
@@ -248,12 +254,13 @@ class Writer {
   };
 
   struct Element {
-    std::string_view name;
+    std::string_view startTag;
+    std::string_view endTag;
     ElementInfo info;
   };
 
   // Every node and property carries its table row.
-  static RowInfo Row(const TagNode* n) { return TableRowInfo(static_cast<std::size_t>(n->def.index())); }
+  static const RowInfo& Row(const TagNode* n) { return TableRowInfo(static_cast<std::size_t>(n->def.index())); }
 
   static const AttributeInfo& Attribute(const TagProperty* p) {
     return Attributes().byRow[static_cast<std::size_t>(p->def.index())];
@@ -263,16 +270,18 @@ class Writer {
   // is written as an inline, and a list without items as a block: FOP
   // rejects either element otherwise.
   static Element ElementOf(const TagNode* n) {
-    static const Element kInline{"fo:inline", ElementInfoOf("fo:inline")};
-    static const Element kBlock{"fo:block", ElementInfoOf("fo:block")};
-    const RowInfo row = Row(n);
+    static const std::string kInlineTags[] = {StartTagText("fo:inline"), EndTagText("fo:inline")};
+    static const std::string kBlockTags[] = {StartTagText("fo:block"), EndTagText("fo:block")};
+    static const Element kInline{kInlineTags[0], kInlineTags[1], ElementInfoOf("fo:inline")};
+    static const Element kBlock{kBlockTags[0], kBlockTags[1], ElementInfoOf("fo:block")};
+    const RowInfo& row = Row(n);
     if (row.link && !HasUsableLinkTarget(n)) return kInline;
     if (row.list) {
       bool item = false;
       for (const TagNode* c = n->firstChild; c && !item; c = c->next) item = Is(c->def, "LI");
       if (!item) return kBlock;
     }
-    return {row.elementName, row.element};
+    return {row.startTag, row.endTag, row.element};
   }
 
   // Everything written into a block container passes here first.
@@ -308,9 +317,7 @@ class Writer {
       if (o.blockOpen) buf_.append("</fo:block>");
       if (!o.sawBlock) buf_.append("<fo:block/>");
     }
-    buf_.append("</");
-    buf_.append(o.element);
-    buf_.push_back('>');
+    buf_.append(o.endTag);
   }
 
   void Text(const ps::Text& t) {
@@ -328,7 +335,7 @@ class Writer {
   }
 
 
-  void StartTag(const TagNode* n, std::string_view element) {
+  void StartTag(const TagNode* n, std::string_view startTag) {
     const TagDef* d = n->def;
     if (d->rawTag && n->raw.has()) {
       std::string_view raw = n->raw.view();
@@ -341,8 +348,7 @@ class Writer {
       }
       return;
     }
-    buf_.push_back('<');
-    buf_.append(element);
+    buf_.append(startTag);
     const bool bareAllowed = Row(n).bareAllowed;
     seen_.clear();
     for (const TagProperty* p = n->props; p; p = p->next) {
