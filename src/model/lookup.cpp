@@ -99,9 +99,6 @@ std::string LowerCopy(std::string_view s) {
 
 constexpr std::size_t kMaxTags = kIndexedTagRows;
 
-// Marks an answer not yet worked out.
-constexpr PropertyDef kNotAsked{};
-
 }  // namespace
 
 // The walk itself, as the tables define membership; the indexes must agree with it.
@@ -152,7 +149,8 @@ struct Indexes {
   NameTable<int> propertyIds;
   std::vector<std::vector<const PropertyDef*>> propertyRows;  // by number, in table order
   // FindPropertyDefForTag's answers by number and owner: the tables are
-  // constant, so each is worked out once. Slot kMaxTags is for no owner.
+  // constant, so all are worked out at once, and reading them needs no lock.
+  // Slot kMaxTags is for no owner.
   std::vector<const PropertyDef*> ownerAnswers;
   // Only the tables' own lists are indexed: they are constant, so an address
   // always names the same contents. Any other list may live on the stack or
@@ -180,7 +178,6 @@ struct Indexes {
       if (static_cast<std::size_t>(id) == propertyRows.size()) propertyRows.emplace_back();
       propertyRows[static_cast<std::size_t>(id)].push_back(&p);
     }
-    ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), &kNotAsked);
     lists.reserve(kAllNameLists.size());  // the slots point into it
     listSlots.assign(std::bit_ceil(4 * kAllNameLists.size() + 1), {nullptr, nullptr});
     for (NameList l : kAllNameLists) {
@@ -194,7 +191,9 @@ struct Indexes {
     }
     for (const TagGroup& g : kTagGroups)
       if (const ListIndex* li = Find(g.members)) groups.emplace(g.name, li);
+    AnswerOwners();
   }
+  void AnswerOwners();
 };
 
 Indexes& Index() {
@@ -236,6 +235,23 @@ bool Match(Indexes& idx, std::string_view name, long row, NameList list) {
 }
 
 }  // namespace
+
+void Indexes::AnswerOwners() {
+  ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), nullptr);
+  for (std::size_t id = 0; id < propertyRows.size(); ++id) {
+    for (std::size_t row = 0; row <= kMaxTags; ++row) {
+      const bool owner = row < kMaxTags && row < kTagDatabase.size();
+      if (row < kMaxTags && !owner) continue;
+      for (const PropertyDef* p : propertyRows[id]) {
+        if (!p->owners ||
+            (owner && Match(*this, kTagDatabase[row].name, static_cast<long>(row), p->owners))) {
+          ownerAnswers[id * (kMaxTags + 1) + row] = p;
+          break;
+        }
+      }
+    }
+  }
+}
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -300,21 +316,13 @@ std::span<const PropertyDef* const> PropertyRowsNamed(int id) {
 
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   if (id < 0) return nullptr;
-  Indexes& idx = Index();
+  const Indexes& idx = Index();
   const long row = owner ? TagRowOf(owner) : static_cast<long>(kMaxTags);
-  const PropertyDef** answer =
-      row >= 0 ? &idx.ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(row)]
-               : nullptr;
-  if (answer && *answer != &kNotAsked) return *answer;
-  const PropertyDef* found = nullptr;
-  for (const PropertyDef* p : idx.propertyRows[static_cast<std::size_t>(id)]) {
-    if (!p->owners || (owner && MatchTagDef(owner, p->owners))) {
-      found = p;
-      break;
-    }
-  }
-  if (answer) *answer = found;
-  return found;
+  if (row >= 0) return idx.ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(row)];
+  // A definition beyond the indexed rows: its owners are walked.
+  for (const PropertyDef* p : idx.propertyRows[static_cast<std::size_t>(id)])
+    if (!p->owners || MatchTagDef(owner, p->owners)) return p;
+  return nullptr;
 }
 
 const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner) {

@@ -209,6 +209,9 @@ TEST(FindPropertyDef, ShadowedRowsAreNeverSelected) {
       EXPECT_EQ(FindPropertyDefForTag(prop.name, &tag), FindPropertyDef(prop.name, tag.name));
     }
   }
+  // Without an owner only the rows that admit every tag count.
+  for (const PropertyDef& prop : kPropertyDatabase)
+    EXPECT_EQ(FindPropertyDefForTag(prop.name, nullptr), FindPropertyDef(prop.name, "")) << prop.name;
 }
 
 TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
