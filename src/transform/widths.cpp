@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 #include "transform/names.h"
@@ -118,6 +119,28 @@ double ap2f(Context& ctx, const char* text, double def, double base) {
 }
 
 std::string FormatCm(double cm) {
+  // Every table cell's width passes here. Hundredths are counted exactly
+  // where long double has a 64-bit mantissa: a double times 100 needs at most
+  // 58 bits, so rounding that product to a whole number (to nearest, ties to
+  // even, as printf rounds) gives printf's digits.
+  if constexpr (std::numeric_limits<long double>::digits >= 64) {
+    if (std::isfinite(cm) && std::fabs(cm) < 1e15) {
+      const long double hundredths = std::nearbyint(static_cast<long double>(cm) * 100);
+      unsigned long long n = static_cast<unsigned long long>(std::fabs(hundredths));
+      char digits[32];
+      char* p = digits + sizeof digits;
+      *--p = 'm';
+      *--p = 'c';
+      for (int i = 0; i < 2; ++i, n /= 10) *--p = static_cast<char>('0' + n % 10);
+      *--p = '.';
+      do {
+        *--p = static_cast<char>('0' + n % 10);
+        n /= 10;
+      } while (n);
+      if (std::signbit(cm)) *--p = '-';  // printf writes "-0.00" too
+      return std::string(p, digits + sizeof digits);
+    }
+  }
   // "%.2f" of the largest double has 309 digits before the point.
   char buf[400];
   if (std::isfinite(cm)) {

@@ -122,6 +122,11 @@ TEST(FormatCm, AsPrintfWritesIt) {
                                 -2.54, 1e-300, 1e300, -1e300, 1.7976931348623157e308, 4.0 / 3.0};
   for (int i = -20000; i <= 20000; ++i) values.push_back(i / 1000.0);
   for (int i = 0; i < 4000; ++i) values.push_back(i / 8.0 - 250.0);
+  std::mt19937_64 rng(3);
+  for (int i = 0; i < 20000; ++i) {
+    const double scale[] = {1e-3, 1.0, 1e3, 1e9, 1e14, 1e15, 1e16};
+    values.push_back((static_cast<double>(rng() % 2000000) - 1000000.0) / 7.0 * scale[i % 7] / 1e5);
+  }
   values.push_back(HUGE_VAL);
   values.push_back(-HUGE_VAL);
   values.push_back(std::nan(""));
