@@ -196,7 +196,7 @@ void Text::SetLength(std::size_t n) {
   }
 }
 
-void Text::assign(std::string_view s) {
+void Text::AssignElsewhere(std::string_view s) {
   if (Overlaps(s)) {
     // Assigning a piece of ourselves: copy first.
     const std::string tmp(s);

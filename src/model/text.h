@@ -125,7 +125,16 @@ class Text {
   }
 
   void reset();
-  void assign(std::string_view s);
+  void assign(std::string_view s) {
+    // Most texts fit in place: no arena, no bookkeeping (memmove, since s may
+    // be a piece of this very text).
+    if (s.size() <= kInline && Tag() != kHeap) {
+      if (!s.empty()) std::memmove(raw_, s.data(), s.size());
+      SetInlineLength(s.size());
+      return;
+    }
+    AssignElsewhere(s);
+  }
   // Appends; an absent text becomes present.
   void append(std::string_view s);
   void push_back(char c) { append(std::string_view(&c, 1)); }
@@ -164,6 +173,7 @@ class Text {
   void FreeHeap() {
     if (Tag() == kHeap) TextArena::Release(Ref());
   }
+  void AssignElsewhere(std::string_view s);
   // Makes room for n bytes and returns where they go; keeps the current bytes.
   char* Reserve(std::size_t n);
   void SetLength(std::size_t n);
