@@ -325,6 +325,13 @@ const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   return nullptr;
 }
 
+const PropertyDef* FindPropertyDefForRow(int id, int tagRow) {
+  if (id < 0) return nullptr;
+  if (tagRow >= 0 && static_cast<std::size_t>(tagRow) < kMaxTags)
+    return Index().ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(tagRow)];
+  return FindPropertyDefForTag(id, tagRow < 0 ? nullptr : &kTagDatabase[static_cast<std::size_t>(tagRow)]);
+}
+
 const PropertyDef* FindPropertyDefForTag(std::string_view name, const TagDef* owner) {
   return FindPropertyDefForTag(PropertyNameId(name), owner);
 }

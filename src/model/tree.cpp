@@ -38,7 +38,7 @@ TagProperty* FindNamed(const TagNode* node, const PropertyName& n) {
 
 // Adds a property the node does not have yet, at the head of its list.
 TagProperty* AddNamed(Context& ctx, TagNode* node, const PropertyName& n) {
-  const PropertyDef* def = FindPropertyDefForTag(n.id, node ? node->def : nullptr);
+  const PropertyDef* def = FindPropertyDefForRow(n.id, node ? node->def.index() : -1);
   if (!def || !node) {
     if (ctx.reportPropertyFailures) {
       std::string shown(n.name);

@@ -160,6 +160,9 @@ int PropertyNameId(std::string_view name);
 // The property table's rows with the name of that number, in table order.
 std::span<const PropertyDef* const> PropertyRowsNamed(int id);
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner);
+// The same for the owner's row in the tag table (-1: no owner), as a node
+// holds it: no search for the row.
+const PropertyDef* FindPropertyDefForRow(int id, int tagRow);
 
 // One of the tables' lists as a set of tag rows, for the tests made at every
 // node: the same answers as MatchTagDef, without looking the list up.

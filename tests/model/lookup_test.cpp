@@ -207,11 +207,15 @@ TEST(FindPropertyDef, ShadowedRowsAreNeverSelected) {
       EXPECT_TRUE(row != 97 && row != 98 && row != 99 && row != 100 && row != 137) << prop.name << " " << tag.name;
       // The lookup by row gives the same answer as the lookup by name.
       EXPECT_EQ(FindPropertyDefForTag(prop.name, &tag), FindPropertyDef(prop.name, tag.name));
+      EXPECT_EQ(FindPropertyDefForRow(PropertyNameId(prop.name), static_cast<int>(&tag - kTagDatabase.data())),
+                FindPropertyDef(prop.name, tag.name));
     }
   }
   // Without an owner only the rows that admit every tag count.
-  for (const PropertyDef& prop : kPropertyDatabase)
+  for (const PropertyDef& prop : kPropertyDatabase) {
     EXPECT_EQ(FindPropertyDefForTag(prop.name, nullptr), FindPropertyDef(prop.name, "")) << prop.name;
+    EXPECT_EQ(FindPropertyDefForRow(PropertyNameId(prop.name), -1), FindPropertyDef(prop.name, "")) << prop.name;
+  }
 }
 
 TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
