@@ -125,8 +125,12 @@ std::string FormatCm(double cm) {
   // even, as printf rounds) gives printf's digits.
   if constexpr (std::numeric_limits<long double>::digits >= 64) {
     if (std::isfinite(cm) && std::fabs(cm) < 1e15) {
-      const long double hundredths = std::nearbyint(static_cast<long double>(cm) * 100);
-      unsigned long long n = static_cast<unsigned long long>(std::fabs(hundredths));
+      // By hand: the library's rounding functions save and restore the
+      // floating-point state on every call, which costs more than the rest.
+      const long double exact = std::fabs(static_cast<long double>(cm) * 100);
+      unsigned long long n = static_cast<unsigned long long>(exact);
+      const long double fraction = exact - static_cast<long double>(n);
+      if (fraction > 0.5L || (fraction == 0.5L && (n & 1) != 0)) ++n;
       char digits[32];
       char* p = digits + sizeof digits;
       *--p = 'm';
