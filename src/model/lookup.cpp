@@ -240,11 +240,11 @@ void Indexes::AnswerOwners() {
   ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), nullptr);
   for (std::size_t id = 0; id < propertyRows.size(); ++id) {
     for (std::size_t row = 0; row <= kMaxTags; ++row) {
-      const bool owner = row < kMaxTags && row < kTagDatabase.size();
-      if (row < kMaxTags && !owner) continue;
+      const bool noOwner = row == kMaxTags;
+      if (!noOwner && row >= kTagDatabase.size()) continue;
       for (const PropertyDef* p : propertyRows[id]) {
         if (!p->owners ||
-            (owner && Match(*this, kTagDatabase[row].name, static_cast<long>(row), p->owners))) {
+            (!noOwner && Match(*this, kTagDatabase[row].name, static_cast<long>(row), p->owners))) {
           ownerAnswers[id * (kMaxTags + 1) + row] = p;
           break;
         }

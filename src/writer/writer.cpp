@@ -334,7 +334,6 @@ class Writer {
     Text(n->tail);
   }
 
-
   void StartTag(const TagNode* n, std::string_view startTag) {
     const TagDef* d = n->def;
     if (d->rawTag && n->raw.has()) {
