@@ -1,11 +1,19 @@
 // Memory marked for huge pages where the system has them: a big document
 // then costs a few page faults instead of one per 4 KB (and runs markedly
 // faster than without them).
+//
+// Memory the system hands out for the first time must be cleared first, and
+// on a virtual machine that can cost more than a tenth of a large run. So
+// memory the thread is done with (the input, once it is in the tree) is kept
+// as spare huge pages, and the tree's slabs and text chunks take those first.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
 
 #if defined(__linux__)
 #include <sys/mman.h>
@@ -13,10 +21,12 @@
 
 namespace ps {
 
+constexpr std::size_t kHugePageBytes = std::size_t{2} << 20;
+
 // Marks the part of [p, p + n) that whole huge pages cover.
 inline void AdviseHugePages(void* p, std::size_t n) {
 #ifdef MADV_HUGEPAGE
-  constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
+  constexpr std::uintptr_t kHuge = kHugePageBytes;
   const auto from = (reinterpret_cast<std::uintptr_t>(p) + kHuge - 1) & ~(kHuge - 1);
   const auto to = (reinterpret_cast<std::uintptr_t>(p) + n) & ~(kHuge - 1);
   if (to > from) ::madvise(reinterpret_cast<void*>(from), to - from, MADV_HUGEPAGE);
@@ -27,11 +37,52 @@ inline void AdviseHugePages(void* p, std::size_t n) {
 }
 
 // `bytes` (a power of two) aligned to their size and marked for huge pages;
-// nullptr when memory is out.
-inline char* AllocateHugeAligned(std::size_t bytes) {
-  char* p = static_cast<char*>(std::aligned_alloc(bytes, bytes));
-  if (p) AdviseHugePages(p, bytes);
-  return p;
-}
+// nullptr when memory is out. A request for one huge page takes a spare one
+// first. Such memory is never given back: the tree keeps its slabs.
+char* AllocateHugeAligned(std::size_t bytes);
+
+// Keeps [p, p + bytes), aligned to and a multiple of kHugePageBytes and
+// never to be freed otherwise, as spare huge pages of this thread.
+void KeepSpareHugePages(char* p, std::size_t bytes);
+
+// Spare huge pages the thread holds (for tests).
+std::size_t SpareHugePages();
+
+// The allocator of the input text: a large input lies in whole huge pages,
+// which become spare pages when the text is dropped.
+template <class T>
+struct InputAllocator {
+  using value_type = T;
+  static constexpr std::size_t kSpareFrom = 2 * kHugePageBytes;  // smaller inputs: the general allocator
+
+  InputAllocator() = default;
+  template <class U>
+  InputAllocator(const InputAllocator<U>&) {}  // NOLINT: rebinding converts implicitly
+
+  T* allocate(std::size_t n) {
+    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes < kSpareFrom) return std::allocator<T>().allocate(n);
+    char* p = static_cast<char*>(std::aligned_alloc(kHugePageBytes, Whole(bytes)));
+    if (!p) throw std::bad_alloc();
+    AdviseHugePages(p, Whole(bytes));
+    return reinterpret_cast<T*>(p);
+  }
+  void deallocate(T* p, std::size_t n) noexcept {
+    const std::size_t bytes = n * sizeof(T);
+    if (bytes < kSpareFrom) return std::allocator<T>().deallocate(p, n);
+    KeepSpareHugePages(reinterpret_cast<char*>(p), Whole(bytes));
+  }
+  template <class U>
+  bool operator==(const InputAllocator<U>&) const {
+    return true;
+  }
+
+ private:
+  static std::size_t Whole(std::size_t bytes) { return (bytes + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes; }
+};
+
+// The whole input of a run.
+using InputText = std::basic_string<char, std::char_traits<char>, InputAllocator<char>>;
 
 }  // namespace ps

@@ -9,17 +9,15 @@
 
 namespace ps {
 
-bool ReadWholeStream(std::FILE* in, std::string& data) {
+bool ReadWholeStream(std::FILE* in, InputText& data) {
   // Read to the real end rather than trusting a seek: pipes and /dev/stdin
   // cannot seek, and a file may change size while it is read. The size of a
   // regular file only sizes the buffer, so a large file is not copied as it grows.
   data.clear();
   if (!in) return false;
   struct stat st;
-  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+  if (fstat(fileno(in), &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
     data.reserve(static_cast<std::size_t>(st.st_size) + 1);
-    AdviseHugePages(data.data(), data.capacity());
-  }
   // Read straight into the buffer, without a bounce through a small one.
   std::size_t have = 0;
   for (;;) {
@@ -49,7 +47,7 @@ void LoadHtmlText(Context& ctx, std::string_view data) {
 }
 
 bool LoadHtmlFile(Context& ctx, std::FILE* in) {
-  std::string data;
+  InputText data;
   if (!ReadWholeStream(in, data)) return false;
   LoadHtmlText(ctx, data);
   return true;

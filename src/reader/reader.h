@@ -5,13 +5,14 @@
 #include <string>
 #include <string_view>
 
+#include "model/huge_pages.h"
 #include "model/tree.h"
 
 namespace ps {
 
 // Reads the whole stream to its real end, seekable or not. False when reading
 // failed (a directory, an I/O error).
-bool ReadWholeStream(std::FILE* in, std::string& data);
+bool ReadWholeStream(std::FILE* in, InputText& data);
 // Reports the length and parses the text.
 void LoadHtmlText(Context& ctx, std::string_view data);
 // Reads the whole stream and parses it; false (nothing parsed) when it could not be read.

@@ -78,7 +78,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     return 1;
   }
   ctx.inputName = inName;
-  std::string html;
+  InputText html;
   bool readOk = io.ReadInput(html);
   io.CloseInput();
   if (!readOk) {
@@ -89,7 +89,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
   }
 
   LoadHtmlText(ctx, html);
-  std::string().swap(html);
+  InputText().swap(html);  // its pages serve the tree from here on
   ProcessChain(ctx, ctx.documentRoot);
 
   OutStream* foStream = io.OpenOutput(outName);
@@ -125,7 +125,7 @@ class FileIo : public RunIo {
     in_ = std::fopen(path, "r");
     return in_ != nullptr;
   }
-  bool ReadInput(std::string& data) override { return ReadWholeStream(in_, data); }
+  bool ReadInput(InputText& data) override { return ReadWholeStream(in_, data); }
   void CloseInput() override {
     if (in_) std::fclose(in_);
     in_ = nullptr;
@@ -153,7 +153,7 @@ class MemoryIo : public RunIo {
  public:
   MemoryIo(std::string_view html, std::string* fo) : html_(html), fo_(fo) {}
   bool OpenInput(const char*) override { return true; }
-  bool ReadInput(std::string& data) override {
+  bool ReadInput(InputText& data) override {
     data.assign(html_);
     return true;
   }

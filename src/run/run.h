@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/huge_pages.h"
 #include "run/context.h"
 
 namespace ps {
@@ -21,7 +22,7 @@ class RunIo {
   // Opens the input; false when it cannot be opened.
   virtual bool OpenInput(const char* path) = 0;
   // Reads all of the opened input; false when reading failed.
-  virtual bool ReadInput(std::string& data) = 0;
+  virtual bool ReadInput(InputText& data) = 0;
   virtual void CloseInput() = 0;
   // Creates the output; nullptr when it cannot be created.
   virtual OutStream* OpenOutput(const char* path) = 0;

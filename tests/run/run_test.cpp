@@ -176,7 +176,7 @@ TEST_F(RunSequence, InputThatFailsWhileReadingIsNotReadable) {
   class FailingRead : public RunIo {
    public:
     bool OpenInput(const char*) override { return true; }
-    bool ReadInput(std::string& data) override {
+    bool ReadInput(InputText& data) override {
       data = "<p>partial";
       return false;
     }
