@@ -12,35 +12,46 @@ cmake --build build-bench -j2 --target pagesmith > /dev/null
 work=$(mktemp -d); trap 'rm -rf "$work"' EXIT
 # The machine is shared, so single times vary: each size is timed RUNS times
 # (default 5) with the two programs taking turns, so that both meet the same
-# conditions, and the best time of each counts.
+# conditions, and the best time of each counts (wall clock, and the program's
+# user CPU time alone).
 runs=${RUNS:-5}
 # Before each run the previous output is removed and written back, so that
 # no run pays for freeing or flushing the one before it (replacing a 300 MB
 # file that is still in the page cache costs the kernel a few tenths of a
 # second, which is no part of converting).
-wall() {  # wall CMD... : prints the wall time in seconds of one run
+timed() {  # timed CMD... : prints the wall and the user CPU seconds of one run
   rm -f "$work/out.fo"; sync
-  local s e; s=$(date +%s.%N); "$@" > /dev/null 2>&1 || true; e=$(date +%s.%N)
-  echo "$e - $s" | bc -l; }
+  python3 -c '
+import resource, subprocess, sys, time
+user = resource.getrusage(resource.RUSAGE_CHILDREN).ru_utime  # a launcher may have had children
+start = time.perf_counter()
+subprocess.run(sys.argv[1:], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+wall = time.perf_counter() - start
+print("%.4f %.4f" % (wall, resource.getrusage(resource.RUSAGE_CHILDREN).ru_utime - user))' "$@"; }
 min() { if [ -z "$1" ] || [ "$(echo "$2 < $1" | bc -l)" = 1 ]; then echo "$2"; else echo "$1"; fi; }
-printf '%6s %10s %10s %12s %12s %10s\n' "MB" "sec" "MB/s" "peakRSS/in" "xmllint s" "ratio"
-declare -A secs
+printf '%6s %10s %10s %10s %12s %12s %10s\n' "MB" "sec" "user sec" "MB/s" "peakRSS/in" "xmllint s" "ratio"
+declare -A secs users
 for mb in "${sizes[@]}"; do
   in="$work/in$mb.html"
   python3 bench/gen_html.py "$mb" 7 > "$in"
   bytes=$(stat -c %s "$in")
-  t=""; x=""
+  t=""; u=""; x=""
   for _ in $(seq "$runs"); do
-    t=$(min "$t" "$(wall build-bench/pagesmith "$in" "$work/out.fo")")
-    x=$(min "$x" "$(wall xmllint --html --noout --huge "$in")")
+    read -r tw tu < <(timed build-bench/pagesmith "$in" "$work/out.fo")
+    t=$(min "$t" "$tw"); u=$(min "$u" "$tu")
+    read -r xw _ < <(timed xmllint --html --noout --huge "$in")
+    x=$(min "$x" "$xw")
   done
-  secs[$mb]=$t
+  secs[$mb]=$t; users[$mb]=$u
   rss=$( { /usr/bin/time -f '%M' build-bench/pagesmith "$in" "$work/out.fo" > /dev/null; } 2>&1 | tail -1)
-  printf '%6s %10.3f %10.1f %12.2f %12.3f %10.2f\n' "$mb" "$t" "$(echo "$bytes/1048576/$t" | bc -l)" \
+  printf '%6s %10.3f %10.3f %10.1f %12.2f %12.3f %10.2f\n' "$mb" "$t" "$u" "$(echo "$bytes/1048576/$t" | bc -l)" \
     "$(echo "$rss*1024/$bytes" | bc -l)" "$x" "$(echo "$t/$x" | bc -l)"
 done
-# Linearity: the time of the largest size over that of the one before it.
+# Linearity: the time of the largest size over that of the one before it,
+# and the same for the program's own CPU time (the rest is the kernel's:
+# mostly clearing fresh memory, whose cost depends on the machine).
 if [ ${#sizes[@]} -ge 2 ]; then
   a=${sizes[-2]}; b=${sizes[-1]}
-  printf 'time(%s MB) / time(%s MB) = %.2f\n' "$b" "$a" "$(echo "${secs[$b]} / ${secs[$a]}" | bc -l)"
+  printf 'time(%s MB) / time(%s MB) = %.2f (user time: %.2f)\n' "$b" "$a" \
+    "$(echo "${secs[$b]} / ${secs[$a]}" | bc -l)" "$(echo "${users[$b]} / ${users[$a]}" | bc -l)"
 fi
