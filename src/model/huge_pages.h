@@ -60,7 +60,7 @@ struct InputAllocator {
   InputAllocator(const InputAllocator<U>&) {}  // NOLINT: rebinding converts implicitly
 
   T* allocate(std::size_t n) {
-    if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+    if (n > (SIZE_MAX - kHugePageBytes) / sizeof(T)) throw std::bad_alloc();  // Whole() must not wrap
     const std::size_t bytes = n * sizeof(T);
     if (bytes < kSpareFrom) return std::allocator<T>().allocate(n);
     char* p = static_cast<char*>(std::aligned_alloc(kHugePageBytes, Whole(bytes)));

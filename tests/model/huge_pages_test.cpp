@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,12 @@ TEST(SparePages, DroppedInputServesTheNextPages) {
   ASSERT_NE(fresh, nullptr);
   EXPECT_TRUE(Aligned(fresh));
   std::free(fresh);
+}
+
+TEST(SparePages, AnImpossibleSizeIsRefusedNotWrapped) {
+  InputAllocator<char> a;
+  EXPECT_THROW(a.allocate(SIZE_MAX - 100), std::bad_alloc);
+  EXPECT_THROW(a.allocate(SIZE_MAX - kHugePageBytes + 1), std::bad_alloc);
 }
 
 TEST(SparePages, SmallInputsAreLeftToTheGeneralAllocator) {
