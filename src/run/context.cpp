@@ -5,27 +5,13 @@
 
 namespace ps {
 
-namespace {
-
-// A stream belongs to one run, and a run to one thread: the stream's lock,
-// taken for every message piece (a cell's '+' is one), is not needed.
-std::size_t WriteBytes(const char* p, std::size_t n, std::FILE* f) {
-#if defined(__GLIBC__)
-  return fwrite_unlocked(p, 1, n, f);
-#else
-  return std::fwrite(p, 1, n, f);
-#endif
-}
-
-}  // namespace
-
 void OutStream::write(std::string_view s) {
   if (discard_ || s.empty()) return;
   if (buf_) {
     buf_->append(s);
     return;
   }
-  if (file_ && WriteBytes(s.data(), s.size(), file_) != s.size()) failed_ = true;
+  if (file_ && std::fwrite(s.data(), 1, s.size(), file_) != s.size()) failed_ = true;
 }
 
 void OutStream::printf(const char* fmt, ...) {
