@@ -194,6 +194,9 @@ struct Indexes {
     AnswerOwners();
   }
   void AnswerOwners();
+  const PropertyDef* OwnerAnswer(int id, std::size_t row) const {
+    return ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + row];
+  }
 };
 
 Indexes& Index() {
@@ -318,7 +321,7 @@ const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   if (id < 0) return nullptr;
   const Indexes& idx = Index();
   const long row = owner ? TagRowOf(owner) : static_cast<long>(kMaxTags);
-  if (row >= 0) return idx.ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(row)];
+  if (row >= 0) return idx.OwnerAnswer(id, static_cast<std::size_t>(row));
   // A definition beyond the indexed rows: its owners are walked.
   for (const PropertyDef* p : idx.propertyRows[static_cast<std::size_t>(id)])
     if (!p->owners || MatchTagDef(owner, p->owners)) return p;
@@ -328,7 +331,7 @@ const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
 const PropertyDef* FindPropertyDefForRow(int id, int tagRow) {
   if (id < 0) return nullptr;
   if (tagRow >= 0 && static_cast<std::size_t>(tagRow) < kMaxTags)
-    return Index().ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + static_cast<std::size_t>(tagRow)];
+    return Index().OwnerAnswer(id, static_cast<std::size_t>(tagRow));
   return FindPropertyDefForTag(id, tagRow < 0 ? nullptr : &kTagDatabase[static_cast<std::size_t>(tagRow)]);
 }
 

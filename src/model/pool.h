@@ -45,7 +45,7 @@ template <std::size_t Size>
 class BlockPool {
   static constexpr std::size_t kAlign = 4;  // nodes and properties hold 32-bit numbers
   static constexpr std::size_t kBlock = (Size + kAlign - 1) / kAlign * kAlign;
-  static constexpr std::size_t kSlabBytes = std::size_t{2} << 20;
+  static constexpr std::size_t kSlabBytes = kHugePageBytes;  // so that spare huge pages serve as slabs
   static constexpr unsigned kOffsetBits = 18;  // enough for 2 MB of 8-byte blocks
   static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kOffsetBits) - 1;
   static constexpr std::size_t kMaxSlabs = std::size_t{1} << (32 - kOffsetBits);

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "model/huge_pages.h"
+
 namespace ps {
 
 // Where the longer texts live: blocks carved in order from large chunks, each
@@ -45,7 +47,8 @@ class TextArena {
   static constexpr std::size_t kUnit = 8;
   static constexpr unsigned kOffsetBits = 18;
   static constexpr std::uint32_t kOffsetMask = (std::uint32_t{1} << kOffsetBits) - 1;
-  static constexpr std::size_t kChunkBytes = kUnit << kOffsetBits;  // 2 MB
+  static constexpr std::size_t kChunkBytes = kUnit << kOffsetBits;
+  static_assert(kChunkBytes == kHugePageBytes, "spare huge pages serve as chunks");
   static constexpr std::size_t kLargeBytes = kChunkBytes / 4;
   static constexpr std::uint32_t kMaxSlots = std::uint32_t{1} << (32 - kOffsetBits);
 

@@ -103,7 +103,6 @@ class Parser {
     LinkLastChild(html, NewNode(bodyDef_));
   }
 
-
   // Reads up to the stop byte into the slot; true when the stop byte was there
   // (and consumed), false at the end of the input.
   bool ReadUntil(char stop, Text& slot) {

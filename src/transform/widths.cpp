@@ -145,11 +145,10 @@ std::string FormatCm(double cm) {
       return std::string(p, digits + sizeof digits);
     }
   }
-  // "%.2f" of the largest double has 309 digits before the point.
+  // Elsewhere (a narrower long double, or 10^15 cm and more): "%.2f" of the
+  // largest double has 309 digits before the point.
   char buf[400];
   if (std::isfinite(cm)) {
-    // Correctly rounded like printf's "%.2f", without its formatting machinery:
-    // every table cell's width passes here.
     const std::to_chars_result r = std::to_chars(buf, buf + sizeof buf - 2, cm, std::chars_format::fixed, 2);
     if (r.ec == std::errc()) {
       std::memcpy(r.ptr, "cm", 2);

@@ -376,14 +376,10 @@ class Writer {
         continue;
       }
       if (info.kind == AttributeKind::Plain) {
-        if (std::uint64_t bits; p->value.InPlaceBits(bits)) {
+        if (std::uint64_t bits; p->value.InPlaceBits(bits))
           buf_.append(CachedAttribute(bits | static_cast<std::uint64_t>(p->def.index()) << 56, info, p->value.view()));
-          continue;
-        }
-        // Other values: converted straight into the output.
-        buf_.append(info.opening);
-        ConvertSpecialChars(p->value.view(), buf_, ConvertMode::QuotedValue, enc_);
-        buf_.push_back('"');
+        else
+          AppendPlainAttribute(buf_, info, p->value.view());  // converted straight into the output
         continue;
       }
       value_.clear();
@@ -412,11 +408,16 @@ class Writer {
     Cached& c = cache_[(key * 0x9E3779B97F4A7C15ull) >> (64 - kBits)];
     if (c.key != key) {
       c.key = key;
-      c.text.assign(info.opening);
-      ConvertSpecialChars(value, c.text, ConvertMode::QuotedValue, enc_);
-      c.text.push_back('"');
+      c.text.clear();
+      AppendPlainAttribute(c.text, info, value);
     }
     return c.text;
+  }
+
+  void AppendPlainAttribute(std::string& out, const AttributeInfo& info, std::string_view value) const {
+    out.append(info.opening);
+    ConvertSpecialChars(value, out, ConvertMode::QuotedValue, enc_);
+    out.push_back('"');
   }
 
   // How far a cell may span. FOP rejects a cell that spans more rows than
