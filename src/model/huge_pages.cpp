@@ -1,6 +1,47 @@
 #include "model/huge_pages.h"
 
+#include <condition_variable>
+#include <mutex>
+#include <system_error>
+#include <thread>
+
 namespace ps {
+
+struct PrefaultedRoom::Shared {
+  // How far the helper clears ahead: enough to absorb its stalls, few enough
+  // that the pages cleared for nothing at the end stay a small part of a run.
+  static constexpr std::size_t kAhead = 4;
+
+  char* base = nullptr;
+  std::size_t pages = 0;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::size_t handedOut = 0;  // under the mutex
+  bool stop = false;          // under the mutex
+  std::thread helper;
+
+  void ClearAhead() {
+#ifdef MADV_POPULATE_WRITE
+    std::size_t next = 0;
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stop && next < pages) {
+      if (next < handedOut) next = handedOut;  // fallen behind: the tree has faulted those in itself
+      if (next >= pages) break;
+      if (next >= handedOut + kAhead) {
+        wake.wait(lock);
+        continue;
+      }
+      lock.unlock();
+      // Faults the page in as a write would, without writing: the tree may
+      // be writing to pages just before it.
+      const bool ok = ::madvise(base + next * kHugePageBytes, kHugePageBytes, MADV_POPULATE_WRITE) == 0;
+      lock.lock();
+      if (!ok) break;  // an older kernel: the tree clears its pages itself
+      ++next;
+    }
+#endif
+  }
+};
 
 namespace {
 
@@ -10,16 +51,76 @@ struct Spare {
   char** pages;
   std::size_t count;
   std::size_t capacity;
+  PrefaultedRoom::Shared* room;
 };
 thread_local Spare spare{};
+
+char* TakeFromRoom(PrefaultedRoom::Shared& r) {
+  std::lock_guard<std::mutex> lock(r.mutex);
+  if (r.handedOut == r.pages) return nullptr;
+  char* p = r.base + r.handedOut++ * kHugePageBytes;
+  r.wake.notify_one();
+  return p;
+}
 
 }  // namespace
 
 char* AllocateHugeAligned(std::size_t bytes) {
-  if (bytes == kHugePageBytes && spare.count) return spare.pages[--spare.count];
+  if (bytes == kHugePageBytes) {
+    if (spare.count) return spare.pages[--spare.count];
+    if (spare.room)
+      if (char* p = TakeFromRoom(*spare.room)) return p;
+  }
   char* p = static_cast<char*>(std::aligned_alloc(bytes, bytes));
   if (p) AdviseHugePages(p, bytes);
   return p;
+}
+
+PrefaultedRoom::PrefaultedRoom(std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_POPULATE_WRITE)
+  if (bytes == 0 || spare.room || bytes > SIZE_MAX / 2) return;  // one room at a time on a thread
+  const std::size_t pages = (bytes + kHugePageBytes - 1) / kHugePageBytes;
+  const std::size_t length = pages * kHugePageBytes;
+  // Mapped a page larger than needed, then trimmed to whole aligned pages.
+  const std::size_t mapped = length + kHugePageBytes;
+  void* m = ::mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (m == MAP_FAILED) return;
+  char* raw = static_cast<char*>(m);
+  const std::size_t skip = (kHugePageBytes - reinterpret_cast<std::uintptr_t>(raw) % kHugePageBytes) % kHugePageBytes;
+  char* base = raw + skip;
+  if (skip) ::munmap(raw, skip);
+  ::munmap(base + length, mapped - skip - length);
+  ::madvise(base, length, MADV_HUGEPAGE);
+  auto* shared = new Shared;
+  shared->base = base;
+  shared->pages = pages;
+  try {
+    shared->helper = std::thread([shared] { shared->ClearAhead(); });
+  } catch (const std::system_error&) {  // no thread to be had: no room either
+    ::munmap(base, length);
+    delete shared;
+    return;
+  }
+  shared_ = shared;
+  spare.room = shared;
+#else
+  (void)bytes;
+#endif
+}
+
+PrefaultedRoom::~PrefaultedRoom() {
+  if (!shared_) return;
+  {
+    std::lock_guard<std::mutex> lock(shared_->mutex);
+    shared_->stop = true;
+  }
+  shared_->wake.notify_one();
+  shared_->helper.join();
+  spare.room = nullptr;
+  const std::size_t used = shared_->handedOut;
+  if (used < shared_->pages)
+    ::munmap(shared_->base + used * kHugePageBytes, (shared_->pages - used) * kHugePageBytes);
+  delete shared_;
 }
 
 void KeepSpareHugePages(char* p, std::size_t bytes) {

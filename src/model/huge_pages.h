@@ -48,6 +48,28 @@ void KeepSpareHugePages(char* p, std::size_t bytes);
 // Spare huge pages the thread holds (for tests).
 std::size_t SpareHugePages();
 
+// Room for a large tree whose pages are cleared on a second core while the
+// first builds the tree: on a virtual machine, clearing fresh memory can cost
+// a quarter of a large run. While a room exists, its thread's requests for a
+// huge page that the spare pages cannot meet are served from it in address
+// order, and a helper thread clears a few pages ahead of the last one handed
+// out (never more, so that the run's memory does not grow). Pages never
+// handed out go back to the system when the room ends; those handed out stay
+// with the tree like any other slab. A room of 0 bytes, or one the system
+// cannot map, does nothing.
+class PrefaultedRoom {
+ public:
+  explicit PrefaultedRoom(std::size_t bytes);
+  ~PrefaultedRoom();
+  PrefaultedRoom(const PrefaultedRoom&) = delete;
+  PrefaultedRoom& operator=(const PrefaultedRoom&) = delete;
+
+  struct Shared;
+
+ private:
+  Shared* shared_ = nullptr;
+};
+
 // The allocator of the input text: a large input lies in whole huge pages,
 // which become spare pages when the text is dropped.
 template <class T>

@@ -12,6 +12,9 @@
 
 namespace ps {
 
+// Below this a tree's memory is cleared in milliseconds: no helper thread.
+constexpr std::size_t kRoomFrom = std::size_t{4} << 20;
+
 TagNode* CreateDocumentRoot(Context& ctx) {
   TagNode* root = NewNode(FindTagDef(nullptr, "XML-?"));
   CreateProperty(ctx, root, "XML-?-?");
@@ -88,9 +91,15 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     return 1;
   }
 
-  LoadHtmlText(ctx, html);
-  InputText().swap(html);  // its pages serve the tree from here on
-  ProcessChain(ctx, ctx.documentRoot);
+  {
+    // A large input's tree takes about seven times its size, nearly all of
+    // it made while reading and transforming; room left over is only
+    // address space, given back when the room ends.
+    PrefaultedRoom room(html.size() >= kRoomFrom ? html.size() * 8 : 0);
+    LoadHtmlText(ctx, html);
+    InputText().swap(html);  // its pages serve the tree from here on
+    ProcessChain(ctx, ctx.documentRoot);
+  }
 
   OutStream* foStream = io.OpenOutput(outName);
   if (!foStream) {

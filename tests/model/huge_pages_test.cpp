@@ -1,13 +1,21 @@
 // A large input's pages are handed to the tree once the input is dropped:
 // whole pages only, in address order, still writable, and a small input
-// stays with the general allocator.
+// stays with the general allocator. A large tree's room is handed out the
+// same way, after the spare pages.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
+#include <thread>
 #include <vector>
+
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 #include "model/huge_pages.h"
 #include "model/tables.h"
@@ -55,6 +63,92 @@ TEST(SparePages, SmallInputsAreLeftToTheGeneralAllocator) {
   { InputText grown; for (int i = 0; i < 1000; ++i) grown.append(1000, 'z'); }  // stays below 4 MB
   EXPECT_EQ(SpareHugePages(), before);
 }
+
+#if defined(__linux__)
+int Threads() {
+  int n = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) n += entry.exists() ? 1 : 0;
+  return n;
+}
+
+// After the spare pages, a room's pages in address order, writable before
+// and after the room ends; then fresh pages again.
+TEST(PrefaultedRoom, ServesItsPagesAfterTheSpareOnes) {
+  std::vector<char*> spares;
+  while (SpareHugePages()) spares.push_back(AllocateHugeAligned(kHugePageBytes));
+  std::vector<char*> taken;
+  {
+    PrefaultedRoom room(2 * kHugePageBytes + 1);  // three pages
+    for (int i = 0; i < 3; ++i) {
+      taken.push_back(AllocateHugeAligned(kHugePageBytes));
+      ASSERT_NE(taken.back(), nullptr);
+      EXPECT_TRUE(Aligned(taken.back()));
+      std::memset(taken.back(), 'a' + i, kHugePageBytes);
+    }
+    EXPECT_EQ(taken[1], taken[0] + kHugePageBytes);
+    EXPECT_EQ(taken[2], taken[1] + kHugePageBytes);
+    char* beyond = AllocateHugeAligned(kHugePageBytes);
+    ASSERT_NE(beyond, nullptr);
+    EXPECT_NE(beyond, taken[2] + kHugePageBytes);
+    std::free(beyond);
+  }
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_EQ(taken[i][0], 'a' + i);
+    EXPECT_EQ(taken[i][kHugePageBytes - 1], 'a' + i);
+    std::memset(taken[i], 0, kHugePageBytes);
+  }
+  // Every page goes back to the spare list for the tests after this one.
+  for (char* p : spares) KeepSpareHugePages(p, kHugePageBytes);
+  for (char* p : taken) KeepSpareHugePages(p, kHugePageBytes);
+}
+
+bool Resident(char* p) {
+  unsigned char in = 0;
+  return ::mincore(p, 1, &in) == 0 && (in & 1);
+}
+
+bool BecomesResident(char* p) {
+  for (int i = 0; i < 500; ++i) {
+    if (Resident(p)) return true;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  return false;
+}
+
+// The helper clears a few pages ahead of the tree, and no more: a helper
+// that ran ahead would make a run's memory grow with nothing in it.
+TEST(PrefaultedRoom, ClearsOnlyAFewPagesAhead) {
+  std::vector<char*> spares;
+  while (SpareHugePages()) spares.push_back(AllocateHugeAligned(kHugePageBytes));
+  {
+    PrefaultedRoom room(16 * kHugePageBytes);
+    char* first = AllocateHugeAligned(kHugePageBytes);
+    ASSERT_TRUE(BecomesResident(first + kHugePageBytes)) << "the helper cleared nothing";
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));  // time to run away, were it to
+    int ahead = 0;
+    for (int i = 1; i < 16; ++i) ahead += Resident(first + i * kHugePageBytes) ? 1 : 0;
+    EXPECT_LE(ahead, 8);
+    KeepSpareHugePages(first, kHugePageBytes);
+  }
+  for (char* p : spares) KeepSpareHugePages(p, kHugePageBytes);
+}
+
+// A helper thread only for a room that has pages, one room at a time, and
+// ending a room whose pages nobody took neither hangs nor leaves the helper.
+TEST(PrefaultedRoom, HelperOnlyWhileARoomHasPages) {
+  const int before = Threads();
+  { PrefaultedRoom none(0); EXPECT_EQ(Threads(), before); }
+  {
+    PrefaultedRoom room(64 * kHugePageBytes);
+    EXPECT_EQ(Threads(), before + 1);
+    PrefaultedRoom second(64 * kHugePageBytes);
+    EXPECT_EQ(Threads(), before + 1);
+  }
+  EXPECT_EQ(Threads(), before);
+  { PrefaultedRoom unused(std::size_t{1} << 30); }
+  EXPECT_EQ(Threads(), before);
+}
+#endif
 
 // A run over a large input leaves its pages to the tree: the tree is built
 // over them and freed as before, and every block comes back.
