@@ -90,7 +90,7 @@ PrefaultedRoom::PrefaultedRoom(std::size_t bytes) {
   char* base = raw + skip;
   if (skip) ::munmap(raw, skip);
   ::munmap(base + length, mapped - skip - length);
-  ::madvise(base, length, MADV_HUGEPAGE);
+  AdviseHugePages(base, length);
   auto* shared = new Shared;
   shared->base = base;
   shared->pages = pages;
