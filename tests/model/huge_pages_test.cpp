@@ -4,8 +4,8 @@
 // same way, after the spare pages.
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <chrono>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -71,11 +71,25 @@ int Threads() {
   return n;
 }
 
+// Takes the thread's spare pages for the length of a test, so that a room's
+// pages come first, and gives them back for the tests after it.
+class SparesSetAside {
+ public:
+  SparesSetAside() {
+    while (SpareHugePages()) pages_.push_back(AllocateHugeAligned(kHugePageBytes));
+  }
+  ~SparesSetAside() {
+    for (char* p : pages_) KeepSpareHugePages(p, kHugePageBytes);
+  }
+
+ private:
+  std::vector<char*> pages_;
+};
+
 // After the spare pages, a room's pages in address order, writable before
 // and after the room ends; then fresh pages again.
 TEST(PrefaultedRoom, ServesItsPagesAfterTheSpareOnes) {
-  std::vector<char*> spares;
-  while (SpareHugePages()) spares.push_back(AllocateHugeAligned(kHugePageBytes));
+  SparesSetAside aside;
   std::vector<char*> taken;
   {
     PrefaultedRoom room(2 * kHugePageBytes + 1);  // three pages
@@ -97,9 +111,7 @@ TEST(PrefaultedRoom, ServesItsPagesAfterTheSpareOnes) {
     EXPECT_EQ(taken[i][kHugePageBytes - 1], 'a' + i);
     std::memset(taken[i], 0, kHugePageBytes);
   }
-  // Every page goes back to the spare list for the tests after this one.
-  for (char* p : spares) KeepSpareHugePages(p, kHugePageBytes);
-  for (char* p : taken) KeepSpareHugePages(p, kHugePageBytes);
+  for (char* p : taken) KeepSpareHugePages(p, kHugePageBytes);  // for the tests after this one
 }
 
 bool Resident(char* p) {
@@ -118,8 +130,7 @@ bool BecomesResident(char* p) {
 // The helper clears a few pages ahead of the tree, and no more: a helper
 // that ran ahead would make a run's memory grow with nothing in it.
 TEST(PrefaultedRoom, ClearsOnlyAFewPagesAhead) {
-  std::vector<char*> spares;
-  while (SpareHugePages()) spares.push_back(AllocateHugeAligned(kHugePageBytes));
+  SparesSetAside aside;
   {
     PrefaultedRoom room(16 * kHugePageBytes);
     char* first = AllocateHugeAligned(kHugePageBytes);
@@ -130,7 +141,6 @@ TEST(PrefaultedRoom, ClearsOnlyAFewPagesAhead) {
     EXPECT_LE(ahead, 8);
     KeepSpareHugePages(first, kHugePageBytes);
   }
-  for (char* p : spares) KeepSpareHugePages(p, kHugePageBytes);
 }
 
 // A helper thread only for a room that has pages, one room at a time, and
