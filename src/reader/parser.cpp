@@ -54,10 +54,13 @@ class Parser {
     while (more) {
       tagPos_ = static_cast<long long>(pos_);
       Text raw;
-      ReadUntil('>', raw);
+      if (StartsComment(pos_))
+        ReadComment(raw);
+      else
+        ReadUntil('>', raw);
       if (raw.null()) {
         ctx_.msg().printf("Found empty Tag!\nPos %lld\n", tagPos_);
-        more = ReadIntoInnermostText();
+        more = ReadAfterInnermostContent();
       } else {
         if (ctx_.tracing()) ctx_.dbg().printf("Processing Tag \"%s\"\n", raw.c_str());
         if (raw.view()[0] == '/') {
@@ -125,10 +128,32 @@ class Parser {
     return false;
   }
 
+  bool StartsComment(std::size_t at) const { return in_.substr(at, 3) == "!--"; }
+
+  // Where a comment that starts at `at` (just after its '<') ends: the first
+  // "-->" after its "<!--", whatever '<' or '>' it holds, as HTML reads it.
+  // npos when it runs to the end of the input.
+  std::size_t CommentEnd(std::size_t at) const { return in_.find("-->", at + 3); }
+
+  // Reads a comment as the raw text of its tag: "!--", its content and the
+  // "--" before its '>' (none when it is cut off by the end of the input).
+  void ReadComment(Text& raw) {
+    std::size_t end = CommentEnd(pos_);
+    std::size_t stop = end == std::string_view::npos ? in_.size() : end + 2;
+    raw.append(in_.substr(pos_, stop - pos_));
+    pos_ = end == std::string_view::npos ? in_.size() : end + 3;
+  }
+
   // Whether the input has a start tag of that name, as the scanner would read it.
   bool HasStartTag(std::string_view wanted) const {
     std::size_t pos = 0;
     while ((pos = in_.find('<', pos)) != std::string_view::npos) {
+      if (StartsComment(pos + 1)) {
+        std::size_t end = CommentEnd(pos + 1);
+        if (end == std::string_view::npos) break;
+        pos = end + 3;
+        continue;
+      }
       std::size_t end = in_.find('>', pos + 1);
       std::string_view raw = in_.substr(pos + 1, end == std::string_view::npos ? end : end - pos - 1);
       if (!raw.empty() && raw.back() == '/') raw.remove_suffix(1);
@@ -157,10 +182,12 @@ class Parser {
 
   TagNode* Innermost() const { return depth_ ? stack_[depth_ - 1] : nullptr; }
 
-  // Text without a receiving node (nothing open) is read and dropped, like
-  // the text before the first tag.
-  bool ReadIntoInnermostText() {
-    if (TagNode* e = Innermost()) return ReadUntil('<', e->text);
+  // Text after a tag that made no node goes after everything the innermost
+  // element already holds, so that it keeps its place among the words around
+  // it. Text without a receiving node (nothing open) is read and dropped,
+  // like the text before the first tag.
+  bool ReadAfterInnermostContent() {
+    if (TagNode* e = Innermost()) return ReadUntil('<', e->lastChild ? e->lastChild->tail : e->text);
     Text discard;
     return ReadUntil('<', discard);
   }
@@ -180,7 +207,7 @@ class Parser {
   bool DropStartTag(const TagDef* rawText = nullptr) {
     bool more = true;
     if (rawText) more = SkipRawText(rawText);
-    if (more) more = ReadIntoInnermostText();
+    if (more) more = ReadAfterInnermostContent();
     CreateProperty(ctx_, nullptr, FilePosName());
     return more;
   }
@@ -225,11 +252,12 @@ class Parser {
 
   bool StartTag(Text raw) {
     bool selfClosed = false;
-    if (raw.view().back() == '/') {
+    const bool comment = raw.view().substr(0, 3) == "!--";
+    if (!comment && raw.view().back() == '/') {
       raw.truncate(raw.size() - 1);
       selfClosed = true;
     }
-    std::string name(raw.view().substr(0, 3) == "!--" ? std::string_view("!--") : NameOf(raw.view()));
+    std::string name(comment ? std::string_view("!--") : NameOf(raw.view()));
 
     const TagDef* def = IsInternalName(name) ? nullptr : FindTagDef(nullptr, name);
     for (int hops = 0; def && def->outputName && def->outputName[0] == '@'; ++hops) {
@@ -344,7 +372,7 @@ class Parser {
     bool more = true;
     bool handled = false;
     if (def && def->outputName && def->outputName[0] == '\0') {
-      more = ReadIntoInnermostText();
+      more = ReadAfterInnermostContent();
       handled = true;
     } else {
       for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
@@ -353,7 +381,8 @@ class Parser {
       }
     }
     if (!handled) more = ApplyEndTag(raw, name);
-    if (EqualsNoCase(raw.view(), "/html")) {
+    // White space (or anything else) after the name does not make it another tag.
+    if (EqualsNoCase(NameOf(raw.view().substr(1)), "html")) {
       ctx_.dbg().write("returning after /html\n");
       endOfReading = true;
     }
@@ -361,7 +390,7 @@ class Parser {
   }
 
   bool ApplyEndTag(const Text& raw, const std::string& name) {
-    if (depth_ == 0) return ReadIntoInnermostText();
+    if (depth_ == 0) return ReadAfterInnermostContent();
     int i = depth_ - 1;
     for (; i >= 0; --i) {
       TagNode* e = stack_[i];
@@ -379,7 +408,7 @@ class Parser {
       }
       return MakePending(raw, name);
     }
-    if (i < 0) return ReadIntoInnermostText();
+    if (i < 0) return ReadAfterInnermostContent();
 
     if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
     depth_ = i;

@@ -21,7 +21,9 @@ struct EntityRow {
 
 // pattern, replacement, opening text, closing text, UTF-8 replacement
 constexpr EntityRow kEntityTable[] = {
-    {"&nbsp;", " ", "<fo:inline white-space-collapse=\"false\">", "</fo:inline>", nullptr},
+    // The no-break space itself: FOP keeps its width and never breaks the
+    // line there, where blanks in a kept-space inline vanish at a line end.
+    {"&nbsp;", "&#160;", nullptr, nullptr, "\xC2\xA0"},
     {"&quot;", nullptr, nullptr, nullptr, nullptr},
     {"&auml;", "\xE4", nullptr, nullptr, "\xC3\xA4"},
     {"&ouml;", "\xF6", nullptr, nullptr, "\xC3\xB6"},

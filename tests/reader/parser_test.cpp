@@ -126,11 +126,11 @@ TEST(ParseHtml, DocumentStructureWithCellInCell) {
 
 const char* kNoNodeLine = "The property \"html-FilePos\" can't be created under \"\"!\n";
 
-TEST(ParseHtml, EmptyTagsAndDroppedTagsAppendToTheInnermostText) {
+TEST(ParseHtml, TextAfterATagThatMadeNoNodeKeepsItsPlace) {
   Captured c;
-  // The appended text follows the text already there, even after children.
+  // After the element's children: their last one's tail, in reading order.
   TagNode* div = Parse(c, "<div>a<b>x</b><>c<foo bar>d</div>");
-  EXPECT_EQ(Shape(div), "DIV(acd)[B(x)]");
+  EXPECT_EQ(Shape(div), "DIV(a)[B(x){cd}]");
   EXPECT_EQ(c.messages, std::string("Found empty Tag!\nPos 15\n"
                                     "Tag \"foo\" not found in internal database!!!\nPos 18\n"
                                     "TagString: \"foo bari\"\n\n") +
@@ -174,13 +174,18 @@ TEST(ParseHtml, PositionPropertyReplacesAnAttributeOfThatName) {
   EXPECT_EQ(div->position(), 1u);
 }
 
-TEST(ParseHtml, CommentsEndAtTheFirstGreaterThan) {
+TEST(ParseHtml, CommentsEndAtTheirClosingDashes) {
   Captured c;
-  TagNode* div = Parse(c, "<div><!--x > y -->z</div>");
-  EXPECT_EQ(Shape(div), "DIV[!--{ y -->z}]");
-  EXPECT_EQ(std::string(div->firstChild->raw.view()), "!--x ");
+  // Commented-out markup does nothing: '<' and '>' inside are the comment's.
+  TagNode* div = Parse(c, "<div><!--x > </div><p> y -->z</div>");
+  EXPECT_EQ(Shape(div), "DIV[!--{z}]");
+  EXPECT_EQ(std::string(div->firstChild->raw.view()), "!--x > </div><p> y --");
+  EXPECT_EQ(c.messages, "");
   EXPECT_EQ(test::PropNames(div->firstChild), "");
   EXPECT_EQ(div->firstChild->position(), 6u);
+  Captured e;
+  EXPECT_EQ(Shape(Parse(e, "<div>a<!---->b<!--<p>c</p>")), "DIV(a)[!--{b};!--]");
+  EXPECT_EQ(std::string(Parse(e, "<div><!--<p>c</p>")->firstChild->raw.view()), "!--<p>c</p>");
   Captured t;
   EXPECT_EQ(Shape(Parse(t, "<tr><!-- x --><td>a</td></tr>")), "TR[TD(a)]");
   EXPECT_EQ(t.messages, std::string("Tag \"!--\" is not allowed as child of \"TR\"!!!\nPos 5\n") + kNoNodeLine);
@@ -257,10 +262,11 @@ TEST(ParseHtml, HtmlEndTagEndsTheRead) {
   EXPECT_EQ(c.messages, "");
   const std::string ending = "Processing Tag \"/HTML\"\nreturning after /html\n";
   EXPECT_EQ(c.trace.substr(c.trace.size() - ending.size()), ending);
-  // With anything after the name the read goes on.
+  // White space before the '>' makes no other tag: the read ends there too,
+  // and a comment after it cannot take the document's place.
   Captured more;
   TagNode* top = Parse(more, "<div>a</div></html ><!-- c -->");
-  EXPECT_EQ(std::string(top->def->name), "!--");
+  EXPECT_EQ(Shape(top), "DIV(a)");
 }
 
 TEST(ParseHtml, TextAfterAPendingEndTag) {
