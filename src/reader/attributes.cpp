@@ -51,6 +51,24 @@ void AddPropertyByName(Context& ctx, Link<TagProperty>& list, Text name, Text va
   AddPropertyByName(ctx, list, n, std::move(value), tag, find);
 }
 
+namespace {
+
+// Of an attribute given twice, the one read last is the one the property
+// lookup finds first; every later step (table spans, link targets, the
+// writer) must see that same one, so the earlier one goes. A node holds at
+// most one property per row, so the walk is bounded by the table's size.
+void DropEarlierDuplicate(TagNode* node) {
+  TagProperty* added = node->props;
+  for (TagProperty* p = added->next; p; p = p->next) {
+    if (p->def != added->def) continue;
+    UnlinkProperty(node, p);
+    FreeProperty(p);
+    return;
+  }
+}
+
+}  // namespace
+
 // A character-by-character state machine whose quirks are deliberate: quotes
 // are honoured only for white space, '=' always switches to the value, and
 // closing a quote gives the pair an (empty) value even in the name.
@@ -69,7 +87,9 @@ void ParseAttributes(Context& ctx, TagNode* node) {
     if (hasName) {
       Text v;
       if (hasValue) v.assign(value);
+      TagProperty* before = node->props;
       AddPropertyByName(ctx, node->props, std::optional<std::string_view>(name), std::move(v), node->def);
+      if (node->props != before) DropEarlierDuplicate(node);
     }
     name.clear();
     value.clear();

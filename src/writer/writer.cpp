@@ -383,10 +383,17 @@ class Writer {
         continue;
       }
       value_.clear();
-      ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
+      if (info.kind == AttributeKind::ColumnSpan || info.kind == AttributeKind::RowSpan) {
+        // The number the table code read from the value as given, not from
+        // its converted form, in which a reference or a control byte may
+        // read otherwise.
+        value_.assign(p->value.view());
+        const Spans limit = SpansOf(n);
+        if (!SpanValue(value_, info.kind == AttributeKind::ColumnSpan ? limit.columns : limit.rows)) continue;
+      } else {
+        ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
+      }
       if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
-      if (info.kind == AttributeKind::ColumnSpan && !SpanValue(value_, SpansOf(n).columns)) continue;
-      if (info.kind == AttributeKind::RowSpan && !SpanValue(value_, SpansOf(n).rows)) continue;
       buf_.append(info.opening);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
@@ -502,8 +509,7 @@ class Writer {
       bool& seen = kind == AttributeKind::ColumnSpan ? columnsSeen : rowsSeen;
       if ((kind != AttributeKind::ColumnSpan && kind != AttributeKind::RowSpan) || seen) continue;
       seen = true;
-      std::string v;
-      ConvertSpecialChars(p->value.view(), v, ConvertMode::QuotedValue, enc_);
+      std::string v(p->value.view());
       const long long n = SpanValue(v, kMaxSpan) ? std::strtoll(v.c_str(), nullptr, 10) : 1;
       (kind == AttributeKind::ColumnSpan ? s.columns : s.rows) = n;
     }

@@ -85,9 +85,18 @@ TEST(ParseAttributes, QuotesAndEqualsInsideNames) {
   EXPECT_EQ(r.Props(), "CLASS=[]");
 }
 
-TEST(ParseAttributes, NamesMatchInAnyCaseAndRepeat) {
-  Parsed p("DIV", "div Class=a CLASS=b eeid=1");
-  EXPECT_EQ(p.Props(), "EEID=[1] CLASS=[b] CLASS=[a]");
+// An attribute given twice is kept once, as read last (valueless or not),
+// whatever the case of its name, so that every later step sees the same one.
+TEST(ParseAttributes, RepeatedNamesKeepTheLastOne) {
+  Parsed p("DIV", "div Class=a CLASS=b eeid=1 class=c");
+  EXPECT_EQ(p.Props(), "CLASS=[c] EEID=[1]");
+  Parsed td("TD", "td colspan=2 rowspan=3 colspan");
+  EXPECT_EQ(td.Props(), "COLSPAN ROWSPAN=[3]");
+  Parsed a("A", "a href=\"#x\" name=n href=\"#\"");
+  EXPECT_EQ(a.Props(), "HREF=[#] NAME=[n]");
+  // Rows that share a name are told apart by the tag: one per row.
+  Parsed img("IMG", "img border=1 BORDER=2 width=3");
+  EXPECT_EQ(img.Props(), "WIDTH=[3] BORDER=[2]");
 }
 
 TEST(ParseAttributes, UnknownNamesAreReportedInFourPieces) {
