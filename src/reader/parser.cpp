@@ -49,9 +49,16 @@ class Parser {
 
  private:
   void Read() {
-    Text scratch;
-    bool more = ReadUntil('<', Innermost() ? Innermost()->text : scratch);
+    bool more = ReadUntil('<', Innermost() ? Innermost()->text : discard_);
     while (more) {
+      // "a < b" or "x<10": a '<' that no tag name, end tag, comment or
+      // declaration follows is text, as in HTML; read as a tag it would
+      // swallow the words up to the next '>'.
+      if (!StartsTag(pos_)) {
+        lastText_->append("<");
+        more = ReadUntil('<', *lastText_);
+        continue;
+      }
       tagPos_ = static_cast<long long>(pos_);
       Text raw;
       if (StartsComment(pos_))
@@ -106,9 +113,20 @@ class Parser {
     LinkLastChild(html, NewNode(bodyDef_));
   }
 
+  // What may follow a '<' that starts a tag: a name, '/', '!' or '?', and
+  // '>' of an empty tag (reported as such). The end of the input too, so
+  // that a last '<' is reported as an empty tag.
+  bool StartsTag(std::size_t at) const {
+    if (at >= in_.size()) return true;
+    const char c = in_[at];
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?' || c == '>';
+  }
+
   // Reads up to the stop byte into the slot; true when the stop byte was there
   // (and consumed), false at the end of the input.
   bool ReadUntil(char stop, Text& slot) {
+    if (&slot == &discard_) discard_.reset();  // nobody reads it: it need not grow
+    if (stop == '<') lastText_ = &slot;
     std::size_t len = in_.size() - pos_;
     if (len != 0) {
       if (const void* hit = std::memchr(in_.data() + pos_, stop, len))
@@ -188,8 +206,7 @@ class Parser {
   // like the text before the first tag.
   bool ReadAfterInnermostContent() {
     if (TagNode* e = Innermost()) return ReadUntil('<', e->lastChild ? e->lastChild->tail : e->text);
-    Text discard;
-    return ReadUntil('<', discard);
+    return ReadUntil('<', discard_);
   }
 
   // A second body of the same document continues the first, which is open
@@ -452,6 +469,11 @@ class Parser {
   const TagDef* const headDef_ = FindTagDef(nullptr, "HEAD");
   const TagDef* const bodyDef_ = FindTagDef(nullptr, "BODY");
   TagNode* body_ = nullptr;  // the document's body, once there is one
+  // Text that has no node to go to (nothing is open) is read into this and dropped.
+  Text discard_;
+  // Where the last text was read to, so that a '<' that starts no tag and
+  // the text after it join it; only followed right after that read.
+  Text* lastText_ = &discard_;
   std::vector<std::string> pending_;
 };
 

@@ -57,12 +57,13 @@ constexpr bool ForbiddenControl(unsigned char c) {
 }
 
 // Bytes that end a run copied unchanged: bit 0 in any text, bit 1 in a
-// quoted value only. A table, since every byte of the output is tested.
+// quoted value. A table, since every byte of the output is tested.
 constexpr std::array<unsigned char, 256> kStopBytes = [] {
   std::array<unsigned char, 256> t{};
   for (int c = 0; c < 256; ++c)
     if (c == '&' || c == ']' || ForbiddenControl(static_cast<unsigned char>(c))) t[c] = 1;
-  t['"'] = t['<'] = 2;
+  t['"'] = 2;
+  t['<'] = 3;  // text may hold one that started no tag
   return t;
 }();
 

@@ -126,6 +126,18 @@ TEST(ParseHtml, DocumentStructureWithCellInCell) {
 
 const char* kNoNodeLine = "The property \"html-FilePos\" can't be created under \"\"!\n";
 
+// A '<' that no name, '/', '!', '?' or '>' follows starts no tag: it is
+// text, wherever the text it stands in goes.
+TEST(ParseHtml, LessThanThatStartsNoTagIsText) {
+  Captured c;
+  TagNode* div = Parse(c, "<div>if a < b && x<10;<br>y <= 2 <3<b>z</b> <<i>w</i></div>");
+  EXPECT_EQ(Shape(div), "DIV(if a < b && x<10;)[BR{y <= 2 <3};B(z){ <};I(w)]");
+  EXPECT_EQ(c.messages, "");
+  Captured top;
+  EXPECT_EQ(Shape(Parse(top, "1 < 2<div>a</div>")), "DIV(a)");
+  EXPECT_EQ(top.messages, "");
+}
+
 TEST(ParseHtml, TextAfterATagThatMadeNoNodeKeepsItsPlace) {
   Captured c;
   // After the element's children: their last one's tail, in reading order.
