@@ -173,8 +173,35 @@ bool MapPageBreak(Context& ctx, TagNode*, TagProperty* prop) {
   return true;
 }
 
-bool RetypeNamedAnchor(Context&, TagNode* node, TagProperty*) {
+bool RetypeNamedAnchor(Context&, TagNode* node, TagProperty* prop) {
+  // The flow's closing block owns that id: an author's anchor of the name marks nothing.
+  if (prop->value.has() && prop->value.view() == kLastPageId) prop->value.reset();
   if (const TagDef* def = FindTagDef(nullptr, "XML-LINK-REFERENCE")) node->def = def;
+  return true;
+}
+
+bool PlaceIdTarget(Context& ctx, TagNode* node, TagProperty* prop) {
+  if (prop->value.null()) return true;
+  if (prop->value.view() == kLastPageId) {
+    prop->value.reset();
+    return true;
+  }
+  const TagDef* def = node->def;
+  // Written on the element's own FO element, unless that is a bare start tag
+  // ("fo:block/" of BR), which takes no attribute of the author's.
+  if (def->outputName && (def->writeForm != 2 || def->rawTag)) return true;
+  // Otherwise an empty inline at the element's place carries the id: at the
+  // start of an element that writes none (B, FONT), ahead of its text; right
+  // after a line break, ahead of the text that follows it. Where no such
+  // inline may stand (the head's elements, whose content never prints) the id
+  // marks nothing.
+  static const TagDef* const anchorTag = FindTagDef(nullptr, "XML-ID-ANCHOR");
+  TagNode* anchor = def->outputName ? InsertAfter(node, anchorTag) : PrependChild(node, anchorTag);
+  if (anchor) {
+    SetProperty(ctx, anchor, "ID", std::move(prop->value));
+    anchor->tail.take(def->outputName ? node->tail : node->text);
+  }
+  prop->value.reset();
   return true;
 }
 

@@ -2,9 +2,14 @@
 // module that owns its behaviour.
 #pragma once
 
+#include <string_view>
+
 #include "model/tree.h"
 
 namespace ps {
+
+// The id of the block that closes the flow; no element of the author's takes it.
+inline constexpr std::string_view kLastPageId = "LastPage";
 
 // Tag handlers.
 bool BuildPageFrame(Context&, TagNode*);
@@ -29,6 +34,7 @@ bool ConvertTableBorder(Context&, TagNode*, TagProperty*);
 bool MapAlign(Context&, TagNode*, TagProperty*);
 bool MapPageBreak(Context&, TagNode*, TagProperty*);
 bool RetypeNamedAnchor(Context&, TagNode*, TagProperty*);
+bool PlaceIdTarget(Context&, TagNode*, TagProperty*);
 bool ConvertLinkTarget(Context&, TagNode*, TagProperty*);
 bool DeclarationConverter(Context&, TagNode*, TagProperty*);
 

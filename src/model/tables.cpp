@@ -34,7 +34,7 @@ constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
 constexpr const char* kFontBlockInlinePre[] = {"%FONT;", "%BLOCK;", "%INLINE;", "PRE", nullptr};
-constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", nullptr};
+constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", nullptr};
 constexpr const char* kFontInline[] = {"%FONT;", "%INLINE;", nullptr};
 constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "%PARAGRAPH;", nullptr};
 constexpr const char* kFonttags[] = {"%FONTTAGS;", nullptr};
@@ -157,6 +157,9 @@ constexpr TagDef kTags[] = {
     {"SUB", nullptr, 0, 2, 0, 0, 2, nullptr, kVar, nullptr, nullptr},
     {"VAR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     {"BLOCKQUOTE", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    // The link target of an element that writes no element of its own: it
+    // stands wherever font markup may and counts as no content.
+    {"XML-ID-ANCHOR", "fo:inline", 2, 2, 1, 0, 2, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -345,6 +348,8 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CONFIG-max-content-width", nullptr, kBodyTd, nullptr},
     {"XML-LINEFEED-TREATMENT", "linefeed-treatment", kPre, nullptr},
     {"XML-WHITE-SPACE-TREATMENT", "white-space-treatment", kPre, nullptr},
+    // Any element may be a link target.
+    {"ID", "id", nullptr, PlaceIdTarget},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};

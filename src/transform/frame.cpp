@@ -159,7 +159,7 @@ bool BuildBodyFrame(Context& ctx, TagNode* body) {
   if (TagNode* last = AppendChild(body, "P")) {
     SetProperty(ctx, last, "XML-FONT-SIZE", "1pt");
     SetProperty(ctx, last, "XML-LINE-HEIGHT", "1pt");
-    SetProperty(ctx, last, "XML-ID", "LastPage");
+    SetProperty(ctx, last, "XML-ID", kLastPageId);
   } else {
     ctx.msg().write("Internal Structure Error!!!\n");
   }

@@ -53,6 +53,7 @@ TEST(ConverterSlots, RowsNameTheirConverters) {
   EXPECT_EQ(FindPropertyDef("WIDTH", "IMG")->converter, &NormalizePointUnit);
   EXPECT_EQ(FindPropertyDef("STYLE-page-break-after", "P")->converter, &MapPageBreak);
   EXPECT_EQ(FindPropertyDef("NAME", "A")->converter, &RetypeNamedAnchor);
+  EXPECT_EQ(FindPropertyDef("ID", "SPAN")->converter, &PlaceIdTarget);
   EXPECT_EQ(FindPropertyDef("BACKGROUND", "TD")->converter, &ConvertLinkTarget);
   EXPECT_EQ(FindPropertyDef("--", "!--")->converter, &ClearValue);
   EXPECT_EQ(FindPropertyDef("TEXT", "BODY")->converter, &ClearValue);
@@ -256,6 +257,58 @@ TEST(RetypeNamedAnchor, BecomesLinkReferenceKeepingName) {
   EXPECT_TRUE(t.ok);
   EXPECT_STREQ(t.node->name(), "XML-LINK-REFERENCE");
   EXPECT_EQ(test::Write(t.node), "<fo:inline id=\"x\"></fo:inline>");
+}
+
+TEST(RetypeNamedAnchor, LeavesTheFlowsOwnIdAlone) {
+  Converted t("A", "NAME", "LastPage", RetypeNamedAnchor);
+  EXPECT_TRUE(t.ok);
+  EXPECT_EQ(t.value(), "<null>");
+  EXPECT_EQ(test::Write(t.node), "<fo:inline></fo:inline>");
+}
+
+TEST(PlaceIdTarget, ElementsWithAnFoElementKeepTheirId) {
+  Converted t("H2", "ID", "intro", PlaceIdTarget);
+  EXPECT_TRUE(t.ok);
+  EXPECT_EQ(t.node->firstChild, nullptr);
+  EXPECT_EQ(test::Write(t.node), "<fo:block id=\"intro\"></fo:block>");
+  Converted last("H2", "ID", "LastPage", PlaceIdTarget);
+  EXPECT_EQ(last.value(), "<null>");
+  Converted valueless("H2", "ID", nullptr, PlaceIdTarget);
+  EXPECT_TRUE(valueless.ok);
+  EXPECT_EQ(valueless.node->firstChild, nullptr);
+}
+
+TEST(PlaceIdTarget, AnEmptyInlineMarksTheStartOfAnElementWithoutOne) {
+  Captured c;
+  TagNode* b = Own(c, Node("B"));
+  b->text.assign("two");
+  Child(b, "I")->tail.assign(" three");
+  TagProperty* id = SetProperty(c.ctx, b, "ID", "b");
+  ASSERT_TRUE(PlaceIdTarget(c.ctx, b, id));
+  EXPECT_TRUE(id->value.null());
+  ASSERT_NE(b->firstChild, nullptr);
+  EXPECT_STREQ(b->firstChild->name(), "XML-ID-ANCHOR");
+  EXPECT_TRUE(b->text.null());
+  EXPECT_EQ(test::Write(b), "<fo:inline id=\"b\"/>two three");
+}
+
+TEST(PlaceIdTarget, AfterALineBreakAheadOfTheTextThatFollows) {
+  Captured c;
+  TagNode* p = Own(c, Node("P"));
+  TagNode* br = Child(p, "BR");
+  br->tail.assign("next");
+  TagProperty* id = SetProperty(c.ctx, br, "ID", "nl");
+  ASSERT_TRUE(PlaceIdTarget(c.ctx, br, id));
+  EXPECT_EQ(test::Write(p), "<fo:block><fo:block/><fo:inline id=\"nl\"/>next</fo:block>");
+}
+
+TEST(PlaceIdTarget, TheHeadsElementsMarkNothing) {
+  Converted t("TITLE", "ID", "t", PlaceIdTarget);
+  t.node->text.assign("Title");
+  ASSERT_TRUE(PlaceIdTarget(t.c.ctx, t.node, t.prop));
+  EXPECT_EQ(t.node->firstChild, nullptr);
+  EXPECT_EQ(t.value(), "<null>");
+  EXPECT_EQ(t.node->text.view(), "Title");
 }
 
 TEST(ConvertLinkTarget, Targets) {

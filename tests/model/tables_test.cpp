@@ -48,12 +48,12 @@ std::string PropFields(int row) {
 }
 
 TEST(Tables, Sizes) {
-  EXPECT_EQ(kTagDatabase.size(), 69u);
+  EXPECT_EQ(kTagDatabase.size(), 70u);
   EXPECT_EQ(kTagGroups.size(), 9u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142.
   EXPECT_EQ(kDefaultProperties.size(), 20u);
-  EXPECT_EQ(kPropertyDatabase.size(), 144u);
+  EXPECT_EQ(kPropertyDatabase.size(), 145u);
 }
 
 TEST(Tables, TagRowsFieldByField) {
@@ -111,7 +111,7 @@ TEST(Tables, Groups) {
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
-      {"%FONT;", "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE"},
+      {"%FONT;", "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR"},
       {"%MARGINTAGS;", "TABLE TD"},
       {"%BORDERTAGS;", "TABLE TD TH TR XML-TABLE-BODY XML-TABLE-COLUMN IMG"},
       {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD %PARAGRAPH;"},
