@@ -23,6 +23,8 @@ bool DiscardStyleContent(Context&, TagNode*);
 bool SizeHeading(Context&, TagNode*);
 bool TableStep1(Context&, TagNode*);
 bool TableStep2(Context&, TagNode*);
+bool QuoteContent(Context&, TagNode*);
+bool NarrowContent(Context&, TagNode*);
 
 // Property converters.
 bool ClearValue(Context&, TagNode*, TagProperty*);

@@ -9,6 +9,7 @@ namespace {
 constexpr const char* kNone[] = {nullptr};
 constexpr const char* kA[] = {"A", nullptr};
 constexpr const char* kAbbr[] = {"ABBR", nullptr};
+constexpr const char* kAddress[] = {"ADDRESS", nullptr};
 constexpr const char* kBlock[] = {"%BLOCK;", nullptr};
 constexpr const char* kBlockDivCenter[] = {"%BLOCK;", "DIV", "CENTER", nullptr};
 constexpr const char* kBlockFbGroup[] = {"TABLE", "OL", "UL", "DL", nullptr};
@@ -16,14 +17,17 @@ constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nul
 constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 constexpr const char* kBody[] = {"BODY", nullptr};
 constexpr const char* kBodyTd[] = {"BODY", "TD", nullptr};
+constexpr const char* kBold[] = {"%BOLD;", nullptr};
 constexpr const char* kBodyXmlStaticContent[] = {"BODY", "XML-STATIC-CONTENT", nullptr};
 constexpr const char* kBorderTagsGroup[] = {"TABLE", "TD", "TH", "TR", "XML-TABLE-BODY", "XML-TABLE-COLUMN", "IMG", nullptr};
 constexpr const char* kBordertags[] = {"%BORDERTAGS;", nullptr};
+constexpr const char* kBoldGroup[] = {"B", "STRONG", nullptr};
+constexpr const char* kBlockquote[] = {"BLOCKQUOTE", nullptr};
 constexpr const char* kBr[] = {"BR", nullptr};
 constexpr const char* kBrFontBlockInline[] = {"BR", "%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kCol[] = {"COL", nullptr};
@@ -34,9 +38,9 @@ constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
 constexpr const char* kFontBlockInlinePre[] = {"%FONT;", "%BLOCK;", "%INLINE;", "PRE", nullptr};
-constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", nullptr};
+constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", "EM", "CITE", "DFN", "TT", "KBD", "SAMP", "S", "STRIKE", "DEL", "INS", "SPAN", "LABEL", "ACRONYM", "TIME", "DATA", "BDI", "BIG", "MARK", "Q", "WBR", nullptr};
 constexpr const char* kFontInline[] = {"%FONT;", "%INLINE;", nullptr};
-constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "%PARAGRAPH;", nullptr};
+constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "%PARAGRAPH;", "TT", "KBD", "SAMP", nullptr};
 constexpr const char* kFonttags[] = {"%FONTTAGS;", nullptr};
 constexpr const char* kFonttagsADivTable[] = {"%FONTTAGS;", "A", "DIV", "TABLE", nullptr};
 constexpr const char* kHeadChildren[] = {"META", "TITLE", "Footer", "STYLE", "SCRIPT", "LINK", "!--", nullptr};
@@ -47,8 +51,12 @@ constexpr const char* kHtmlBodyTable[] = {"HTML", "BODY", "TABLE", nullptr};
 constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
+constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
+constexpr const char* kItalicGroup[] = {"I", "EM", "CITE", "DFN", "VAR", nullptr};
 constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
 constexpr const char* kLi[] = {"LI", nullptr};
+constexpr const char* kLineThroughGroup[] = {"S", "STRIKE", "DEL", nullptr};
+constexpr const char* kLineThrough[] = {"%LINE-THROUGH;", nullptr};
 constexpr const char* kLink[] = {"LINK", nullptr};
 constexpr const char* kLinkStyle[] = {"LINK", "STYLE", nullptr};
 constexpr const char* kListItemChildren[] = {"%FONT;", "%BLOCK;", "%INLINE;", "OL", "UL", "DL", "XML-LIST-ITEM-LABEL", "XML-LIST-ITEM-BODY", nullptr};
@@ -64,6 +72,7 @@ constexpr const char* kPageMasterChildren[] = {"XML-REGION-BEFORE", "XML-REGION-
 constexpr const char* kParagraph[] = {"%PARAGRAPH;", nullptr};
 constexpr const char* kParagraphFont[] = {"%PARAGRAPH;", "FONT", nullptr};
 constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", nullptr};
+constexpr const char* kSupSub[] = {"SUP", "SUB", nullptr};
 constexpr const char* kTable[] = {"TABLE", nullptr};
 constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-BODY", "XML-TABLE-FOOTER", "COLGROUP", "CAPTION", nullptr};
 constexpr const char* kTableTrTdBody[] = {"TABLE", "TR", "TD", "BODY", nullptr};
@@ -73,8 +82,9 @@ constexpr const char* kTdThXmlEmptyCell[] = {"TD", "TH", "XML-EMPTY-CELL", nullp
 constexpr const char* kTdTr[] = {"TD", "TR", nullptr};
 constexpr const char* kTr[] = {"TR", nullptr};
 constexpr const char* kTrTdImg[] = {"TR", "TD", "IMG", nullptr};
+constexpr const char* kUnderlineGroup[] = {"U", "INS", nullptr};
 constexpr const char* kUlOl[] = {"UL", "OL", nullptr};
-constexpr const char* kVar[] = {"VAR", nullptr};
+constexpr const char* kUnderline[] = {"%UNDERLINE;", nullptr};
 constexpr const char* kXmlListItemBodyHr[] = {"XML-LIST-ITEM-BODY", "HR", nullptr};
 constexpr const char* kXmlPageSequence[] = {"XML-PAGE-SEQUENCE", nullptr};
 constexpr const char* kXmlPageSequenceBlock[] = {"XML-PAGE-SEQUENCE", "%BLOCK;", nullptr};
@@ -153,13 +163,53 @@ constexpr TagDef kTags[] = {
     {"DD", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"DT", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"ABBR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
-    {"SUP", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
-    {"SUB", nullptr, 0, 2, 0, 0, 2, nullptr, kVar, nullptr, nullptr},
-    {"VAR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
-    {"BLOCKQUOTE", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    // Raised and lowered text is an inline of its own, which carries the shift
+    // and the smaller size; it may hold a link (a footnote reference).
+    {"SUP", "fo:inline", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
+    {"SUB", "fo:inline", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
+    {"VAR", nullptr, 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
+    // Quotations nest, each indented further.
+    {"BLOCKQUOTE", "fo:block", 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, NarrowContent},
     // The link target of an element that writes no element of its own: it
     // stands wherever font markup may and counts as no content.
     {"XML-ID-ANCHOR", "fo:inline", 2, 2, 1, 0, 2, nullptr, kNone, nullptr, nullptr},
+    // Phrase elements stand wherever B does; those of the groups %BOLD;,
+    // %ITALIC;, %UNDERLINE; and %LINE-THROUGH; set their style in the font step.
+    {"EM", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"CITE", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DFN", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"TT", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"KBD", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"SAMP", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"S", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"STRIKE", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DEL", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"INS", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"SPAN", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"LABEL", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"ACRONYM", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"TIME", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DATA", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"BDI", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"BIG", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"MARK", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"Q", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, QuoteContent, nullptr},
+    {"WBR", nullptr, 2, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
+    // Sections are blocks, as DIV is, but nest in each other.
+    {"SECTION", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"ARTICLE", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"NAV", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"HEADER", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"MAIN", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"ASIDE", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"FIGURE", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"FIGCAPTION", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"HGROUP", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"ADDRESS", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"DETAILS", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    {"SUMMARY", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    // A footer outside the head: a block of the body (see kVariants).
+    {"XML-BODY-FOOTER", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -172,6 +222,16 @@ constexpr TagGroup kGroups[] = {
     {"%MARGINTAGS;", kMarginTagsGroup},
     {"%BORDERTAGS;", kBorderTagsGroup},
     {"%FONTTAGS;", kFontTagsGroup},
+    {"%BOLD;", kBoldGroup},
+    {"%ITALIC;", kItalicGroup},
+    {"%UNDERLINE;", kUnderlineGroup},
+    {"%LINE-THROUGH;", kLineThroughGroup},
+};
+
+// tag, variant
+constexpr TagVariant kVariants[] = {
+    // The head's running footer; elsewhere an HTML footer is a block.
+    {"Footer", "XML-BODY-FOOTER"},
 };
 
 // tag, property, value
@@ -198,6 +258,17 @@ constexpr DefaultProperty kDefaults[] = {
     {"TABLE", "ALIGN", "left"},
     {"NOBR", "XML-WORDWRAP", "no-wrap"},
     {"CENTER", "ALIGN", "center"},
+    {"TT", "XML-FONT-FACE", "Courier"},
+    {"KBD", "XML-FONT-FACE", "Courier"},
+    {"SAMP", "XML-FONT-FACE", "Courier"},
+    {"SUP", "XML-BASELINE-SHIFT", "super"},
+    {"SUP", "XML-FONT-SIZE", "smaller"},
+    {"SUB", "XML-BASELINE-SHIFT", "sub"},
+    {"SUB", "XML-FONT-SIZE", "smaller"},
+    // Margins rather than indents: nested quotations add up.
+    {"BLOCKQUOTE", "XML-MARGIN-LEFT", "1cm"},
+    {"BLOCKQUOTE", "XML-MARGIN-RIGHT", "1cm"},
+    {"ADDRESS", "XML-FONT-STYLE", "italic"},
 };
 
 // name, outputName, owners, converter
@@ -350,9 +421,17 @@ constexpr PropertyDef kProperties[] = {
     {"XML-WHITE-SPACE-TREATMENT", "white-space-treatment", kPre, nullptr},
     // Any element may be a link target.
     {"ID", "id", nullptr, PlaceIdTarget},
+    {"XML-BASELINE-SHIFT", "baseline-shift", kSupSub, nullptr},
+    {"XML-FONT-SIZE", "font-size", kSupSub, nullptr},
+    {"XML-MARGIN-LEFT", "margin-left", kBlockquote, nullptr},
+    {"XML-MARGIN-RIGHT", "margin-right", kBlockquote, nullptr},
+    {"XML-CONFIG-max-content-width", nullptr, kBlockquote, nullptr},
+    // On the block itself, so that all of the address is italic, also text
+    // outside paragraphs, which the font step does not reach.
+    {"XML-FONT-STYLE", "font-style", kAddress, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kVar, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
 
 }  // namespace
 
@@ -360,6 +439,7 @@ const std::span<const TagDef> kTagDatabase(kTags);
 const std::span<const TagGroup> kTagGroups(kGroups);
 const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
+const std::span<const TagVariant> kTagVariants(kVariants);
 const std::span<const NameList> kAllNameLists(kLists);
 
 const NameList kBlockTags = kBlock;
@@ -367,5 +447,9 @@ const NameList kInlineTags = kInline;
 const NameList kParagraphTags = kParagraph;
 const NameList kBlockFbTags = kBlockFb;
 const NameList kFontTags = kFonttags;
+const NameList kBoldTags = kBold;
+const NameList kItalicTags = kItalic;
+const NameList kUnderlineTags = kUnderline;
+const NameList kLineThroughTags = kLineThrough;
 
 }  // namespace ps

@@ -19,10 +19,18 @@ struct DefaultProperty {
   const char* value;  // may be nullptr
 };
 
+// A tag that the innermost open element refuses is read as its variant when
+// that element admits the variant: one HTML name, two meanings by place.
+struct TagVariant {
+  const char* tag;
+  const char* variant;
+};
+
 extern const std::span<const TagDef> kTagDatabase;
 extern const std::span<const TagGroup> kTagGroups;
 extern const std::span<const DefaultProperty> kDefaultProperties;
 extern const std::span<const PropertyDef> kPropertyDatabase;
+extern const std::span<const TagVariant> kTagVariants;
 
 // Every NameList the tables use, so the lookup index can be built once.
 extern const std::span<const NameList> kAllNameLists;
@@ -33,5 +41,10 @@ extern const NameList kInlineTags;
 extern const NameList kParagraphTags;
 extern const NameList kBlockFbTags;
 extern const NameList kFontTags;
+// The tags that make their content bold, italic, underlined or struck through.
+extern const NameList kBoldTags;
+extern const NameList kItalicTags;
+extern const NameList kUnderlineTags;
+extern const NameList kLineThroughTags;
 
 }  // namespace ps

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "model/tables.h"
 #include "reader/attributes.h"
 #include "reader/reader.h"
 
@@ -26,6 +27,26 @@ std::string_view NameOf(std::string_view s) {
 
 // The program's own tags are not HTML: a name written with the prefix has no row.
 bool IsInternalName(std::string_view name) { return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "XML-"); }
+
+// The row a start tag is read as under the parent: its own, or a variant of
+// it that the parent admits where it refuses the row itself.
+const TagDef* RowUnder(const TagNode* parent, const TagDef* def) {
+  if (AdmitsChild(parent, def)) return def;
+  for (const TagVariant& v : kTagVariants) {
+    if (!EqualsNoCase(v.tag, def->name)) continue;
+    const TagDef* variant = FindTagDef(nullptr, v.variant);
+    if (variant && AdmitsChild(parent, variant)) return variant;
+  }
+  return def;
+}
+
+// The name an end tag closes an element by: a variant row is closed by the
+// end tag of its tag.
+std::string_view EndTagNameOf(const TagDef* def) {
+  for (const TagVariant& v : kTagVariants)
+    if (EqualsNoCase(v.variant, def->name)) return v.tag;
+  return def->name;
+}
 
 // Every element records where its tag began.
 const PropertyName& FilePosName() {
@@ -292,6 +313,7 @@ class Parser {
     if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
 
     if (depth_ > 0) {
+      def = RowUnder(Innermost(), def);
       // A: the innermost element must accept the tag, or be closed by it.
       for (;;) {
         TagNode* e = Innermost();
@@ -411,13 +433,13 @@ class Parser {
     int i = depth_ - 1;
     for (; i >= 0; --i) {
       TagNode* e = stack_[i];
-      if (EqualsNoCase(e->def->name, name)) break;
+      if (EqualsNoCase(EndTagNameOf(e->def), name)) break;
       if (e->def->contentKind == 1) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
         continue;
       }
       if (e->def->contentKind != 0) continue;
-      auto it = FindPending(e->def->name);
+      auto it = FindPending(EndTagNameOf(e->def));
       if (it != pending_.end()) {
         ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
         pending_.erase(it);
@@ -430,7 +452,7 @@ class Parser {
     if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
     depth_ = i;
     while (depth_ > 0) {
-      auto it = FindPending(stack_[depth_ - 1]->def->name);
+      auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]->def));
       if (it == pending_.end()) break;
       ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
       pending_.erase(it);

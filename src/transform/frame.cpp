@@ -4,7 +4,9 @@
 #include <cstdio>
 
 #include "model/handlers.h"
+#include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/widths.h"
 #include "writer/writer.h"
 
 namespace ps {
@@ -222,6 +224,26 @@ bool BuildListItem(Context& ctx, TagNode* item) {
     label->tail.assign("\n");
   }
   return true;
+}
+
+// The marks are written as references, which the writer turns into the
+// characters or their numbers as the output encoding needs. A quotation
+// inside another takes single marks.
+bool QuoteContent(Context&, TagNode* quote) {
+  bool inner = false;
+  for (const TagNode* p = quote->parent; p && !inner; p = p->parent) inner = p->def == quote->def;
+  quote->text.replace(0, 0, inner ? "&lsquo;" : "&ldquo;");
+  (quote->lastChild ? quote->lastChild->tail : quote->text).append(inner ? "&rsquo;" : "&rdquo;");
+  return true;
+}
+
+// A quotation is indented on both sides: the tables inside it get that much
+// less width, or they would run past its right edge.
+bool NarrowContent(Context& ctx, TagNode* quote) {
+  constexpr double kIndentsCm = 2.0;  // the two margins of its default rows
+  const double width = ContentWidth(ctx, quote) - kIndentsCm;
+  if (!(width >= kIndentsCm)) return true;  // too narrow already: left as it is
+  return SetProperty(ctx, quote, Names().maxContentWidth, FormatCm(width)) != nullptr;
 }
 
 bool DiscardStyleContent(Context&, TagNode* style) {

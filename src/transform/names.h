@@ -39,6 +39,10 @@ struct StepNames {
   TagSet paragraphTags{kParagraphTags};
   TagSet blockFbTags{kBlockFbTags};
   TagSet fontTags{kFontTags};
+  TagSet boldTags{kBoldTags};
+  TagSet italicTags{kItalicTags};
+  TagSet underlineTags{kUnderlineTags};
+  TagSet lineThroughTags{kLineThroughTags};
   // tags the steps insert
   const TagDef* inlineTag = FindTagDef(nullptr, "XML-INLINE");
   const TagDef* paragraphTag = FindTagDef(nullptr, "P");

@@ -82,6 +82,11 @@ bool FitsOnOnePage(const TagNode* paragraph) {
   return bytes <= kMaxBytes;
 }
 
+std::string_view DecorationOf(const FontState& s) {
+  if (!s.lineThrough) return "underline";
+  return s.underline ? "underline line-through" : "line-through";
+}
+
 // The font step at one node; prev is the node's previous sibling (or none).
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s) {
   if (!node) return nullptr;
@@ -118,12 +123,10 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   }
 
   if (!Names().fontTags.Has(node)) {
-    if (IsRow(node, "B"))
-      s.bold = true;
-    else if (IsRow(node, "I"))
-      s.italic = true;
-    else if (IsRow(node, "U"))
-      s.underline = true;
+    if (Names().boldTags.Has(node)) s.bold = true;
+    if (Names().italicTags.Has(node)) s.italic = true;
+    if (Names().underlineTags.Has(node)) s.underline = true;
+    if (Names().lineThroughTags.Has(node)) s.lineThrough = true;
   } else {
     ReadFonts(node, s);
   }
@@ -147,7 +150,8 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     SpreadOn(ctx, s.carrier, Names().size, s.size ? *s.size : kDefaultSize);
     if (s.color) SpreadOn(ctx, s.carrier, Names().color, *s.color);
     if (s.bold) SpreadOn(ctx, s.carrier, Names().weight, Text("bold"));
-    if (s.underline) SpreadOn(ctx, s.carrier, Names().decoration, Text("underline"));
+    if (s.underline || s.lineThrough)
+      SpreadOn(ctx, s.carrier, Names().decoration, Text(DecorationOf(s)));
     if (s.italic) SpreadOn(ctx, s.carrier, Names().style, Text("italic"));
   }
   if (s.paragraph)

@@ -22,6 +22,7 @@ struct FontState {
   bool bold = false;
   bool italic = false;
   bool underline = false;
+  bool lineThrough = false;
   TagNode* paragraph = nullptr;
   TagNode* carrier = nullptr;
 };

@@ -130,7 +130,7 @@ TEST(FindTagDef, ParentChildrenListDecides) {
     return FindTagDef(&parent, tag) != nullptr;
   };
   // An empty list admits nothing.
-  for (const char* p : {"XML-INLINE", "TITLE", "ABBR", "SUP", "XML-REGION-BODY"}) {
+  for (const char* p : {"XML-INLINE", "TITLE", "ABBR", "WBR", "XML-REGION-BODY"}) {
     EXPECT_FALSE(under(p, "B")) << p;
     EXPECT_FALSE(under(p, "!--")) << p;
   }
@@ -146,7 +146,15 @@ TEST(FindTagDef, ParentChildrenListDecides) {
   EXPECT_TRUE(under("BODY", "!--"));
   EXPECT_TRUE(under("XML-STATIC-CONTENT", "!--"));  // through %BLOCK-NO-PG;
   EXPECT_TRUE(under("SUB", "VAR"));
-  EXPECT_FALSE(under("SUB", "SUP"));
+  EXPECT_TRUE(under("SUP", "A"));  // a footnote reference
+  EXPECT_TRUE(under("VAR", "EM"));
+  EXPECT_FALSE(under("SUP", "P"));
+  EXPECT_TRUE(under("P", "SPAN"));   // phrase elements stand where B does
+  EXPECT_TRUE(under("H2", "KBD"));
+  EXPECT_TRUE(under("TD", "SECTION"));  // sections where DIV does
+  EXPECT_FALSE(under("H2", "ARTICLE"));
+  EXPECT_FALSE(under("BODY", "FOOTER"));  // the head's row; the body takes its variant
+  EXPECT_TRUE(under("BODY", "XML-BODY-FOOTER"));
   EXPECT_TRUE(under("TD", "BR"));
   EXPECT_TRUE(under("P", "BR"));  // through %INLINE;
   EXPECT_FALSE(under("H1", "TABLE"));
@@ -246,6 +254,16 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"TABLE", "ALIGN", 44},
       {"NOBR", "XML-WORDWRAP", 47},
       {"CENTER", "ALIGN", 44},
+      {"TT", "XML-FONT-FACE", 9},
+      {"KBD", "XML-FONT-FACE", 9},
+      {"SAMP", "XML-FONT-FACE", 9},
+      {"SUP", "XML-BASELINE-SHIFT", 146},
+      {"SUP", "XML-FONT-SIZE", 147},
+      {"SUB", "XML-BASELINE-SHIFT", 146},
+      {"SUB", "XML-FONT-SIZE", 147},
+      {"BLOCKQUOTE", "XML-MARGIN-LEFT", 148},
+      {"BLOCKQUOTE", "XML-MARGIN-RIGHT", 149},
+      {"ADDRESS", "XML-FONT-STYLE", 151},
   };
   ASSERT_EQ(kDefaultProperties.size(), std::size(expected));
   for (std::size_t i = 0; i < kDefaultProperties.size(); ++i) {

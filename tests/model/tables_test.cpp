@@ -48,12 +48,15 @@ std::string PropFields(int row) {
 }
 
 TEST(Tables, Sizes) {
-  EXPECT_EQ(kTagDatabase.size(), 70u);
-  EXPECT_EQ(kTagGroups.size(), 9u);
+  // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements.
+  EXPECT_EQ(kTagDatabase.size(), 103u);
+  EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
-  // the original 17 and 142.
-  EXPECT_EQ(kDefaultProperties.size(), 20u);
-  EXPECT_EQ(kPropertyDatabase.size(), 145u);
+  // the original 17 and 142, then the ID row, then ten and six for the
+  // phrase elements.
+  EXPECT_EQ(kDefaultProperties.size(), 30u);
+  EXPECT_EQ(kPropertyDatabase.size(), 151u);
+  EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
 TEST(Tables, TagRowsFieldByField) {
@@ -83,12 +86,18 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(55), "IMG|\"fo:external-graphic\"|2210|-|any");
   EXPECT_EQ(TagFields(59), "SCRIPT|null|0202|-|any");
   EXPECT_EQ(TagFields(62), "DL|null|0100|-|DT DD LI P BLOCKQUOTE");
-  EXPECT_EQ(TagFields(67), "SUB|null|0200|-|VAR");
-  EXPECT_EQ(TagFields(69), "BLOCKQUOTE|null|0100|-|%FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(67), "SUB|\"fo:inline\"|0200|-|%FONT; %INLINE;");
+  EXPECT_EQ(TagFields(68), "VAR|null|0200|-|%FONT; %INLINE;");
+  EXPECT_EQ(TagFields(69), "BLOCKQUOTE|\"fo:block\"|0000|-|%FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(71), "EM|null|0000|-|%FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(74), "TT|null|0200|-|any");
+  EXPECT_EQ(TagFields(90), "WBR|null|2200|-|none");
+  EXPECT_EQ(TagFields(91), "SECTION|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
+  EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
-  for (int row = 1; row <= 69; ++row) {
+  for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
     const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || row >= 42;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
@@ -107,14 +116,22 @@ TEST(Tables, TagNamesAreUnique) {
 TEST(Tables, Groups) {
   const char* expected[][2] = {
       {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
-      {"%BLOCK-NO-PG;", "DIV !-- PRE IMG BLOCKQUOTE"},
+      {"%BLOCK-NO-PG;",
+       "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
+       "SUMMARY XML-BODY-FOOTER"},
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
-      {"%FONT;", "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR"},
+      {"%FONT;",
+       "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR EM CITE DFN TT KBD SAMP S STRIKE DEL INS "
+       "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR"},
       {"%MARGINTAGS;", "TABLE TD"},
       {"%BORDERTAGS;", "TABLE TD TH TR XML-TABLE-BODY XML-TABLE-COLUMN IMG"},
-      {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD %PARAGRAPH;"},
+      {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD %PARAGRAPH; TT KBD SAMP"},
+      {"%BOLD;", "B STRONG"},
+      {"%ITALIC;", "I EM CITE DFN VAR"},
+      {"%UNDERLINE;", "U INS"},
+      {"%LINE-THROUGH;", "S STRIKE DEL"},
   };
   ASSERT_EQ(kTagGroups.size(), std::size(expected));
   for (std::size_t i = 0; i < kTagGroups.size(); ++i) {
@@ -129,7 +146,9 @@ TEST(Tables, DefaultValues) {
   EXPECT_EQ(all,
             "CODE=Courier;HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=Courier;"
             "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
-            "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;");
+            "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
+            "TT=Courier;KBD=Courier;SAMP=Courier;SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
+            "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
@@ -165,6 +184,21 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(137), "STYLE-color|\"color\"|P A");
   EXPECT_EQ(PropFields(138), "XML-CONFIG|null|any");
   EXPECT_EQ(PropFields(142), "XML-CONFIG-max-content-width|null|BODY TD");
+  EXPECT_EQ(PropFields(146), "XML-BASELINE-SHIFT|\"baseline-shift\"|SUP SUB");
+  EXPECT_EQ(PropFields(150), "XML-CONFIG-max-content-width|null|BLOCKQUOTE");
+  EXPECT_EQ(PropFields(151), "XML-FONT-STYLE|\"font-style\"|ADDRESS");
+}
+
+TEST(Tables, VariantsNameRowsOfOtherNames) {
+  for (const TagVariant& v : kTagVariants) {
+    const TagDef* tag = FindTagDef(nullptr, v.tag);
+    const TagDef* variant = FindTagDef(nullptr, v.variant);
+    ASSERT_NE(tag, nullptr) << v.tag;
+    ASSERT_NE(variant, nullptr) << v.variant;
+    EXPECT_NE(tag, variant);
+    // The reader never finds a variant by its own name.
+    EXPECT_EQ(std::string(v.variant).substr(0, 4), "XML-");
+  }
 }
 
 TEST(Tables, ListsNameKnownTagsOrGroups) {
