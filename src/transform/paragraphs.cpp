@@ -82,6 +82,26 @@ bool FitsOnOnePage(const TagNode* paragraph) {
   return bytes <= kMaxBytes;
 }
 
+// Whether the node sets a font attribute that the state lacks.
+bool ChangesFont(const TagNode* n, const FontState& s) {
+  if (!Names().fontTags.Has(n))
+    return (!s.bold && Names().boldTags.Has(n)) || (!s.italic && Names().italicTags.Has(n)) ||
+           (!s.underline && Names().underlineTags.Has(n)) || (!s.lineThrough && Names().lineThroughTags.Has(n));
+  FontState t = s;
+  ReadFonts(n, t);
+  return t.face != s.face || t.size != s.size || t.color != s.color;
+}
+
+// Whether the carrier holds text that is not the node's: in or between the
+// elements on the way up, or beside them.
+bool HoldsOtherText(const TagNode* carrier, const TagNode* node) {
+  for (const TagNode* n = node; n != carrier; n = n->parent) {
+    const TagNode* up = n->parent;
+    if (!up || HasContent(n->tail) || HasContent(up->text) || up->firstChild != n || n->next) return up != nullptr;
+  }
+  return false;
+}
+
 std::string_view DecorationOf(const FontState& s) {
   if (!s.lineThrough) return "underline";
   return s.underline ? "underline line-through" : "line-through";
@@ -108,7 +128,15 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
              IsSimpleContent(0, node)) {
     s.carrier = node;
   } else if (!s.paragraph || s.carrier) {
-    // Outside a paragraph, or its fonts already have a carrier.
+    // Outside a paragraph, or its fonts already have a carrier. But a carrier
+    // that holds more text than the node's must not take the node's fonts:
+    // one bold word would make the whole paragraph bold.
+    if (s.carrier && node->def->contentKind != 2 && ChangesFont(node, s) && HoldsOtherText(s.carrier, node)) {
+      if (TagNode* w = WrapNodeAfter(prev, node, Names().inlineTag)) {
+        s.carrier = w;
+        node = w;
+      }
+    }
   } else if (node->def->contentKind == 2) {
     s.carrier = nullptr;
   } else if (IsSimpleContent(0, node)) {
@@ -128,6 +156,9 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     if (Names().underlineTags.Has(node)) s.underline = true;
     if (Names().lineThroughTags.Has(node)) s.lineThrough = true;
   } else {
+    // A heading's size (SizeHeading) is also the size of the carriers inside it.
+    if (Names().paragraphTags.Has(node))
+      if (const TagProperty* own = FindProperty(node, Names().size); own && own->value.has()) s.size = &own->value;
     ReadFonts(node, s);
   }
 

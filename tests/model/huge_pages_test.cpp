@@ -175,7 +175,7 @@ TEST(SparePages, ALargeConversionGivesBackEveryBlock) {
   const std::size_t texts = TextArena::Live();
   std::string fo, messages;
   EXPECT_EQ(ConvertBuffer(html, &fo, &messages), 0);
-  EXPECT_NE(fo.find(">some text here</fo:block>"), std::string::npos);
+  EXPECT_NE(fo.find(">text</fo:inline> here</fo:block>"), std::string::npos);
   EXPECT_EQ(fo.substr(fo.size() - 12), "</fo:root>\r\n");
   EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
   EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);

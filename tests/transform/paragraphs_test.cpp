@@ -98,7 +98,7 @@ TEST(PropagateFonts, PlainParagraphCarriesItsFonts) {
 
 TEST(PropagateFonts, SimpleChildMakesTheParagraphTheCarrier) {
   Captured c;
-  TagNode* p = Own(c, With(Node("P"), "a "));
+  TagNode* p = Own(c, Node("P"));
   TagNode* i = Child(p, "I");
   With(Child(i, "U"), "x");
   Fonts(c, p);
@@ -106,6 +106,44 @@ TEST(PropagateFonts, SimpleChildMakesTheParagraphTheCarrier) {
             "XML-LINE-HEIGHT XML-FONT-STYLE XML-FONT-TEXT-DECORATION XML-FONT-SIZE XML-SPACE-BEFORE "
             "XML-SPACE-AFTER XML-KEEP-TOGETHER");
   EXPECT_EQ(c.trace, "P\n    I\n        U\n        /U\n    /I\n/P\n");
+}
+
+// A carrier that holds other text too does not take a font tag's style: the
+// tag gets a carrier of its own, wherever the other text stands.
+TEST(PropagateFonts, FontTagBesideOtherTextGetsItsOwnCarrier) {
+  const char* const kBold = "<fo:inline font-weight=\"bold\" font-size=\"10pt\">x</fo:inline>";
+  struct Case {
+    const char* text;
+    const char* tail;
+    const char* outer;  // an element between the paragraph and the B
+  } cases[] = {{"a ", nullptr, nullptr}, {nullptr, " b", nullptr}, {nullptr, nullptr, "SPAN"}};
+  for (const Case& k : cases) {
+    Captured c;
+    TagNode* p = Own(c, With(Node("P"), k.text));
+    TagNode* in = p;
+    if (k.outer) in = With(Child(p, k.outer), "s ");
+    With(Child(in, "B"), "x", k.tail);
+    Fonts(c, p);
+    const std::string fo = Write(p);
+    EXPECT_NE(fo.find(kBold), std::string::npos) << fo;
+    EXPECT_EQ(FindProperty(p, "XML-FONT-WEIGHT"), nullptr) << fo;
+  }
+}
+
+// The phrase elements set their style through the groups of the tables.
+TEST(PropagateFonts, PhraseGroupsSetTheStyles) {
+  Captured c;
+  TagNode* p = Own(c, With(Node("P"), "\n"));
+  With(Child(p, "STRONG"), "a", " ");
+  With(Child(p, "EM"), "b", " ");
+  With(Child(With(Child(p, "INS"), nullptr, " "), "DEL"), "c");
+  With(Child(p, "S"), "d");
+  Fonts(c, p);
+  EXPECT_EQ(Write(p), std::string("<fo:block line-height=\"12pt\" ") + kSpacing +
+                          ">\n<fo:inline font-weight=\"bold\" font-size=\"10pt\">a</fo:inline> "
+                          "<fo:inline font-style=\"italic\" font-size=\"10pt\">b</fo:inline> "
+                          "<fo:inline text-decoration=\"underline line-through\" font-size=\"10pt\">c</fo:inline> "
+                          "<fo:inline text-decoration=\"line-through\" font-size=\"10pt\">d</fo:inline></fo:block>");
 }
 
 TEST(PropagateFonts, LooseTextAndTailsGetInlines) {
@@ -179,6 +217,18 @@ TEST(PropagateFonts, HeadingKeepsItsSize) {
   Fonts(c, h);
   EXPECT_EQ(Write(h), std::string("<fo:block ") + kSpacing +
                           " font-weight=\"bold\" line-height=\"32pt\" font-size=\"16pt\">Title</fo:block>");
+}
+
+// Carriers inside a heading take its size, not the default one.
+TEST(PropagateFonts, CarriersInAHeadingTakeItsSize) {
+  Captured c;
+  TagNode* h = Own(c, With(Node("H2"), "Two "));
+  With(Child(h, "B"), "bold");
+  SizeHeading(c.ctx, h);
+  Fonts(c, h);
+  EXPECT_EQ(Write(h), std::string("<fo:block ") + kSpacing +
+                          " line-height=\"32pt\" font-size=\"16pt\">Two <fo:inline font-weight=\"bold\" "
+                          "font-size=\"16pt\">bold</fo:inline></fo:block>");
 }
 
 TEST(PropagateFonts, BlockListsStartAFreshContext) {
