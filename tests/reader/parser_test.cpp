@@ -427,6 +427,21 @@ namespace ps {
 namespace {
 
 // Script and style content is raw text: a '<' in it starts no tag.
+// A FOOTER is the running footer in the head and a block anywhere the head's
+// row is refused; its end tag closes it either way.
+TEST(ParseHtml, FooterIsTheHeadsRowOnlyInTheHead) {
+  Captured c;
+  TagNode* html = Parse(c, "<html><head><footer>run</footer></head><body><p>a</p>"
+                           "<div><footer>in div</footer>x</div><footer><b>end</b></footer></body></html>");
+  EXPECT_EQ(Shape(html), "HTML[HEAD[Footer(run)];BODY[P(a);DIV[XML-BODY-FOOTER(in div){x}];"
+                         "XML-BODY-FOOTER[B(end)]]]");
+  EXPECT_EQ(c.messages, "");
+  // Where neither row is admitted, the head's row is refused as before.
+  Captured d;
+  Parse(d, "<table><footer>f</footer></table>");
+  EXPECT_NE(d.messages.find("Tag \"footer\" is not allowed as child of \"TABLE\"!!!"), std::string::npos);
+}
+
 TEST(RawText, ScriptContentIsNotReadAsTags) {
   Captured c;
   TagNode* html = Parse(c, "<html><head><script>if (a<b) s = \"</div>\";</SCRIPT >t</head></html>");

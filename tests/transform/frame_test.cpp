@@ -170,5 +170,41 @@ TEST(Handlers, ListItemLinkAndStyle) {
   EXPECT_EQ(c.messages, "");
 }
 
+// Quotation marks go around all of a quotation's content, its children's
+// tails included; a quotation inside another takes single marks.
+TEST(Handlers, QuotationMarks) {
+  Captured c;
+  TagNode* p = Node("P");
+  c.ctx.documentRoot = p;
+  TagNode* outer = Child(p, "Q");
+  outer->text.assign("a ");
+  TagNode* inner = Child(outer, "Q");
+  inner->text.assign("b");
+  inner->tail.assign(" c");
+  TagNode* empty = Child(p, "Q");
+  QuoteContent(c.ctx, inner);
+  QuoteContent(c.ctx, outer);
+  QuoteContent(c.ctx, empty);
+  EXPECT_EQ(Write(p), "<fo:block>&#8220;a &#8216;b&#8217; c&#8221;&#8220;&#8221;</fo:block>");
+}
+
+// A quotation narrows the width its tables are laid out in by its indents,
+// unless that would leave too little.
+TEST(Handlers, QuotationNarrowsTheContentWidth) {
+  Captured c;
+  TagNode* body = Node("BODY");
+  c.ctx.documentRoot = body;
+  SetContentWidth(c.ctx, body);
+  TagNode* quote = Child(body, "BLOCKQUOTE");
+  NarrowContent(c.ctx, quote);
+  EXPECT_EQ(FindProperty(quote, "XML-CONFIG-MAX-CONTENT-WIDTH")->value.view(), "14.30cm");
+  TagNode* narrow = Child(body, "BLOCKQUOTE");
+  SetProperty(c.ctx, narrow, "XML-CONFIG-MAX-CONTENT-WIDTH", "3.00cm");
+  TagNode* inner = Child(narrow, "BLOCKQUOTE");
+  NarrowContent(c.ctx, inner);
+  EXPECT_EQ(FindProperty(inner, "XML-CONFIG-MAX-CONTENT-WIDTH"), nullptr);
+  EXPECT_EQ(c.messages, "");
+}
+
 }  // namespace
 }  // namespace ps
