@@ -5,7 +5,7 @@
 #include "model/huge_pages.h"
 
 #include "reader/reader.h"
-#include "writer/entities.h"
+#include "reader/encoding.h"
 
 namespace ps {
 
@@ -37,13 +37,16 @@ bool ReadWholeStream(std::FILE* in, InputText& data) {
 
 void LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
-  // A UTF-8 page is declared as such; everything else stays ISO-8859-1.
-  std::string_view text = data.substr(0, data.find('\0'));
-  if (IsUtf8WithNonAscii(text)) {
+  DecodedInput input;
+  DecodeInput(data, input);
+  if (input.unknown) ctx.msg().printf("unknown encoding %s, read as windows-1252\n", input.unknown->c_str());
+  // A page read as UTF-8 (or converted to it) is declared as such; a
+  // windows-1252 page stays ISO-8859-1.
+  if (input.utf8) {
     ctx.utf8Output = true;
     if (ctx.documentRoot) SetProperty(ctx, ctx.documentRoot, "XML-?-ENCODING", "UTF-8");
   }
-  ParseHtml(ctx, data);
+  ParseHtml(ctx, input.text, true, input.positions.checkpoints() ? &input.positions : nullptr);
 }
 
 bool LoadHtmlFile(Context& ctx, std::FILE* in) {

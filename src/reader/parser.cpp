@@ -6,6 +6,7 @@
 
 #include "model/tables.h"
 #include "reader/attributes.h"
+#include "reader/encoding.h"
 #include "reader/reader.h"
 
 namespace ps {
@@ -57,7 +58,8 @@ const PropertyName& FilePosName() {
 class Parser {
  public:
   // Positions and lengths are 64-bit so that inputs beyond 2 GB report them correctly.
-  Parser(Context& ctx, std::string_view input) : ctx_(ctx), in_(input) {
+  Parser(Context& ctx, std::string_view input, const PositionMap* positions)
+      : ctx_(ctx), in_(input), positions_(positions) {
     std::size_t nul = in_.find('\0');
     if (nul != std::string_view::npos) in_ = in_.substr(0, nul);
   }
@@ -80,7 +82,7 @@ class Parser {
         more = ReadUntil('<', *lastText_);
         continue;
       }
-      tagPos_ = static_cast<long long>(pos_);
+      tagPos_ = static_cast<long long>(positions_ ? positions_->FileOffset(pos_) : pos_);
       Text raw;
       if (StartsComment(pos_))
         ReadComment(raw);
@@ -480,6 +482,7 @@ class Parser {
 
   Context& ctx_;
   std::string_view in_;
+  const PositionMap* positions_;  // none when the text is the file as given
   std::size_t pos_ = 0;
   long long tagPos_ = 0;
   // Slots above the depth keep the last node placed there; they are only
@@ -501,8 +504,8 @@ class Parser {
 
 }  // namespace
 
-void ParseHtml(Context& ctx, std::string_view input, bool implyDocument) {
-  Parser p(ctx, input);
+void ParseHtml(Context& ctx, std::string_view input, bool implyDocument, const PositionMap* positions) {
+  Parser p(ctx, input, positions);
   p.Run(implyDocument);
 }
 

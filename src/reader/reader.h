@@ -17,10 +17,14 @@ bool ReadWholeStream(std::FILE* in, InputText& data);
 void LoadHtmlText(Context& ctx, std::string_view data);
 // Reads the whole stream and parses it; false (nothing parsed) when it could not be read.
 bool LoadHtmlFile(Context& ctx, std::FILE* in);
+class PositionMap;
+
 // Builds the tree under ctx.documentRoot from the input text; the first NUL
-// byte, if any, ends the input.
+// byte, if any, ends the input. Positions are offsets into the text, or,
+// with a map, into the file the text was converted from.
 // A page fragment (no HTML start tag) is read inside an implied HTML and,
 // without a BODY start tag, BODY; `implyDocument` false reads it bare.
-void ParseHtml(Context& ctx, std::string_view input, bool implyDocument = true);
+void ParseHtml(Context& ctx, std::string_view input, bool implyDocument = true,
+               const PositionMap* positions = nullptr);
 
 }  // namespace ps

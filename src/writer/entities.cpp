@@ -1,7 +1,6 @@
 #include "writer/entities.h"
 
 #include <array>
-#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
@@ -57,15 +56,26 @@ constexpr bool ForbiddenControl(unsigned char c) {
 }
 
 // Bytes that end a run copied unchanged: bit 0 in any text, bit 1 in a
-// quoted value. A table, since every byte of the output is tested.
+// quoted value, bit 2 in ISO-8859-1 output only (the bytes of a
+// windows-1252 page that ISO-8859-1 reads as control characters). A table,
+// since every byte of the output is tested.
+constexpr unsigned char kInLatin1 = 4;
 constexpr std::array<unsigned char, 256> kStopBytes = [] {
   std::array<unsigned char, 256> t{};
   for (int c = 0; c < 256; ++c)
     if (c == '&' || c == ']' || ForbiddenControl(static_cast<unsigned char>(c))) t[c] = 1;
   t['"'] = 2;
   t['<'] = 3;  // text may hold one that started no tag
+  for (int c = 128; c < 160; ++c)
+    if (kWindows1252[c - 128]) t[c] = kInLatin1;
   return t;
 }();
+
+void AppendReference(unsigned c, std::string& out) {
+  char buf[16];
+  int n = std::snprintf(buf, sizeof buf, "&#%u;", c);
+  out.append(buf, static_cast<std::size_t>(n));
+}
 
 inline bool StartsWith(std::string_view s, std::size_t pos, std::string_view p) {
   return s.size() - pos >= p.size() && std::memcmp(s.data() + pos, p.data(), p.size()) == 0;
@@ -97,9 +107,7 @@ std::size_t ConvertNumericReference(std::string_view in, std::size_t pos, std::s
   }
   if (i == start || i >= in.size() || in[i] != ';' || !XmlAllowsChar(value)) return 0;
   if (value >= 128 && value <= 159 && kWindows1252[value - 128]) {
-    char buf[16];
-    int n = std::snprintf(buf, sizeof buf, "&#%u;", kWindows1252[value - 128]);
-    out.append(buf, static_cast<std::size_t>(n));
+    AppendReference(kWindows1252[value - 128], out);
   } else {
     out.append(hex ? "&#x" : "&#");
     out.append(in.data() + start, i - start + 1);
@@ -122,7 +130,8 @@ std::size_t ConvertNamedReference(std::string_view in, std::size_t pos, std::str
 }  // namespace
 
 void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode, OutputEncoding enc) {
-  const unsigned char stops = mode == ConvertMode::QuotedValue ? 3 : 1;
+  const unsigned char stops =
+      (mode == ConvertMode::QuotedValue ? 3 : 1) | (enc == OutputEncoding::Latin1 ? kInLatin1 : 0);
   std::size_t i = 0;
   const std::size_t n = in.size();
   while (i < n) {
@@ -133,7 +142,10 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
     i = j;
     if (i >= n) break;
     unsigned char c = static_cast<unsigned char>(in[i]);
-    if (ForbiddenControl(c)) {
+    if (c >= 128) {  // a windows-1252 character in ISO-8859-1 output
+      AppendReference(kWindows1252[c - 128], out);
+      ++i;
+    } else if (ForbiddenControl(c)) {
       out.push_back(' ');
       ++i;
     } else if (c == ']') {
@@ -188,51 +200,6 @@ void ConvertSpecialChars(Text& t, ConvertMode mode, OutputEncoding enc) {
   out.reserve(t.size());
   ConvertSpecialChars(t.view(), out, mode, enc);
   t.assign(out);
-}
-
-bool IsUtf8WithNonAscii(std::string_view s) {
-  bool nonAscii = false;
-  std::size_t i = 0;
-  const std::size_t n = s.size();
-  while (i < n) {
-    unsigned char c = static_cast<unsigned char>(s[i]);
-    if (c < 0x80) {
-      // Most text is ASCII: skip it eight bytes at a time.
-      ++i;
-      for (std::uint64_t w; i + 8 <= n; i += 8) {
-        std::memcpy(&w, s.data() + i, 8);
-        if (w & 0x8080808080808080ull) break;
-      }
-      continue;
-    }
-    nonAscii = true;
-    std::size_t len;
-    unsigned long cp;
-    if (c >= 0xC2 && c <= 0xDF) {
-      len = 2;
-      cp = c & 0x1F;
-    } else if (c >= 0xE0 && c <= 0xEF) {
-      len = 3;
-      cp = c & 0x0F;
-    } else if (c >= 0xF0 && c <= 0xF4) {
-      len = 4;
-      cp = c & 0x07;
-    } else {
-      return false;
-    }
-    if (n - i < len) return false;
-    for (std::size_t k = 1; k < len; ++k) {
-      unsigned char cc = static_cast<unsigned char>(s[i + k]);
-      if ((cc & 0xC0) != 0x80) return false;
-      cp = (cp << 6) | (cc & 0x3F);
-    }
-    // Overlong forms, surrogates and code points past U+10FFFF are not UTF-8.
-    if ((len == 3 && cp < 0x800) || (len == 4 && cp < 0x10000) || (cp >= 0xD800 && cp <= 0xDFFF) ||
-        cp > 0x10FFFF)
-      return false;
-    i += len;
-  }
-  return nonAscii;
 }
 
 }  // namespace ps

@@ -14,6 +14,8 @@ enum class ConvertMode {
   QuotedValue   // attribute value between double quotes
 };
 
+// Latin1: ISO-8859-1 output of a page read as windows-1252, whose bytes 128
+// to 159 windows-1252 defines are written as references to their characters.
 enum class OutputEncoding { Latin1, Utf8 };
 
 // Appends the converted form of `in` to `out`. The encoding decides how the
@@ -23,8 +25,5 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
 // Converts a stored text in place; an absent or empty text is left alone.
 void ConvertSpecialChars(Text& t, ConvertMode mode = ConvertMode::Text,
                          OutputEncoding enc = OutputEncoding::Latin1);
-
-// True when the bytes are valid UTF-8 and at least one of them is from 128 up.
-bool IsUtf8WithNonAscii(std::string_view bytes);
 
 }  // namespace ps

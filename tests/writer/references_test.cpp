@@ -89,27 +89,17 @@ TEST(Utf8Output, SingleByteReplacementsBecomeUtf8) {
   EXPECT_EQ(Conv("Gr\xC3\xBC\xC3\x9F" "e", OutputEncoding::Utf8), "Gr\xC3\xBC\xC3\x9F" "e");
 }
 
-TEST(Utf8Detection, NeedsValidUtf8WithNonAscii) {
-  EXPECT_FALSE(IsUtf8WithNonAscii(""));
-  EXPECT_FALSE(IsUtf8WithNonAscii("plain ascii"));
-  EXPECT_TRUE(IsUtf8WithNonAscii("Gr\xC3\xBC\xC3\x9F" "e"));
-  EXPECT_TRUE(IsUtf8WithNonAscii("\xE2\x82\xAC \xF0\x9F\x98\x80"));
-  EXPECT_FALSE(IsUtf8WithNonAscii("Gr\xFC\xDF" "e"));    // ISO-8859-1
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xC3"));              // cut short
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xC0\xAF"));          // overlong
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xE0\x80\xAF"));      // overlong
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xED\xA0\x80"));      // surrogate
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xF4\x90\x80\x80"));  // past U+10FFFF
-  EXPECT_FALSE(IsUtf8WithNonAscii("\xC3\xA4\x80"));      // stray continuation
-
-  // A byte from 128 up is seen wherever it stands in a long ASCII run.
-  for (std::size_t before = 0; before < 20; ++before) {
-    const std::string ascii(before, 'a'), after(19 - before, 'b');
-    EXPECT_TRUE(IsUtf8WithNonAscii(ascii + "\xC3\xA4" + after)) << before;
-    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + "\xE4" + after)) << before;
-    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + after + "\xC3")) << before;
-    EXPECT_FALSE(IsUtf8WithNonAscii(ascii + after)) << before;
-  }
+// A page read as windows-1252 keeps ISO-8859-1 output; the bytes 128 to 159
+// that ISO-8859-1 would read as control characters become their characters.
+TEST(Latin1Output, Windows1252BytesBecomeReferences) {
+  EXPECT_EQ(Conv("\x93quoted\x94 \x80" "5 \x96 a\x97" "b"), "&#8220;quoted&#8221; &#8364;5 &#8211; a&#8212;b");
+  EXPECT_EQ(Conv("\x85\x99", OutputEncoding::Latin1, ConvertMode::QuotedValue), "&#8230;&#8482;");
+  EXPECT_EQ(Conv("\x8C\x9F", OutputEncoding::Latin1, ConvertMode::BareText), "&#338;&#376;");
+  // The five bytes windows-1252 leaves undefined pass as before.
+  EXPECT_EQ(Conv("\x81\x8D\x8F\x90\x9D"), "\x81\x8D\x8F\x90\x9D");
+  EXPECT_EQ(Conv("\xA0\xE9\xFF"), "\xA0\xE9\xFF");
+  // In UTF-8 output these bytes continue characters.
+  EXPECT_EQ(Conv("\xE2\x80\x9C\xE2\x82\xAC", OutputEncoding::Utf8), "\xE2\x80\x9C\xE2\x82\xAC");
 }
 
 }  // namespace
