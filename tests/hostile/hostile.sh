@@ -135,6 +135,25 @@ case $case_name in
   unterminated-quotes)
     { printf '<p title="open>text '; repeat "$(n 100000)" 'more '; printf '<b style="color: \x27red>x</b>'; } > $in
     expect_line "$closing" ;;
+  utf16-odd-length)
+    # UTF-16 with its byte order mark, a byte short of whole code units.
+    count=$(n 500000)
+    { printf '\xff\xfe'; repeat "$count" $'<p>x \xd0\xb6</p>\n' | iconv -f UTF-8 -t UTF-16LE; printf 'x'; } > $in
+    expect_fo_count $'keep-together.within-page="1">x \xd0\xb6</fo:block>' "$count"
+    expect_in_fo $'\xef\xbf\xbd'
+    expect_line "$closing" ;;
+  shift-jis-invalid)
+    # Declared Shift_JIS, then bytes from 128 up: many of them invalid there.
+    { printf '<meta charset=shift_jis><p>'; random_bytes "$(n 2000000)" 21 128; printf '<b>end</b>'; } > $in
+    expect_in_fo 'end</fo:block>'
+    expect_line "$closing" ;;
+  utf8-invalid-tags)
+    # Declared UTF-8, every byte between the tags broken: one replacement
+    # character each, and tag positions still offsets into the file.
+    { printf '<meta charset=utf-8>'; repeat "$(n 500000)" $'\xe4<x>'; } > $in
+    expect_count 'Tag "x" not found in internal database!!!' "$(n 500000)"
+    expect_line 'Pos 26'
+    expect_line "$closing" ;;
   directory-input)
     mkdir $in
     expect_status=1; expect_fo=0
