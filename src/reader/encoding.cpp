@@ -366,6 +366,7 @@ bool ConvertToUtf8(std::string_view in, std::size_t base, const Encoding& enc, I
       }
       // An invalid sequence, or one the input ends in: one replacement
       // character for its first code unit, then on.
+      room(kReplacement.size());
       std::memcpy(out.data() + used, kReplacement.data(), kReplacement.size());
       used += kReplacement.size();
       pos += std::min(unit, n - pos);
