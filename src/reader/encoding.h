@@ -80,9 +80,9 @@ struct DecodedInput {
   DecodedInput& operator=(const DecodedInput&) = delete;
   std::string_view text;  // the input itself, or `converted`
   InputText converted;
-  bool utf8 = false;      // the text is UTF-8 with characters from 128 up: the FO says UTF-8
+  bool utf8 = false;      // the text is UTF-8 beyond ASCII, or converted to it: the FO says UTF-8
   PositionMap positions;
-  const Encoding* encoding = nullptr;    // the encoding read, for the trace
+  const Encoding* encoding = nullptr;    // the encoding read
   std::optional<std::string> unknown;    // a declared label that could not be read, as written
 };
 
