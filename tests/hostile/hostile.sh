@@ -145,7 +145,7 @@ case $case_name in
   shift-jis-invalid)
     # Declared Shift_JIS, then bytes from 128 up: many of them invalid there.
     { printf '<meta charset=shift_jis><p>'; random_bytes "$(n 2000000)" 21 128; printf '<b>end</b>'; } > $in
-    expect_in_fo 'end</fo:block>'
+    expect_in_fo 'end</fo:inline></fo:block>'
     expect_line "$closing" ;;
   utf8-invalid-tags)
     # Declared UTF-8, every byte between the tags broken: one replacement
