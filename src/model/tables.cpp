@@ -172,7 +172,9 @@ constexpr TagDef kTags[] = {
     {"BLOCKQUOTE", "fo:block", 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, NarrowContent},
     // The link target of an element that writes no element of its own: it
     // stands wherever font markup may and counts as no content.
-    {"XML-ID-ANCHOR", "fo:inline", 2, 2, 1, 0, 2, nullptr, kNone, nullptr, nullptr},
+    // A wrapper rather than an empty inline: FOP 2.8 fails on an empty inline
+    // after white space inside an inline when it hyphenates.
+    {"XML-ID-ANCHOR", "fo:wrapper", 2, 2, 1, 0, 2, nullptr, kNone, nullptr, nullptr},
     // Phrase elements stand wherever B does; those of the groups %BOLD;,
     // %ITALIC;, %UNDERLINE; and %LINE-THROUGH; set their style in the font step.
     {"EM", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},

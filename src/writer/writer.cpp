@@ -103,7 +103,9 @@ bool IsTextless(std::string_view element) {
 }
 
 ElementInfo ElementInfoOf(const char* element) {
-  return {IsInlineElement(element) ? Kind::Inline : StartsWith(element, "!--") ? Kind::Neutral : Kind::Block,
+  // A wrapper (a link target) holds nothing: it neither opens nor ends a block.
+  const bool neutral = StartsWith(element, "!--") || StartsWith(element, "fo:wrapper");
+  return {IsInlineElement(element) ? Kind::Inline : neutral ? Kind::Neutral : Kind::Block,
           IsBlockContainer(element), IsTextless(element)};
 }
 

@@ -289,7 +289,7 @@ TEST(PlaceIdTarget, AnEmptyInlineMarksTheStartOfAnElementWithoutOne) {
   ASSERT_NE(b->firstChild, nullptr);
   EXPECT_STREQ(b->firstChild->name(), "XML-ID-ANCHOR");
   EXPECT_TRUE(b->text.null());
-  EXPECT_EQ(test::Write(b), "<fo:inline id=\"b\"/>two three");
+  EXPECT_EQ(test::Write(b), "<fo:wrapper id=\"b\"/>two three");
 }
 
 TEST(PlaceIdTarget, AfterALineBreakAheadOfTheTextThatFollows) {
@@ -299,7 +299,7 @@ TEST(PlaceIdTarget, AfterALineBreakAheadOfTheTextThatFollows) {
   br->tail.assign("next");
   TagProperty* id = SetProperty(c.ctx, br, "ID", "nl");
   ASSERT_TRUE(PlaceIdTarget(c.ctx, br, id));
-  EXPECT_EQ(test::Write(p), "<fo:block><fo:block/><fo:inline id=\"nl\"/>next</fo:block>");
+  EXPECT_EQ(test::Write(p), "<fo:block><fo:block/><fo:wrapper id=\"nl\"/>next</fo:block>");
 }
 
 TEST(PlaceIdTarget, TheHeadsElementsMarkNothing) {
