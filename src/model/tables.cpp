@@ -48,7 +48,9 @@ constexpr const char* kHr[] = {"HR", nullptr};
 constexpr const char* kHrAbbr[] = {"HR", "ABBR", nullptr};
 constexpr const char* kHtml[] = {"HTML", nullptr};
 constexpr const char* kHtmlBodyTable[] = {"HTML", "BODY", "TABLE", nullptr};
-constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", nullptr};
+// The headings the outline is made of, highest level first.
+constexpr const char* kHeadings[] = {"H1", "H2", "H3", "H4", "H5", "H6", nullptr};
+constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", "XML-DECLARATIONS", "XML-BOOKMARK-TREE", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
 constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
@@ -93,6 +95,12 @@ constexpr const char* kXmlRegionBeforeXmlRegionAfter[] = {"XML-REGION-BEFORE", "
 constexpr const char* kXmlSimplePageMaster[] = {"XML-SIMPLE-PAGE-MASTER", nullptr};
 constexpr const char* kXmlSimplePageMasterXmlRegionBody[] = {"XML-SIMPLE-PAGE-MASTER", "XML-REGION-BODY", nullptr};
 constexpr const char* kXmlTableColumn[] = {"XML-TABLE-COLUMN", nullptr};
+constexpr const char* kXmlXmpmeta[] = {"XML-XMPMETA", nullptr};
+constexpr const char* kXmlRdf[] = {"XML-RDF", nullptr};
+constexpr const char* kXmlRdfDescription[] = {"XML-RDF-DESCRIPTION", nullptr};
+constexpr const char* kXmlDcFields[] = {"XML-DC-TITLE", "XML-DC-LANGUAGE", nullptr};
+constexpr const char* kXmlBookmark[] = {"XML-BOOKMARK", nullptr};
+constexpr const char* kXmlBookmarkChildren[] = {"XML-BOOKMARK-TITLE", "XML-BOOKMARK", nullptr};
 
 // name, outputName, contentKind, selfNesting, writeForm, rawTag, category, closes, children, leaveHandler, enterHandler
 constexpr TagDef kTags[] = {
@@ -212,6 +220,16 @@ constexpr TagDef kTags[] = {
     {"SUMMARY", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
     // A footer outside the head: a block of the body (see kVariants).
     {"XML-BODY-FOOTER", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    // The document's properties, as XMP metadata, and its outline.
+    {"XML-DECLARATIONS", "fo:declarations", 2, 2, 0, 0, 0, nullptr, kXmlXmpmeta, nullptr, nullptr},
+    {"XML-XMPMETA", "x:xmpmeta", 2, 2, 0, 0, 0, nullptr, kXmlRdf, nullptr, nullptr},
+    {"XML-RDF", "rdf:RDF", 2, 2, 0, 0, 0, nullptr, kXmlRdfDescription, nullptr, nullptr},
+    {"XML-RDF-DESCRIPTION", "rdf:Description", 2, 2, 0, 0, 0, nullptr, kXmlDcFields, nullptr, nullptr},
+    {"XML-DC-TITLE", "dc:title", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-DC-LANGUAGE", "dc:language", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-BOOKMARK-TREE", "fo:bookmark-tree", 2, 2, 0, 0, 0, nullptr, kXmlBookmark, nullptr, nullptr},
+    {"XML-BOOKMARK", "fo:bookmark", 2, 2, 0, 0, 0, nullptr, kXmlBookmarkChildren, nullptr, nullptr},
+    {"XML-BOOKMARK-TITLE", "fo:bookmark-title", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -431,9 +449,16 @@ constexpr PropertyDef kProperties[] = {
     // On the block itself, so that all of the address is italic, also text
     // outside paragraphs, which the font step does not reach.
     {"XML-FONT-STYLE", "font-style", kAddress, nullptr},
+    // The document's language, where FOP takes it for the whole PDF.
+    {"XML-ROOT-LANGUAGE", "language", kHtml, nullptr},
+    {"XML-NAMESPACE-x", "xmlns:x", kXmlXmpmeta, nullptr},
+    {"XML-NAMESPACE-rdf", "xmlns:rdf", kXmlRdf, nullptr},
+    {"XML-NAMESPACE-dc", "xmlns:dc", kXmlRdfDescription, nullptr},
+    {"XML-RDF-ABOUT", "rdf:about", kXmlRdfDescription, nullptr},
+    {"XML-BOOKMARK-DESTINATION", "internal-destination", kXmlBookmark, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren};
 
 }  // namespace
 
@@ -453,5 +478,6 @@ const NameList kBoldTags = kBold;
 const NameList kItalicTags = kItalic;
 const NameList kUnderlineTags = kUnderline;
 const NameList kLineThroughTags = kLineThrough;
+const NameList kHeadingTags = kHeadings;
 
 }  // namespace ps

@@ -46,5 +46,6 @@ extern const NameList kBoldTags;
 extern const NameList kItalicTags;
 extern const NameList kUnderlineTags;
 extern const NameList kLineThroughTags;
+extern const NameList kHeadingTags;
 
 }  // namespace ps

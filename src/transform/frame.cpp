@@ -5,6 +5,7 @@
 
 #include "model/handlers.h"
 #include "transform/names.h"
+#include "transform/outline.h"
 #include "transform/paragraphs.h"
 #include "transform/widths.h"
 #include "writer/writer.h"
@@ -89,13 +90,19 @@ void BuildPageMaster(Context& ctx, TagNode* set) {
   master->tail.assign("\r\n\t");
 }
 
+// The page's language: its LANG, or English.
+Text PageLanguage(const TagNode* html) {
+  const TagProperty* lang = FindProperty(html, "LANG");
+  return lang && lang->value.has() ? Text::Copy(lang->value) : Text("en");
+}
+
 void BuildPageSequence(Context& ctx, TagNode* html) {
   TagNode* seq = WrapChildren(html, "XML-PAGE-SEQUENCE");
   if (!seq) return;
   SetProperty(ctx, seq, "XML-HYPHENATE", "true");
   const TagProperty* lang = FindProperty(html, "LANG");
   if (lang && lang->value.has()) {
-    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", Text::Copy(lang->value));
+    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", PageLanguage(html));
     // A UTF-8 page stays declared as UTF-8 whatever its language.
     TagProperty* encoding = ctx.utf8Output ? nullptr : FindProperty(ctx.documentRoot, "XML-?-ENCODING");
     if (encoding && encoding->value.has()) {
@@ -107,7 +114,7 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
       }
     }
   } else {
-    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", "en");
+    SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", PageLanguage(html));
   }
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
 }
@@ -174,12 +181,15 @@ bool BuildBodyFrame(Context& ctx, TagNode* body) {
 }
 
 bool BuildPageFrame(Context& ctx, TagNode* html) {
+  // FOP takes the PDF's language from the root.
+  SetProperty(ctx, html, "XML-ROOT-LANGUAGE", PageLanguage(html));
   SetProperty(ctx, html, "XML-NAMESPACE-fox", kFoxNamespace);
   SetProperty(ctx, html, "XML-NAMESPACE-fo", kFoNamespace);
 
   BuildPageSequence(ctx, html);
 
-  if (TagNode* set = PrependChild(html, "XML-LAYOUT-MASTER-SET")) {
+  TagNode* set = PrependChild(html, "XML-LAYOUT-MASTER-SET");
+  if (set) {
     set->text.assign("\r\n\t\t");
     BuildPageMaster(ctx, set);
     set->tail.assign("\r\n\t");
@@ -203,6 +213,8 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   PropagateFonts(ctx, 0, html, FontState{});
   ctx.reportPropertyFailures = true;
   ctx.msg().write(" done\n");
+
+  BuildOutline(ctx, html, set);
   return true;
 }
 

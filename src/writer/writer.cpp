@@ -92,11 +92,14 @@ struct ElementInfo {
 
 // Elements of the page and table structure, whose content XSL-FO restricts to
 // certain elements: FOP passes over stray text in them but rejects an inline
-// element, such as the one a kept space is written as.
+// element, such as the one a kept space is written as. The outline's titles
+// and the metadata hold text only, so theirs is written bare as well.
 bool IsTextless(std::string_view element) {
   static constexpr std::string_view kTextless[] = {
       "fo:root",  "fo:layout-master-set", "fo:simple-page-master", "fo:page-sequence", "fo:table",
-      "fo:table-body", "fo:table-header", "fo:table-footer", "fo:table-row", "fo:list-block", "fo:list-item"};
+      "fo:table-body", "fo:table-header", "fo:table-footer", "fo:table-row", "fo:list-block", "fo:list-item",
+      "fo:declarations", "x:xmpmeta", "rdf:RDF", "rdf:Description", "dc:title", "dc:language",
+      "fo:bookmark-tree", "fo:bookmark", "fo:bookmark-title"};
   for (std::string_view t : kTextless)
     if (element == t) return true;
   return false;
@@ -395,7 +398,7 @@ class Writer {
       } else {
         ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       }
-      if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique
+      if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique, as IdKey tells
       buf_.append(info.opening);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
@@ -540,6 +543,21 @@ class Writer {
 };
 
 }  // namespace
+
+const TagProperty* WrittenIdProperty(const TagNode* n) {
+  const TagDef* d = n->def;
+  if (!d->outputName || (d->rawTag && n->raw.has())) return nullptr;
+  for (const TagProperty* p = n->props; p; p = p->next)
+    if (p->value.has() && Attributes().byRow[static_cast<std::size_t>(p->def.index())].kind == AttributeKind::Id)
+      return p;
+  return nullptr;
+}
+
+std::string IdKey(std::string_view value, OutputEncoding enc) {
+  std::string key;
+  ConvertSpecialChars(value, key, ConvertMode::QuotedValue, enc);
+  return key;
+}
 
 bool HasUsableLinkTarget(const TagNode* n) {
   for (const TagProperty* p = n->props; p; p = p->next) {

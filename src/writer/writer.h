@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "model/tree.h"
 #include "writer/entities.h"
@@ -14,6 +15,11 @@ bool WriteDocument(Context& ctx, OutStream& out);
 // Whether a link has a destination with a non-empty value; one without is
 // written as a plain inline.
 bool HasUsableLinkTarget(const TagNode* node);
+// The property a node's id is written from: the first with a value whose
+// attribute is "id"; nullptr when the node writes none. Of two nodes whose
+// ids have equal keys only the first in document order keeps its id.
+const TagProperty* WrittenIdProperty(const TagNode* node);
+std::string IdKey(std::string_view value, OutputEncoding enc);
 // Writes one node with its subtree and tail text (not its siblings).
 void WriteNode(std::string& out, const TagNode* node, bool topLevel = false,
                OutputEncoding enc = OutputEncoding::Latin1);

@@ -48,20 +48,21 @@ std::string PropFields(int row) {
 }
 
 TEST(Tables, Sizes) {
-  // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements.
-  EXPECT_EQ(kTagDatabase.size(), 103u);
+  // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
+  // rows 104 to 112 the metadata and the outline.
+  EXPECT_EQ(kTagDatabase.size(), 112u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
-  // phrase elements.
+  // phrase elements, then six for the metadata and the outline.
   EXPECT_EQ(kDefaultProperties.size(), 30u);
-  EXPECT_EQ(kPropertyDatabase.size(), 151u);
+  EXPECT_EQ(kPropertyDatabase.size(), 157u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
 TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(1), "XML-?|\"?xml\"|2220|-|none");
-  EXPECT_EQ(TagFields(2), "HTML|\"fo:root\"|0200|-|HEAD XML-LAYOUT-MASTER-SET XML-PAGE-SEQUENCE BODY XML-STATIC-CONTENT !--");
+  EXPECT_EQ(TagFields(2), "HTML|\"fo:root\"|0200|-|HEAD XML-LAYOUT-MASTER-SET XML-PAGE-SEQUENCE BODY XML-STATIC-CONTENT !-- XML-DECLARATIONS XML-BOOKMARK-TREE");
   EXPECT_EQ(TagFields(5), "XML-REGION-BEFORE|\"fo:region-before\"|2210|-|none");
   EXPECT_EQ(TagFields(8), "HEAD|null|0200|-|META TITLE Footer STYLE SCRIPT LINK !--");
   EXPECT_EQ(TagFields(11), "Footer|null|0200|-|none");
@@ -98,7 +99,8 @@ TEST(Tables, TagRowsFieldByField) {
 
 TEST(Tables, CategoryMarksTheFlowRows) {
   for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
-    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || row >= 42;
+    // Rows 104 to 112 belong to the document frame (metadata and outline).
+    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103);
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }

@@ -49,7 +49,7 @@ TEST(PageFrame, WorkedExample) {
   EXPECT_EQ(d.Run(),
             std::string("<?xml version=\"1.0\" encoding=\"ISO-8859-1\" ?>\r\n"
                         "<fo:root xmlns:fo=\"http://www.w3.org/1999/XSL/Format\" "
-                        "xmlns:fox=\"http://xmlgraphics.apache.org/fop/extensions\">\r\n\t"
+                        "xmlns:fox=\"http://xmlgraphics.apache.org/fop/extensions\" language=\"en\">\r\n\t"
                         "<!-- Creator=\"pagesmith\" Version=\"0.4.2\" -->\r\n\t"
                         "<fo:layout-master-set>\r\n\t\t"
                         "<fo:simple-page-master margin-right=\"2.0cm\" margin-left=\"2.0cm\" margin-bottom=\"1.0cm\" "
@@ -59,6 +59,11 @@ TEST(PageFrame, WorkedExample) {
                         "<fo:region-after extent=\"1.0cm\"/>\r\n\t\t"
                         "</fo:simple-page-master>\r\n\t"
                         "</fo:layout-master-set>\r\n\t"
+                        "<fo:declarations><x:xmpmeta xmlns:x=\"adobe:ns:meta/\">"
+                        "<rdf:RDF xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\">"
+                        "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
+                        "<dc:title>T</dc:title><dc:language>en</dc:language>"
+                        "</rdf:Description></rdf:RDF></x:xmpmeta></fo:declarations>\r\n\t"
                         "<fo:page-sequence master-reference=\"first\" language=\"en\" hyphenate=\"true\">"
                         "<fo:static-content flow-name=\"xsl-region-before\">\r\n<fo:block ") +
                 kBlockFonts +

@@ -1,0 +1,193 @@
+#include "transform/outline.h"
+
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <utility>
+#include <vector>
+
+#include "model/tables.h"
+#include "writer/writer.h"
+
+namespace ps {
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
+// The number in "H1" to "H6".
+int HeadingLevel(const TagNode* heading) {
+  const char* name = heading->def->name;
+  return std::strlen(name) == 2 ? name[1] - '0' : 6;
+}
+
+struct Heading {
+  TagNode* node;
+  int level;
+};
+
+// The headings in document order, and every id the writer will write with the
+// first element that carries it: a walk in the writer's order, along the
+// parent links, so that neither depth nor long sibling chains use the stack.
+struct DocumentIds {
+  std::vector<Heading> headings;
+  std::unordered_map<std::string, const TagNode*> firstWithId;
+};
+
+DocumentIds CollectIds(const TagNode* first, OutputEncoding enc) {
+  DocumentIds ids;
+  const TagSet headingTags(kHeadingTags);
+  for (const TagNode* top = first; top; top = top->next) {
+    const TagNode* n = top;
+    while (n) {
+      if (const TagProperty* id = WrittenIdProperty(n)) ids.firstWithId.try_emplace(IdKey(id->value.view(), enc), n);
+      if (headingTags.Has(n)) ids.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
+      if (n->firstChild) {
+        n = n->firstChild;
+        continue;
+      }
+      while (n != top && !n->next) n = n->parent;
+      n = n == top ? nullptr : n->next;
+    }
+  }
+  return ids;
+}
+
+// The id a heading's bookmark leads to: its own when it keeps it, otherwise
+// a new one. New ids are "ps-heading-" and a number, skipping every number
+// whose id any element of the document (or an earlier new id) has, so none
+// can clash with an author's id whatever it is.
+std::string TargetOf(Context& ctx, TagNode* heading, DocumentIds& ids, unsigned& counter, OutputEncoding enc) {
+  TagProperty* own = const_cast<TagProperty*>(WrittenIdProperty(heading));
+  if (own) {
+    const auto it = ids.firstWithId.find(IdKey(own->value.view(), enc));
+    if (it != ids.firstWithId.end() && it->second == heading) return std::string(own->value.view());
+  }
+  std::string id;
+  do id = "ps-heading-" + std::to_string(++counter);
+  while (!ids.firstWithId.try_emplace(id, heading).second);
+  // An id lost to an earlier element is replaced: the writer writes only the
+  // first id attribute of an element.
+  if (own)
+    own->value.assign(id);
+  else
+    SetProperty(ctx, heading, "XML-ID", std::string_view(id));
+  return id;
+}
+
+TagNode* AddTextChild(TagNode* parent, const char* tag, std::string_view text) {
+  TagNode* n = AppendChild(parent, tag);
+  if (n) n->text.assign(text);
+  return n;
+}
+
+void BuildBookmarks(Context& ctx, TagNode* masterSet, DocumentIds& ids,
+                    const std::vector<std::string>& titles, OutputEncoding enc) {
+  TagNode* tree = InsertAfter(masterSet, "XML-BOOKMARK-TREE");
+  if (!tree) {
+    ctx.msg().write("Internal Structure Error !!!\n");
+    return;
+  }
+  tree->text.assign("\r\n\t\t");
+  tree->tail.assign("\r\n\t");
+  // The open bookmarks by level: a heading goes under the nearest earlier
+  // one of a higher level (a lower number), or at the top.
+  std::vector<std::pair<int, TagNode*>> open;
+  unsigned counter = 0;
+  TagNode* lastTop = nullptr;
+  for (std::size_t i = 0; i < ids.headings.size(); ++i) {
+    const Heading& h = ids.headings[i];
+    while (!open.empty() && open.back().first >= h.level) open.pop_back();
+    TagNode* parent = open.empty() ? tree : open.back().second;
+    TagNode* mark = AppendChild(parent, "XML-BOOKMARK");
+    if (!mark) continue;
+    SetProperty(ctx, mark, "XML-BOOKMARK-DESTINATION", std::string_view(TargetOf(ctx, h.node, ids, counter, enc)));
+    if (TagNode* title = AddTextChild(mark, "XML-BOOKMARK-TITLE", titles[i]))
+      if (i + 1 < ids.headings.size() && ids.headings[i + 1].level > h.level) title->tail.assign("\r\n\t\t");
+    mark->tail.assign("\r\n\t\t");
+    if (parent == tree) lastTop = mark;
+    open.emplace_back(h.level, mark);
+  }
+  if (lastTop) lastTop->tail.assign("\r\n\t");
+}
+
+// XMP metadata, where FOP takes the PDF's title from.
+void BuildDeclarations(Context& ctx, TagNode* masterSet, std::string_view title, std::string_view language) {
+  TagNode* declarations = InsertAfter(masterSet, "XML-DECLARATIONS");
+  TagNode* meta = declarations ? AppendChild(declarations, "XML-XMPMETA") : nullptr;
+  TagNode* rdf = meta ? AppendChild(meta, "XML-RDF") : nullptr;
+  TagNode* description = rdf ? AppendChild(rdf, "XML-RDF-DESCRIPTION") : nullptr;
+  if (!description) {
+    ctx.msg().write("Internal Structure Error !!!\n");
+    return;
+  }
+  declarations->tail.assign("\r\n\t");
+  SetProperty(ctx, meta, "XML-NAMESPACE-x", "adobe:ns:meta/");
+  SetProperty(ctx, rdf, "XML-NAMESPACE-rdf", "http://www.w3.org/1999/02/22-rdf-syntax-ns#");
+  SetProperty(ctx, description, "XML-NAMESPACE-dc", "http://purl.org/dc/elements/1.1/");
+  SetProperty(ctx, description, "XML-RDF-ABOUT", "");
+  AddTextChild(description, "XML-DC-TITLE", title);
+  AddTextChild(description, "XML-DC-LANGUAGE", language);
+}
+
+}  // namespace
+
+std::string CollapseWhiteSpace(std::string_view text) {
+  std::string out;
+  bool blank = false;
+  for (char c : text) {
+    if (IsBlank(c)) {
+      blank = true;
+      continue;
+    }
+    if (blank && !out.empty()) out.push_back(' ');
+    blank = false;
+    out.push_back(c);
+  }
+  return out;
+}
+
+std::string PrintedText(const TagNode* node) {
+  std::string raw(node->text.view());
+  // An element written as a block (a line break among them) parts the words
+  // around it; markup of raw text (comments) prints nothing.
+  auto parts = [](const TagNode* n) { return n->def->outputName && std::strncmp(n->def->outputName, "fo:block", 8) == 0; };
+  const TagNode* n = node->firstChild;
+  while (n) {
+    if (parts(n)) raw.push_back(' ');
+    if (!n->def->rawTag) raw.append(n->text.view());
+    if (n->firstChild) {
+      n = n->firstChild;
+      continue;
+    }
+    while (n) {
+      if (parts(n)) raw.push_back(' ');
+      raw.append(n->tail.view());
+      if (n->next) {
+        n = n->next;
+        break;
+      }
+      n = n->parent == node ? nullptr : n->parent;
+    }
+  }
+  return CollapseWhiteSpace(raw);
+}
+
+void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet) {
+  if (!html || !masterSet) return;
+  const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
+  DocumentIds ids = CollectIds(ctx.documentRoot ? ctx.documentRoot : html, enc);
+  std::vector<std::string> titles;
+  titles.reserve(ids.headings.size());
+  for (const Heading& h : ids.headings) titles.push_back(PrintedText(h.node));
+
+  // Inserted right after the master set, so the declarations go in last.
+  if (!ids.headings.empty()) BuildBookmarks(ctx, masterSet, ids, titles, enc);
+  std::string title = CollapseWhiteSpace(ctx.capturedTitle.view());
+  for (std::size_t i = 0; title.empty() && i < titles.size(); ++i) title = titles[i];
+  const TagProperty* language = FindProperty(html, "XML-ROOT-LANGUAGE");
+  if (!title.empty()) BuildDeclarations(ctx, masterSet, title, language ? language->value.view() : "");
+}
+
+}  // namespace ps
