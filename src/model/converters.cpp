@@ -83,6 +83,8 @@ bool NormalizePointUnit(Context&, TagNode*, TagProperty* prop) {
   Text& v = prop->value;
   if (v.null()) {
     v.assign("1pt");
+  } else if (!v.empty() && v.view().back() == '%') {
+    // A share of the space the element stands in is a length of its own.
   } else if (EndsWithNoCase(v.view(), "pt") || EndsWithNoCase(v.view(), "px")) {
     v.replace(v.size() - 2, 2, "pt");
   } else {

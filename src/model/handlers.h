@@ -21,6 +21,7 @@ bool StyleLink(Context&, TagNode*);
 bool BuildListItem(Context&, TagNode*);
 bool DiscardStyleContent(Context&, TagNode*);
 bool SizeHeading(Context&, TagNode*);
+bool FitImage(Context&, TagNode*);
 bool TableStep1(Context&, TagNode*);
 bool TableStep2(Context&, TagNode*);
 bool QuoteContent(Context&, TagNode*);

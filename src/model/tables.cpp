@@ -159,7 +159,7 @@ constexpr TagDef kTags[] = {
     {"LI", "fo:list-item", 1, 1, 0, 0, 2, kLi, kListItemChildren, BuildListItem, nullptr},
     {"XML-LIST-ITEM-LABEL", "fo:list-item-label", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"XML-LIST-ITEM-BODY", "fo:list-item-body", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
-    {"IMG", "fo:external-graphic", 2, 2, 1, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"IMG", "fo:external-graphic", 2, 2, 1, 0, 2, nullptr, nullptr, FitImage, nullptr},
     {"CENTER", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"STRONG", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"SMALL", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
@@ -289,6 +289,10 @@ constexpr DefaultProperty kDefaults[] = {
     {"BLOCKQUOTE", "XML-MARGIN-LEFT", "1cm"},
     {"BLOCKQUOTE", "XML-MARGIN-RIGHT", "1cm"},
     {"ADDRESS", "XML-FONT-STYLE", "italic"},
+    // An image is never wider than the space it stands in: shrunk, keeping
+    // its proportions, where it would be.
+    {"IMG", "XML-IMAGE-MAX-WIDTH", "100%"},
+    {"IMG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
 };
 
 // name, outputName, owners, converter
@@ -390,7 +394,7 @@ constexpr PropertyDef kProperties[] = {
     {"TARGET", nullptr, kA, nullptr},
     {"SRC", "src", kImg, nullptr},
     {"NAME", nullptr, kImg, nullptr},
-    {"ALT", nullptr, kImg, nullptr},
+    {"ALT", "fox:alt-text", kImg, nullptr},
     {"ALIGN", nullptr, kImg, nullptr},
     {"WIDTH", nullptr, kImg, nullptr},
     {"HEIGHT", nullptr, kImg, nullptr},
@@ -456,6 +460,8 @@ constexpr PropertyDef kProperties[] = {
     {"XML-NAMESPACE-dc", "xmlns:dc", kXmlRdfDescription, nullptr},
     {"XML-RDF-ABOUT", "rdf:about", kXmlRdfDescription, nullptr},
     {"XML-BOOKMARK-DESTINATION", "internal-destination", kXmlBookmark, nullptr},
+    {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImg, nullptr},
+    {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImg, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren};

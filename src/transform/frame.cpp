@@ -2,6 +2,8 @@
 // footer regions and the flow, plus the small handlers for titles, footers,
 // links, list items and style sheets.
 #include <cstdio>
+#include <string>
+#include <string_view>
 
 #include "model/handlers.h"
 #include "transform/names.h"
@@ -117,6 +119,35 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
     SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", PageLanguage(html));
   }
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
+}
+
+// A length such as "12.5pt" or "16.30cm" in hundredths of its unit; -1
+// when the value is not a plain decimal number with that unit.
+long long Hundredths(std::string_view value, std::string_view unit) {
+  if (value.size() <= unit.size() || value.substr(value.size() - unit.size()) != unit) return -1;
+  value.remove_suffix(unit.size());
+  long long whole = 0, fraction = 0;
+  int fractionDigits = -1;
+  for (char c : value) {
+    if (c == '.' && fractionDigits < 0) {
+      fractionDigits = 0;
+    } else if (c < '0' || c > '9' || whole >= 10'000'000) {  // products of two stay in range
+      return -1;
+    } else if (fractionDigits < 0) {
+      whole = whole * 10 + (c - '0');
+    } else if (fractionDigits < 2) {
+      fraction = fraction * 10 + (c - '0');
+      ++fractionDigits;
+    }
+  }
+  if (fractionDigits == 1) fraction *= 10;
+  return whole * 100 + fraction;
+}
+
+std::string FormatHundredths(long long n, const char* unit) {
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%lld.%02lld%s", n / 100, n % 100, unit);
+  return buf;
 }
 
 }  // namespace
@@ -256,6 +287,38 @@ bool NarrowContent(Context& ctx, TagNode* quote) {
   const double width = ContentWidth(ctx, quote) - kIndentsCm;
   if (!(width >= kIndentsCm)) return true;  // too narrow already: left as it is
   return SetProperty(ctx, quote, Names().maxContentWidth, FormatCm(width)) != nullptr;
+}
+
+// Every image carries its ALT text as its alternative text, an empty one when
+// it has none (a decoration). A width given wider than the space the image
+// stands in (or than all of it) becomes all of it, and a given height shrinks
+// with it; shrinking the picture into its area keeps its proportions.
+bool FitImage(Context& ctx, TagNode* img) {
+  TagProperty* alt = FindProperty(img, "ALT");
+  if (!alt) alt = CreateProperty(ctx, img, "ALT");
+  if (alt && alt->value.null()) alt->value.assign("");
+
+  TagProperty* width = FindProperty(img, "WIDTH");
+  if (!width || width->value.null()) return true;
+  const std::string_view given = width->value.view();
+  // The shrink factor as a fraction: space over given width.
+  long long space = 0, wanted = 0;
+  if (const long long percent = Hundredths(given, "%"); percent >= 0) {
+    space = 100 * 100;
+    wanted = percent;
+  } else {
+    const TagProperty* room = FindInheritedProperty(img, "XML-CONFIG-MAX-CONTENT-WIDTH");
+    const long long cm = room && room->value.has() ? Hundredths(room->value.view(), "cm") : -1;
+    wanted = Hundredths(given, "pt");
+    if (cm < 0 || wanted < 0) return true;
+    space = cm * 7200 / 254;  // in hundredths of a point
+  }
+  if (wanted <= space) return true;
+  width->value.assign("100%");
+  TagProperty* height = FindProperty(img, "HEIGHT");
+  const long long high = height && height->value.has() ? Hundredths(height->value.view(), "pt") : -1;
+  if (high >= 0) height->value.assign(FormatHundredths(high * space / wanted, "pt"));
+  return true;
 }
 
 bool DiscardStyleContent(Context&, TagNode* style) {

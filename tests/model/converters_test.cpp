@@ -139,7 +139,7 @@ TEST(NormalizePointUnit, Values) {
   struct Row {
     const char* in;
     const char* out;
-  } rows[] = {{"120", "120pt"}, {"120px", "120pt"}, {"120PT", "120pt"}, {"3Px", "3pt"}, {"50%", "50%pt"},
+  } rows[] = {{"120", "120pt"}, {"120px", "120pt"}, {"120PT", "120pt"}, {"3Px", "3pt"}, {"50%", "50%"},
               {"2cm", "2cmpt"}, {"", "pt"},          {"pt", "pt"},       {"t", "tpt"}};
   for (const Row& r : rows) {
     Converted t("IMG", "WIDTH", r.in, NormalizePointUnit);

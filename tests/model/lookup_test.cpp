@@ -264,6 +264,8 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"BLOCKQUOTE", "XML-MARGIN-LEFT", 148},
       {"BLOCKQUOTE", "XML-MARGIN-RIGHT", 149},
       {"ADDRESS", "XML-FONT-STYLE", 151},
+      {"IMG", "XML-IMAGE-MAX-WIDTH", 158},
+      {"IMG", "XML-IMAGE-CONTENT-WIDTH", 159},
   };
   ASSERT_EQ(kDefaultProperties.size(), std::size(expected));
   for (std::size_t i = 0; i < kDefaultProperties.size(); ++i) {

@@ -54,9 +54,9 @@ TEST(Tables, Sizes) {
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
-  // phrase elements, then six for the metadata and the outline.
-  EXPECT_EQ(kDefaultProperties.size(), 30u);
-  EXPECT_EQ(kPropertyDatabase.size(), 157u);
+  // phrase elements, then six for the metadata and the outline, two for images.
+  EXPECT_EQ(kDefaultProperties.size(), 32u);
+  EXPECT_EQ(kPropertyDatabase.size(), 159u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -150,7 +150,7 @@ TEST(Tables, DefaultValues) {
             "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
             "TT=Courier;KBD=Courier;SAMP=Courier;SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
-            "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;");
+            "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {

@@ -213,3 +213,55 @@ TEST(Handlers, QuotationNarrowsTheContentWidth) {
 
 }  // namespace
 }  // namespace ps
+
+namespace ps {
+namespace {
+
+// The attributes of the first image of a converted document.
+std::string Image(const std::string& body) {
+  std::string fo, messages;
+  EXPECT_EQ(ConvertBuffer("<html><body>" + body + "</body></html>", &fo, &messages), 0);
+  const auto start = fo.find("<fo:external-graphic");
+  return start == std::string::npos ? "" : fo.substr(start, fo.find("/>", start) + 2 - start);
+}
+
+// An attribute's value in an element's text; "-" when it has none.
+std::string Attr(const std::string& element, const std::string& name) {
+  const auto at = element.find(" " + name + "=\"");
+  if (at == std::string::npos) return "-";
+  const auto start = at + name.size() + 3;
+  return element.substr(start, element.find('"', start) - start);
+}
+
+// Width and height of the first image.
+std::string Size(const std::string& body) {
+  const std::string img = Image(body);
+  EXPECT_EQ(Attr(img, "content-width"), "scale-down-to-fit");
+  EXPECT_EQ(Attr(img, "inline-progression-dimension.maximum"), "100%");
+  return Attr(img, "width") + " " + Attr(img, "height");
+}
+
+TEST(FitImage, ImagesShrinkIntoTheirSpaceKeepingProportions) {
+  EXPECT_EQ(Size("<img src=x.png>"), "- -");
+  // The body is 16.30cm (462.04pt) wide.
+  EXPECT_EQ(Size("<img src=x.png width=462 height=10>"), "462pt 10pt");
+  EXPECT_EQ(Size("<img src=x.png width=924 height=100>"), "100% 50.00pt");
+  EXPECT_EQ(Size("<img src=x.png height=100 width=924.5px>"), "100% 49.97pt");
+  EXPECT_EQ(Size("<img src=x.png width=924>"), "100% -");
+  EXPECT_EQ(Size("<img src=x.png width=50%>"), "50% -");
+  EXPECT_EQ(Size("<img src=x.png width=200% height=30>"), "100% 15.00pt");
+  // Not a plain number: left as it was.
+  EXPECT_EQ(Size("<img src=x.png width=1e9>"), "1e9pt -");
+  // A cell is the space of the images in it.
+  EXPECT_EQ(Size("<table><tr><td width=50%><img src=x.png width=400 height=40></td><td>b</td></tr></table>"),
+            "100% 23.10pt");  // 8.15cm
+}
+
+TEST(FitImage, EveryImageHasAlternativeText) {
+  EXPECT_NE(Image("<img src=x.png alt=\"A &amp; B\">").find(" fox:alt-text=\"A &amp; B\" "), std::string::npos);
+  EXPECT_NE(Image("<img src=x.png>").find(" fox:alt-text=\"\" "), std::string::npos);
+  EXPECT_NE(Image("<img src=x.png alt>").find(" fox:alt-text=\"\" "), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ps
