@@ -21,7 +21,7 @@ constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUO
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 constexpr const char* kBody[] = {"BODY", nullptr};
-constexpr const char* kBodyTd[] = {"BODY", "TD", nullptr};
+constexpr const char* kBodyTdTh[] = {"BODY", "TD", "TH", nullptr};
 constexpr const char* kBold[] = {"%BOLD;", nullptr};
 constexpr const char* kBodyXmlStaticContent[] = {"BODY", "XML-STATIC-CONTENT", nullptr};
 constexpr const char* kBorderTagsGroup[] = {"TABLE", "TD", "TH", "TR", "XML-TABLE-BODY", "XML-TABLE-COLUMN", "IMG", nullptr};
@@ -30,6 +30,9 @@ constexpr const char* kBoldGroup[] = {"B", "STRONG", nullptr};
 constexpr const char* kBlockquote[] = {"BLOCKQUOTE", nullptr};
 constexpr const char* kBr[] = {"BR", nullptr};
 constexpr const char* kBrFontBlockInline[] = {"BR", "%FONT;", "%BLOCK;", "%INLINE;", nullptr};
+constexpr const char* kCaption[] = {"CAPTION", nullptr};
+constexpr const char* kCaptionTheadTrTdTh[] = {"CAPTION", "THEAD", "TR", "TD", "TH", nullptr};
+constexpr const char* kCaptionTrTdTh[] = {"CAPTION", "TR", "TD", "TH", nullptr};
 constexpr const char* kCol[] = {"COL", nullptr};
 constexpr const char* kComment[] = {"!--", nullptr};
 constexpr const char* kDeclaration[] = {"XML-?", nullptr};
@@ -40,7 +43,7 @@ constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE
 constexpr const char* kFontBlockInlinePre[] = {"%FONT;", "%BLOCK;", "%INLINE;", "PRE", nullptr};
 constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", "EM", "CITE", "DFN", "TT", "KBD", "SAMP", "S", "STRIKE", "DEL", "INS", "SPAN", "LABEL", "ACRONYM", "TIME", "DATA", "BDI", "BIG", "MARK", "Q", "WBR", nullptr};
 constexpr const char* kFontInline[] = {"%FONT;", "%INLINE;", nullptr};
-constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "%PARAGRAPH;", "TT", "KBD", "SAMP", nullptr};
+constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "TH", "%PARAGRAPH;", "TT", "KBD", "SAMP", nullptr};
 constexpr const char* kFonttags[] = {"%FONTTAGS;", nullptr};
 constexpr const char* kFonttagsADivTable[] = {"%FONTTAGS;", "A", "DIV", "TABLE", nullptr};
 constexpr const char* kHeadChildren[] = {"META", "TITLE", "Footer", "STYLE", "SCRIPT", "LINK", "!--", nullptr};
@@ -62,28 +65,29 @@ constexpr const char* kLineThrough[] = {"%LINE-THROUGH;", nullptr};
 constexpr const char* kLink[] = {"LINK", nullptr};
 constexpr const char* kLinkStyle[] = {"LINK", "STYLE", nullptr};
 constexpr const char* kListItemChildren[] = {"%FONT;", "%BLOCK;", "%INLINE;", "OL", "UL", "DL", "XML-LIST-ITEM-LABEL", "XML-LIST-ITEM-BODY", nullptr};
-constexpr const char* kMarginTagsGroup[] = {"TABLE", "TD", nullptr};
+constexpr const char* kMarginTagsGroup[] = {"TABLE", "TD", "TH", nullptr};
 constexpr const char* kMargintags[] = {"%MARGINTAGS;", nullptr};
 constexpr const char* kMeta[] = {"META", nullptr};
 constexpr const char* kP[] = {"P", nullptr};
 constexpr const char* kPre[] = {"PRE", nullptr};
 constexpr const char* kPA[] = {"P", "A", nullptr};
 constexpr const char* kPPre[] = {"P", "PRE", nullptr};
-constexpr const char* kPTdTr[] = {"P", "TD", "TR", nullptr};
+constexpr const char* kPTdThTr[] = {"P", "TD", "TH", "TR", nullptr};
 constexpr const char* kPageMasterChildren[] = {"XML-REGION-BEFORE", "XML-REGION-BODY", "XML-REGION-AFTER", nullptr};
 constexpr const char* kParagraph[] = {"%PARAGRAPH;", nullptr};
 constexpr const char* kParagraphFont[] = {"%PARAGRAPH;", "FONT", nullptr};
-constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", nullptr};
+constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", "CAPTION", nullptr};
 constexpr const char* kSupSub[] = {"SUP", "SUB", nullptr};
 constexpr const char* kTable[] = {"TABLE", nullptr};
-constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-BODY", "XML-TABLE-FOOTER", "COLGROUP", "CAPTION", nullptr};
-constexpr const char* kTableTrTdBody[] = {"TABLE", "TR", "TD", "BODY", nullptr};
-constexpr const char* kTd[] = {"TD", nullptr};
+constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-BODY", "XML-TABLE-FOOTER", "COLGROUP", "CAPTION", "THEAD", "TFOOT", nullptr};
+constexpr const char* kTableTrTdThBody[] = {"TABLE", "TR", "TD", "TH", "BODY", nullptr};
 constexpr const char* kTdTh[] = {"TD", "TH", nullptr};
+constexpr const char* kTh[] = {"TH", nullptr};
+constexpr const char* kTheadTfootTrTdTh[] = {"THEAD", "TFOOT", "TR", "TD", "TH", nullptr};
 constexpr const char* kTdThXmlEmptyCell[] = {"TD", "TH", "XML-EMPTY-CELL", nullptr};
-constexpr const char* kTdTr[] = {"TD", "TR", nullptr};
+constexpr const char* kTdThTr[] = {"TD", "TH", "TR", nullptr};
 constexpr const char* kTr[] = {"TR", nullptr};
-constexpr const char* kTrTdImg[] = {"TR", "TD", "IMG", nullptr};
+constexpr const char* kTrTdThImg[] = {"TR", "TD", "TH", "IMG", nullptr};
 constexpr const char* kUnderlineGroup[] = {"U", "INS", nullptr};
 constexpr const char* kUlOl[] = {"UL", "OL", nullptr};
 constexpr const char* kUnderline[] = {"%UNDERLINE;", nullptr};
@@ -126,14 +130,16 @@ constexpr TagDef kTags[] = {
     {"XML-INLINE", "fo:inline", 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     {"FONT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInlinePre, nullptr, nullptr},
     {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, TableStep2, TableStep1},
-    {"CAPTION", "", 0, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
+    // Moved in front of its table by the table steps: FOP lays out no table
+    // caption. As in HTML, it ends the row or cell left open before it.
+    {"CAPTION", "fo:block", 0, 2, 0, 0, 0, kTheadTfootTrTdTh, kFontInline, nullptr, nullptr},
     {"COL", "@XML-TABLE-COLUMN", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"XML-TABLE-COLUMN", "fo:table-column", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-TABLE-FOOTER", "fo:table-footer", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
     {"TBODY", "", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"XML-TABLE-BODY", "fo:table-body", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
-    {"TH", "@TD", 0, 1, 0, 0, 0, nullptr, kFont, nullptr, nullptr},
-    {"TR", "fo:table-row", 0, 1, 0, 0, 0, nullptr, kTdThXmlEmptyCell, nullptr, nullptr},
+    {"TH", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"TR", "fo:table-row", 0, 1, 0, 0, 0, kCaption, kTdThXmlEmptyCell, nullptr, nullptr},
     {"TD", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
     {"XML-EMPTY-CELL", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-LINK-REFERENCE", "fo:inline", 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
@@ -230,6 +236,9 @@ constexpr TagDef kTags[] = {
     {"XML-BOOKMARK-TREE", "fo:bookmark-tree", 2, 2, 0, 0, 0, nullptr, kXmlBookmark, nullptr, nullptr},
     {"XML-BOOKMARK", "fo:bookmark", 2, 2, 0, 0, 0, nullptr, kXmlBookmarkChildren, nullptr, nullptr},
     {"XML-BOOKMARK-TITLE", "fo:bookmark-title", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    // A header or footer opening ends the table part or caption left open before it.
+    {"THEAD", "fo:table-header", 0, 1, 0, 0, 0, kCaptionTrTdTh, kTr, nullptr, nullptr},
+    {"TFOOT", "fo:table-footer", 0, 1, 0, 0, 0, kCaptionTheadTrTdTh, kTr, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -293,6 +302,11 @@ constexpr DefaultProperty kDefaults[] = {
     // its proportions, where it would be.
     {"IMG", "XML-IMAGE-MAX-WIDTH", "100%"},
     {"IMG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
+    // The cell carries them, so that the cell's or row's ALIGN, set on its
+    // paragraphs, still wins.
+    {"TH", "XML-FONT-WEIGHT", "bold"},
+    {"TH", "XML-TEXT-ALIGN", "center"},
+    {"CAPTION", "ALIGN", "center"},
 };
 
 // name, outputName, owners, converter
@@ -322,8 +336,8 @@ constexpr PropertyDef kProperties[] = {
     {"TEXT", nullptr, kBody, ClearValue},
     {"BORDER", nullptr, kImg, ConvertImageBorder},
     {"BORDER", nullptr, kBordertags, ConvertTableBorder},
-    {"BGCOLOR", "background-color", kTableTrTdBody, nullptr},
-    {"BACKGROUND", "background-image", kTd, ConvertLinkTarget},
+    {"BGCOLOR", "background-color", kTableTrTdThBody, nullptr},
+    {"BACKGROUND", "background-image", kTdTh, ConvertLinkTarget},
     {"BORDERCOLOR", nullptr, kBordertags, nullptr},
     {"CELLSPACING", nullptr, kMarginTagsGroup, nullptr},
     {"CELLPADDING", nullptr, kMarginTagsGroup, SpreadCellPadding},
@@ -336,13 +350,13 @@ constexpr PropertyDef kProperties[] = {
     {"XML-MARGIN-LEFT", "margin-left", kMargintags, nullptr},
     {"XML-MARGIN-RIGHT", "margin-right", kMargintags, nullptr},
     {"WIDTH", nullptr, kTable, nullptr},
-    {"WIDTH", nullptr, kTd, nullptr},
+    {"WIDTH", nullptr, kTdTh, nullptr},
     {"WIDTH", "width", kImg, NormalizePointUnit},
-    {"HEIGHT", "height", kTrTdImg, NormalizePointUnit},
-    {"XML-NO-HEIGHT", nullptr, kTd, nullptr},
+    {"HEIGHT", "height", kTrTdThImg, NormalizePointUnit},
+    {"XML-NO-HEIGHT", nullptr, kTdTh, nullptr},
     {"ALIGN", "text-align", kBlockDivCenter, MapAlign},
-    {"ALIGN", nullptr, kTdTr, MapAlign},
-    {"VALIGN", nullptr, kPTdTr, nullptr},
+    {"ALIGN", nullptr, kTdThTr, MapAlign},
+    {"VALIGN", nullptr, kPTdThTr, nullptr},
     {"XML-WORDWRAP", "wrap-option", kXmlPageSequenceBlockNobr, nullptr},
     {"XML-HYPHENATE", "hyphenate", kXmlPageSequenceBlock, nullptr},
     // Within a page only: the plain keep-together also forbids breaking the
@@ -351,8 +365,8 @@ constexpr PropertyDef kProperties[] = {
     {"XML-WHITE-SPACE-COLLAPSE", "white-space-collapse", kPPre, nullptr},
     {"XML-ID", "id", kBlockInline, nullptr},
     {"COLSPAN", "number-columns-spanned", kTdTh, nullptr},
-    {"ROWSPAN", "number-rows-spanned", kTd, nullptr},
-    {"REMOVED-ROWSPAN", nullptr, kTd, nullptr},
+    {"ROWSPAN", "number-rows-spanned", kTdTh, nullptr},
+    {"REMOVED-ROWSPAN", nullptr, kTdTh, nullptr},
     {"XML-TABLE-COLUMN-WIDTH", "column-width", kXmlTableColumn, nullptr},
     {"XML-TABLE-LAYOUT", "table-layout", kTable, nullptr},
     {"WIDTH", "@XML-TABLE-COLUMN-WIDTH", kXmlTableColumn, nullptr},
@@ -440,7 +454,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CONFIG-convert-row-spans", nullptr, kHtmlBodyTable, nullptr},
     {"XML-CONFIG-convert-table-borders", nullptr, kHtmlBodyTable, nullptr},
     {"XML-CONFIG-convert-links", nullptr, nullptr, nullptr},
-    {"XML-CONFIG-max-content-width", nullptr, kBodyTd, nullptr},
+    {"XML-CONFIG-max-content-width", nullptr, kBodyTdTh, nullptr},
     {"XML-LINEFEED-TREATMENT", "linefeed-treatment", kPre, nullptr},
     {"XML-WHITE-SPACE-TREATMENT", "white-space-treatment", kPre, nullptr},
     // Any element may be a link target.
@@ -462,9 +476,10 @@ constexpr PropertyDef kProperties[] = {
     {"XML-BOOKMARK-DESTINATION", "internal-destination", kXmlBookmark, nullptr},
     {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImg, nullptr},
     {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImg, nullptr},
+    {"XML-TEXT-ALIGN", "text-align", kTh, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyTd, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPTdTr, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTableTrTdBody, kTd, kTdTh, kTdThXmlEmptyCell, kTdTr, kTr, kTrTdImg, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh};
 
 }  // namespace
 

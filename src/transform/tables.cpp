@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <vector>
 
 #include "model/handlers.h"
 #include "transform/names.h"
@@ -60,14 +61,161 @@ bool IsSpanning(Context& ctx, const TagNode* cell) {
 
 const TagDef* ColumnDef(const TagNode* table) { return FindTagDef(table, "XML-TABLE-COLUMN"); }
 
-// The node after the table's leading columns.
-TagNode* BodyOf(const TagNode* table, std::int64_t* columns) {
+const TagDef* RowOf(const char* tag) { return FindTagDef(nullptr, tag); }
+
+// The nodes after the table's leading columns whose children are rows, in
+// the order the rows are shown: the header, the bodies, the footer.
+std::vector<TagNode*> RowGroupsOf(const TagNode* table, std::int64_t* columns) {
+  static const TagDef* const headerDef = RowOf("THEAD");
+  static const TagDef* const footerDef = RowOf("TFOOT");
+  static const TagDef* const captionDef = RowOf("CAPTION");
   const TagDef* columnDef = ColumnDef(table);
   std::int64_t count = 0;
   TagNode* n = table->firstChild;
   for (; n && n->def == columnDef; n = n->next) ++count;
   if (columns) *columns = count;
-  return n;
+  std::vector<TagNode*> groups;
+  TagNode* footer = nullptr;
+  for (; n; n = n->next) {
+    if (n->def == footerDef)
+      footer = n;
+    else if (n->def == headerDef)
+      groups.insert(groups.begin(), n);
+    else if (n->def != captionDef)
+      groups.push_back(n);
+  }
+  if (footer) groups.push_back(footer);
+  return groups;
+}
+
+// Text that loses its node keeps its place: after what stood before it.
+void AppendText(Text& into, Text& text) {
+  if (text.null()) return;
+  if (into.null()) {
+    into.take(text);
+  } else {
+    into.append(text.view());
+    text.reset();
+  }
+}
+
+// Takes a node out of its parent's chain (prev is its previous sibling);
+// its tail text stays where it stood.
+void Unlink(TagNode* node, TagNode* prev) {
+  TagNode* parent = node->parent;
+  if (prev)
+    prev->next = node->next;
+  else
+    parent->firstChild = node->next;
+  if (parent->lastChild == node) parent->lastChild = prev;
+  node->next = nullptr;
+  node->parent = nullptr;
+  AppendText(prev ? prev->tail : parent->text, node->tail);
+}
+
+// Links a node that is in no chain after prev (first when none).
+void LinkAfter(TagNode* parent, TagNode* prev, TagNode* node) {
+  node->parent = parent;
+  TagNode* next = prev ? static_cast<TagNode*>(prev->next) : static_cast<TagNode*>(parent->firstChild);
+  node->next = next;
+  if (prev)
+    prev->next = node;
+  else
+    parent->firstChild = node;
+  if (!next) parent->lastChild = node;
+}
+
+// Puts a header or footer's rows, with its texts, in its own place in the
+// table and frees it; returns the node that now ends that place.
+TagNode* Dissolve(TagNode* group, TagNode* prev) {
+  TagNode* table = group->parent;
+  AppendText(prev ? prev->tail : table->text, group->text);
+  TagNode* first = group->firstChild;
+  TagNode* last = group->lastChild;
+  if (!first) {
+    Unlink(group, prev);
+    FreeSubtree(group);
+    return prev;
+  }
+  for (TagNode* c = first; c; c = c->next) c->parent = table;
+  if (prev)
+    prev->next = first;
+  else
+    table->firstChild = first;
+  last->next = group->next;
+  if (table->lastChild == group) table->lastChild = last;
+  AppendText(last->tail, group->tail);
+  group->firstChild = group->lastChild = nullptr;
+  group->next = nullptr;
+  FreeSubtree(group);
+  return last;
+}
+
+// What an HTML table holds besides its rows and columns.
+struct TableParts {
+  TagNode* header = nullptr;
+  TagNode* footer = nullptr;
+  std::vector<TagNode*> captions;
+};
+
+// Takes the captions, the first header and the first footer out of the
+// table, so that the columns and body are built from the rest. XSL-FO allows
+// one header and one footer, each with rows: a later or empty one gives its
+// rows to the body in its place. A table with no other rows gets them all
+// back as its body, which XSL-FO requires. A column after the first row
+// would end up among the rows, where FOP rejects it: it is dropped.
+TableParts TakeParts(TagNode* table) {
+  static const TagDef* const headerDef = RowOf("THEAD");
+  static const TagDef* const footerDef = RowOf("TFOOT");
+  static const TagDef* const captionDef = RowOf("CAPTION");
+  const TagDef* columnDef = ColumnDef(table);
+  TableParts parts;
+  TagNode* prev = nullptr;
+  bool leading = true;  // no row seen yet
+  for (TagNode* c = table->firstChild; c;) {
+    TagNode* next = c->next;
+    TagNode** kept = c->def == headerDef ? &parts.header : c->def == footerDef ? &parts.footer : nullptr;
+    if (c->def != captionDef && c->def != columnDef) leading = false;
+    if (c->def == captionDef) {
+      Unlink(c, prev);
+      parts.captions.push_back(c);
+    } else if (c->def == columnDef && !leading) {
+      Unlink(c, prev);
+      FreeSubtree(c);
+    } else if (kept && !*kept && c->firstChild) {
+      Unlink(c, prev);
+      *kept = c;
+    } else if (kept) {
+      prev = Dissolve(c, prev);
+    } else {
+      prev = c;
+    }
+    c = next;
+  }
+  bool rows = false;
+  for (TagNode* c = table->firstChild; c && !rows; c = c->next) rows = c->def != columnDef;
+  if (!rows) {
+    for (TagNode** group : {&parts.header, &parts.footer}) {
+      if (!*group) continue;
+      TagNode* last = table->lastChild;
+      LinkAfter(table, last, *group);
+      Dissolve(*group, last);
+      *group = nullptr;
+    }
+  }
+  return parts;
+}
+
+// The header and footer go between the columns and the body, in the order
+// XSL-FO requires.
+void LinkHeaderAndFooter(TagNode* table, TagNode* body, TableParts& parts) {
+  TagNode* prev = body ? PreviousSibling(body) : static_cast<TagNode*>(table->lastChild);
+  for (TagNode* group : {parts.header, parts.footer}) {
+    if (!group) continue;
+    LinkAfter(table, prev, group);
+    group->tail.assign("\n");
+    prev = group;
+  }
 }
 
 // The indentation at the end of the source text in front of a node.
@@ -381,6 +529,26 @@ void AddMissingColumns(TagNode* table, const TagDef* columnDef, std::int64_t wid
   }
 }
 
+// FOP lays out no table caption: a caption is printed as a block right in
+// front of its table.
+void MoveCaptionsOut(TagNode* table) {
+  static const TagDef* const captionDef = RowOf("CAPTION");
+  if (!table->parent) return;  // the reader puts every table in a body
+  TagNode* before = PreviousSibling(table);
+  TagNode* prev = nullptr;
+  for (TagNode* c = table->firstChild; c;) {
+    TagNode* next = c->next;
+    if (c->def == captionDef) {
+      Unlink(c, prev);
+      LinkAfter(table->parent, before, c);
+      before = c;
+    } else {
+      prev = c;
+    }
+    c = next;
+  }
+}
+
 }  // namespace
 
 bool TableStep1(Context& ctx, TagNode* table) {
@@ -394,6 +562,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
   widths.pixels = TablePixelWidth(ctx, table, widths.cw);
   // Read before the converters run: the value as written in the HTML.
   const TagProperty* border = FindProperty(table, Names().border);
+  TableParts parts = TakeParts(table);
 
   if (!table->firstChild) {
     WrapChildren(table, "TR");
@@ -415,18 +584,21 @@ bool TableStep1(Context& ctx, TagNode* table) {
     // table body without rows.
     TagNode* body = WrapFollowingSiblings(last, "XML-TABLE-BODY");
     if (body && !body->firstChild) AppendChild(body, "TR");
+    LinkHeaderAndFooter(table, body, parts);
     msg.write(" done\n");
     msg.write(" Processing cells...\n  ");
     ColumnListPass pass{ctx, table, columnDef, columns, last};
-    WalkGrid(ctx, body, pass);
+    for (TagNode* group : RowGroupsOf(table, nullptr)) WalkGrid(ctx, group, pass);
     msg.write("done\n");
     AddMissingColumns(table, columnDef, pass.widest);
   } else {
     TagNode* body = WrapChildren(table, "XML-TABLE-BODY");
     if (body) table->text.assign("\n");
+    LinkHeaderAndFooter(table, body, parts);
     msg.write(" retrieving table columns from non-col-spanned cells...\n ");
+    // The first row shown, the header's if there is one, makes the columns.
     DerivedColumnPass pass{ctx, table, widths};
-    WalkGrid(ctx, body, pass);
+    for (TagNode* group : RowGroupsOf(table, nullptr)) WalkGrid(ctx, group, pass);
     msg.write("table columns retrieved\n");
     AddMissingColumns(table, columnDef, pass.widest);
   }
@@ -435,9 +607,12 @@ bool TableStep1(Context& ctx, TagNode* table) {
 
   msg.write(" processing table cells...\n");
   std::int64_t columns = 0;
-  TagNode* body = BodyOf(table, &columns);
+  const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
   CellWidthPass cellWidths{ctx, table, border, columns};
-  WalkGrid(ctx, body, cellWidths);
+  for (TagNode* group : groups) WalkGrid(ctx, group, cellWidths);
+  // The captions stay in the table until step 2, so that the pass processes
+  // them with it.
+  for (TagNode* caption : parts.captions) LinkLastChild(table, caption);
   msg.write("done step 1 of table processing\n");
   return true;
 }
@@ -448,12 +623,13 @@ bool TableStep2(Context& ctx, TagNode* table) {
   --ctx.tableDepth;
   // Converted by now: a length such as "1pt".
   const TagProperty* border = FindProperty(table, Names().border);
+  MoveCaptionsOut(table);
   if (!table->firstChild || table->firstChild->def != ColumnDef(table)) return true;
   std::int64_t columns = 0;
-  TagNode* body = BodyOf(table, &columns);
+  const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
   msg.write(" processing table cells...\n  ");
   CellPass pass{ctx, border, FindTagDef(nullptr, "XML-EMPTY-CELL"), columns};
-  WalkGrid(ctx, body, pass);
+  for (TagNode* group : groups) WalkGrid(ctx, group, pass);
   msg.write("done\n");
   msg.write("done all table processing\n");
   return true;

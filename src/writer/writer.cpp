@@ -117,7 +117,9 @@ enum class TablePart { None, Column, Body, Row, Cell };
 
 TablePart TablePartOf(std::string_view element) {
   if (element == "fo:table-column") return TablePart::Column;
-  if (element == "fo:table-body") return TablePart::Body;
+  // A header and a footer end row spans as a body does.
+  if (element == "fo:table-body" || element == "fo:table-header" || element == "fo:table-footer")
+    return TablePart::Body;
   if (element == "fo:table-row") return TablePart::Row;
   if (element == "fo:table-cell") return TablePart::Cell;
   return TablePart::None;

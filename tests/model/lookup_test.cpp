@@ -266,6 +266,9 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"ADDRESS", "XML-FONT-STYLE", 151},
       {"IMG", "XML-IMAGE-MAX-WIDTH", 158},
       {"IMG", "XML-IMAGE-CONTENT-WIDTH", 159},
+      {"TH", "XML-FONT-WEIGHT", 13},
+      {"TH", "XML-TEXT-ALIGN", 160},
+      {"CAPTION", "ALIGN", 44},
   };
   ASSERT_EQ(kDefaultProperties.size(), std::size(expected));
   for (std::size_t i = 0; i < kDefaultProperties.size(); ++i) {

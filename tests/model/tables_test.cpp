@@ -49,14 +49,16 @@ std::string PropFields(int row) {
 
 TEST(Tables, Sizes) {
   // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
-  // rows 104 to 112 the metadata and the outline.
-  EXPECT_EQ(kTagDatabase.size(), 112u);
+  // rows 104 to 112 the metadata and the outline, 113 and 114 the table
+  // header and footer.
+  EXPECT_EQ(kTagDatabase.size(), 114u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
-  // phrase elements, then six for the metadata and the outline, two for images.
-  EXPECT_EQ(kDefaultProperties.size(), 32u);
-  EXPECT_EQ(kPropertyDatabase.size(), 159u);
+  // phrase elements, then six for the metadata and the outline, two for
+  // images, then three and one for header cells and captions.
+  EXPECT_EQ(kDefaultProperties.size(), 35u);
+  EXPECT_EQ(kPropertyDatabase.size(), 160u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -70,11 +72,12 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(16), "P|\"fo:block\"|1200|BR|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(18), "BR|\"fo:block/\"|2220|-|any");
   EXPECT_EQ(TagFields(20), "FONT|null|0000|-|%FONT; %BLOCK; %INLINE; PRE");
-  EXPECT_EQ(TagFields(21), "TABLE|\"fo:table\"|0100|%INLINE;|TR XML-TABLE-COLUMN XML-TABLE-BODY XML-TABLE-FOOTER COLGROUP CAPTION");
-  EXPECT_EQ(TagFields(22), "CAPTION|\"\"|0222|-|any");
+  EXPECT_EQ(TagFields(21), "TABLE|\"fo:table\"|0100|%INLINE;|TR XML-TABLE-COLUMN XML-TABLE-BODY XML-TABLE-FOOTER COLGROUP CAPTION THEAD TFOOT");
+  EXPECT_EQ(TagFields(22), "CAPTION|\"fo:block\"|0200|THEAD TFOOT TR TD TH|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(23), "COL|\"@XML-TABLE-COLUMN\"|2222|-|any");
   EXPECT_EQ(TagFields(26), "TBODY|\"\"|2222|-|any");
-  EXPECT_EQ(TagFields(28), "TH|\"@TD\"|0100|-|FONT");
+  EXPECT_EQ(TagFields(28), "TH|\"fo:table-cell\"|0100|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(29), "TR|\"fo:table-row\"|0100|CAPTION|TD TH XML-EMPTY-CELL");
   EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|0100|-|BR %FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(33), "A|\"fo:basic-link\"|0200|A|any");
   EXPECT_EQ(TagFields(39), "!--|\"!--\"|2222|-|none");
@@ -95,11 +98,14 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(90), "WBR|null|2200|-|none");
   EXPECT_EQ(TagFields(91), "SECTION|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
+  EXPECT_EQ(TagFields(104), "THEAD|\"fo:table-header\"|0100|CAPTION TR TD TH|TR");
+  EXPECT_EQ(TagFields(105), "TFOOT|\"fo:table-footer\"|0100|CAPTION THEAD TR TD TH|TR");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
   for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
-    // Rows 104 to 112 belong to the document frame (metadata and outline).
+    // Rows 104 to 112 belong to the document frame (metadata and outline),
+    // the header and footer rows (113, 114) to the table structure.
     const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103);
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
@@ -121,15 +127,15 @@ TEST(Tables, Groups) {
       {"%BLOCK-NO-PG;",
        "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
        "SUMMARY XML-BODY-FOOTER"},
-      {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6"},
+      {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
       {"%FONT;",
        "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR EM CITE DFN TT KBD SAMP S STRIKE DEL INS "
        "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR"},
-      {"%MARGINTAGS;", "TABLE TD"},
+      {"%MARGINTAGS;", "TABLE TD TH"},
       {"%BORDERTAGS;", "TABLE TD TH TR XML-TABLE-BODY XML-TABLE-COLUMN IMG"},
-      {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD %PARAGRAPH; TT KBD SAMP"},
+      {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD TH %PARAGRAPH; TT KBD SAMP"},
       {"%BOLD;", "B STRONG"},
       {"%ITALIC;", "I EM CITE DFN VAR"},
       {"%UNDERLINE;", "U INS"},
@@ -150,7 +156,8 @@ TEST(Tables, DefaultValues) {
             "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
             "TT=Courier;KBD=Courier;SAMP=Courier;SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
-            "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;");
+            "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
+            "TH=bold;TH=center;CAPTION=center;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
@@ -161,12 +168,12 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(17), "XML-LINE-HEIGHT|\"line-height\"|%PARAGRAPH; FONT");
   EXPECT_EQ(PropFields(24), "BORDER|null|IMG");
   EXPECT_EQ(PropFields(25), "BORDER|null|%BORDERTAGS;");
-  EXPECT_EQ(PropFields(26), "BGCOLOR|\"background-color\"|TABLE TR TD BODY");
-  EXPECT_EQ(PropFields(29), "CELLSPACING|null|TABLE TD");
+  EXPECT_EQ(PropFields(26), "BGCOLOR|\"background-color\"|TABLE TR TD TH BODY");
+  EXPECT_EQ(PropFields(29), "CELLSPACING|null|TABLE TD TH");
   EXPECT_EQ(PropFields(41), "WIDTH|\"width\"|IMG");
-  EXPECT_EQ(PropFields(42), "HEIGHT|\"height\"|TR TD IMG");
+  EXPECT_EQ(PropFields(42), "HEIGHT|\"height\"|TR TD TH IMG");
   EXPECT_EQ(PropFields(44), "ALIGN|\"text-align\"|%BLOCK; DIV CENTER");
-  EXPECT_EQ(PropFields(45), "ALIGN|null|TD TR");
+  EXPECT_EQ(PropFields(45), "ALIGN|null|TD TH TR");
   EXPECT_EQ(PropFields(47), "XML-WORDWRAP|\"wrap-option\"|XML-PAGE-SEQUENCE %BLOCK; NOBR");
   EXPECT_EQ(PropFields(57), "WIDTH|\"@XML-TABLE-COLUMN-WIDTH\"|XML-TABLE-COLUMN");
   EXPECT_EQ(PropFields(64), "XML-BORDER-BOTTOM-WIDTH|\"border-bottom-width\"|%BORDERTAGS;");
@@ -185,10 +192,11 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(133), "STYLE-page-break-before|\"break-before\"|%BLOCK; TABLE");
   EXPECT_EQ(PropFields(137), "STYLE-color|\"color\"|P A");
   EXPECT_EQ(PropFields(138), "XML-CONFIG|null|any");
-  EXPECT_EQ(PropFields(142), "XML-CONFIG-max-content-width|null|BODY TD");
+  EXPECT_EQ(PropFields(142), "XML-CONFIG-max-content-width|null|BODY TD TH");
   EXPECT_EQ(PropFields(146), "XML-BASELINE-SHIFT|\"baseline-shift\"|SUP SUB");
   EXPECT_EQ(PropFields(150), "XML-CONFIG-max-content-width|null|BLOCKQUOTE");
   EXPECT_EQ(PropFields(151), "XML-FONT-STYLE|\"font-style\"|ADDRESS");
+  EXPECT_EQ(PropFields(152), "XML-TEXT-ALIGN|\"text-align\"|TH");
 }
 
 TEST(Tables, VariantsNameRowsOfOtherNames) {

@@ -207,6 +207,104 @@ TEST(TableSteps, WidthsFromLaterRowsAndSpans) {
   EXPECT_EQ(t.ColumnWidths().substr(0, 28), "3.26cm 3.26cm 4.08cm 1.63cm ");
 }
 
+// A header or footer holding one row of the given cells, cells of the
+// header being TH.
+TagNode* Group(Table& t, const char* tag, std::initializer_list<const char*> cells) {
+  TagNode* group = Child(t.table, tag);
+  TagNode* row = Child(group, "TR");
+  for (const char* text : cells) Child(row, std::string(tag) == "THEAD" ? "TH" : "TD")->text.assign(text);
+  return group;
+}
+
+// XSL-FO wants columns, header, footer, bodies in this order, whatever the
+// HTML's; the header's row comes first in every walk and makes the columns,
+// and a TH's WIDTH counts as a TD's. The caption rides along until step 2
+// puts it in front of the table.
+TEST(TableSteps, HeaderAndFooterStandBeforeTheBody) {
+  Table t;
+  TagNode* caption = Child(t.table, "CAPTION");
+  caption->text.assign("cap");
+  caption->tail.assign(" ");
+  TagNode* footer = Group(t, "TFOOT", {"f1", "f2"});
+  TagNode* r1 = t.Row();
+  t.Cell(r1, "a");
+  t.Cell(r1, "b");
+  TagNode* header = Group(t, "THEAD", {"h1", "h2", "h3"});
+  SetProperty(t.c.ctx, header->firstChild->firstChild, "WIDTH", "25%");
+  std::string m = t.Step1();
+  EXPECT_NE(m.find("cells...\n x++\n ++\n wrong column count (first row: 3 - this row: 2!!!\n ++\n wrong column"),
+            std::string::npos)
+      << m;
+  EXPECT_EQ(t.Children(), (std::vector<std::string>{"XML-TABLE-COLUMN", "XML-TABLE-COLUMN", "XML-TABLE-COLUMN",
+                                                    "THEAD", "TFOOT", "XML-TABLE-BODY", "CAPTION"}));
+  EXPECT_EQ(t.ColumnWidths(), "4.08cm 6.11cm 6.11cm ");
+  EXPECT_EQ(t.table->text.view(), "\n");
+  EXPECT_EQ(t.TableBody()->next->next->firstChild, r1);
+  // Short footer and body rows are filled up like any other.
+  EXPECT_STREQ(footer->firstChild->lastChild->name(), "XML-EMPTY-CELL");
+
+  m = t.Step2();
+  EXPECT_NE(m.find("cells...\n  ++++\n  ++++\n  ++++\n  done\n"), std::string::npos) << m;
+  EXPECT_EQ(t.body->firstChild, caption);
+  EXPECT_EQ(caption->next, t.table);
+  EXPECT_EQ(t.table->lastChild->def->name, std::string("XML-TABLE-BODY"));
+}
+
+// HTML ends a row span at the end of its header, body or footer.
+TEST(TableSteps, RowSpansEndWithTheirGroup) {
+  Table t;
+  TagNode* header = Group(t, "THEAD", {"h1", "h2"});
+  SetProperty(t.c.ctx, header->firstChild->firstChild, "ROWSPAN", "3");
+  TagNode* r1 = t.Row();
+  t.Cell(r1, "a");
+  t.Cell(r1, "b");
+  std::string m = t.Step1();
+  EXPECT_NE(m.find("cells...\n ++\n ++\n table columns retrieved"), std::string::npos) << m;
+  // FOP rejects a span past the header's rows.
+  EXPECT_EQ(Write(header->firstChild->firstChild), "<fo:table-cell number-rows-spanned=\"1\"><fo:block>h1</fo:block></fo:table-cell>");
+}
+
+// XSL-FO requires a body: a table of header rows alone prints them as its
+// body, and a second or empty header or footer gives its rows to the body
+// in its place.
+TEST(TableSteps, HeadersThatCannotStandGiveTheirRowsToTheBody) {
+  {
+    Table t;
+    TagNode* header = Group(t, "THEAD", {"h"});
+    TagNode* row = header->firstChild;
+    t.Step1();
+    EXPECT_EQ(t.Children(), (std::vector<std::string>{"XML-TABLE-COLUMN", "XML-TABLE-BODY"}));
+    EXPECT_EQ(t.TableBody()->firstChild, row);
+  }
+  {
+    Table t;
+    Group(t, "THEAD", {"h"});
+    TagNode* r1 = t.Row();
+    t.Cell(r1, "a");
+    TagNode* second = Group(t, "THEAD", {"s"})->firstChild;
+    Child(t.table, "TFOOT")->text.assign("\n");
+    t.Step1();
+    EXPECT_EQ(t.Children(), (std::vector<std::string>{"XML-TABLE-COLUMN", "THEAD", "XML-TABLE-BODY"}));
+    const TagNode* body = t.table->lastChild;
+    EXPECT_EQ(body->firstChild, r1);
+    EXPECT_EQ(r1->next, second);
+    EXPECT_EQ(second->next, nullptr);
+    EXPECT_EQ(second->parent, body);
+  }
+}
+
+// FOP rejects a column among the rows of a body.
+TEST(TableSteps, ColumnAfterARowIsDropped) {
+  Table t;
+  TagNode* r1 = t.Row();
+  t.Cell(r1, "a");
+  t.Col("5");
+  t.Step1();
+  EXPECT_EQ(t.Children(), (std::vector<std::string>{"XML-TABLE-COLUMN", "XML-TABLE-BODY"}));
+  EXPECT_EQ(t.TableBody()->firstChild, r1);
+  EXPECT_EQ(r1->next, nullptr);
+}
+
 TEST(TableSteps, ColumnListAddsColumnsBeforeTheBody) {
   Table t;
   t.table->text.assign("Caption");
