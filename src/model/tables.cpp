@@ -36,7 +36,9 @@ constexpr const char* kCaptionTrTdTh[] = {"CAPTION", "TR", "TD", "TH", nullptr};
 constexpr const char* kCol[] = {"COL", nullptr};
 constexpr const char* kComment[] = {"!--", nullptr};
 constexpr const char* kDeclaration[] = {"XML-?", nullptr};
+constexpr const char* kDd[] = {"DD", nullptr};
 constexpr const char* kDtDdLiPBlockquote[] = {"DT", "DD", "LI", "P", "BLOCKQUOTE", nullptr};
+constexpr const char* kDtDdP[] = {"DT", "DD", "P", nullptr};
 constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
@@ -62,6 +64,8 @@ constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", 
 constexpr const char* kLi[] = {"LI", nullptr};
 constexpr const char* kLineThroughGroup[] = {"S", "STRIKE", "DEL", nullptr};
 constexpr const char* kLineThrough[] = {"%LINE-THROUGH;", nullptr};
+constexpr const char* kOl[] = {"OL", nullptr};
+constexpr const char* kOlLi[] = {"OL", "LI", nullptr};
 constexpr const char* kLink[] = {"LINK", nullptr};
 constexpr const char* kLinkStyle[] = {"LINK", "STYLE", nullptr};
 constexpr const char* kListItemChildren[] = {"%FONT;", "%BLOCK;", "%INLINE;", "OL", "UL", "DL", "XML-LIST-ITEM-LABEL", "XML-LIST-ITEM-BODY", nullptr};
@@ -76,7 +80,7 @@ constexpr const char* kPTdThTr[] = {"P", "TD", "TH", "TR", nullptr};
 constexpr const char* kPageMasterChildren[] = {"XML-REGION-BEFORE", "XML-REGION-BODY", "XML-REGION-AFTER", nullptr};
 constexpr const char* kParagraph[] = {"%PARAGRAPH;", nullptr};
 constexpr const char* kParagraphFont[] = {"%PARAGRAPH;", "FONT", nullptr};
-constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", "CAPTION", nullptr};
+constexpr const char* kParagraphGroup[] = {"P", "H1", "H2", "H3", "H4", "H5", "H6", "DT", "DD", "CAPTION", nullptr};
 constexpr const char* kSupSub[] = {"SUP", "SUB", nullptr};
 constexpr const char* kTable[] = {"TABLE", nullptr};
 constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-BODY", "XML-TABLE-FOOTER", "COLGROUP", "CAPTION", "THEAD", "TFOOT", nullptr};
@@ -160,7 +164,7 @@ constexpr TagDef kTags[] = {
     {"H5", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, SizeHeading, nullptr},
     {"H6", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, SizeHeading, nullptr},
     {"PRE", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
-    {"OL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, nullptr, nullptr},
+    {"OL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, NumberListItems, nullptr},
     {"UL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, nullptr, nullptr},
     {"LI", "fo:list-item", 1, 1, 0, 0, 2, kLi, kListItemChildren, BuildListItem, nullptr},
     {"XML-LIST-ITEM-LABEL", "fo:list-item-label", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
@@ -173,9 +177,10 @@ constexpr TagDef kTags[] = {
     {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
-    {"DL", nullptr, 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
-    {"DD", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
-    {"DT", nullptr, 0, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DL", "fo:block", 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
+    // A term or definition ends the one before it, as HTML's implied end tags do.
+    {"DD", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
+    {"DT", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
     {"ABBR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     // Raised and lowered text is an inline of its own, which carries the shift
     // and the smaller size; it may hold a link (a footnote reference).
@@ -302,6 +307,7 @@ constexpr DefaultProperty kDefaults[] = {
     // its proportions, where it would be.
     {"IMG", "XML-IMAGE-MAX-WIDTH", "100%"},
     {"IMG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
+    {"DD", "XML-MARGIN-LEFT", "1cm"},
     // The cell carries them, so that the cell's or row's ALIGN, set on its
     // paragraphs, still wins.
     {"TH", "XML-FONT-WEIGHT", "bold"},
@@ -477,9 +483,14 @@ constexpr PropertyDef kProperties[] = {
     {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImg, nullptr},
     {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImg, nullptr},
     {"XML-TEXT-ALIGN", "text-align", kTh, nullptr},
+    {"XML-MARGIN-LEFT", "margin-left", kDd, nullptr},
+    // List numbering, read by the list handler.
+    {"TYPE", nullptr, kOlLi, nullptr},
+    {"START", nullptr, kOl, nullptr},
+    {"VALUE", nullptr, kLi, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};
 
 }  // namespace
 

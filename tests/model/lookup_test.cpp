@@ -266,6 +266,7 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"ADDRESS", "XML-FONT-STYLE", 151},
       {"IMG", "XML-IMAGE-MAX-WIDTH", 158},
       {"IMG", "XML-IMAGE-CONTENT-WIDTH", 159},
+      {"DD", "XML-MARGIN-LEFT", 161},
       {"TH", "XML-FONT-WEIGHT", 13},
       {"TH", "XML-TEXT-ALIGN", 160},
       {"CAPTION", "ALIGN", 44},

@@ -56,9 +56,10 @@ TEST(Tables, Sizes) {
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
   // phrase elements, then six for the metadata and the outline, two for
-  // images, then three and one for header cells and captions.
-  EXPECT_EQ(kDefaultProperties.size(), 35u);
-  EXPECT_EQ(kPropertyDatabase.size(), 160u);
+  // images, then three and one for header cells and captions, then one and
+  // four for definitions and list numbering.
+  EXPECT_EQ(kDefaultProperties.size(), 36u);
+  EXPECT_EQ(kPropertyDatabase.size(), 164u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -89,7 +90,9 @@ TEST(Tables, TagRowsFieldByField) {
             "LI|\"fo:list-item\"|1100|LI|%FONT; %BLOCK; %INLINE; OL UL DL XML-LIST-ITEM-LABEL XML-LIST-ITEM-BODY");
   EXPECT_EQ(TagFields(55), "IMG|\"fo:external-graphic\"|2210|-|any");
   EXPECT_EQ(TagFields(59), "SCRIPT|null|0202|-|any");
-  EXPECT_EQ(TagFields(62), "DL|null|0100|-|DT DD LI P BLOCKQUOTE");
+  EXPECT_EQ(TagFields(50), "OL|\"fo:list-block\"|0100|-|LI");
+  EXPECT_EQ(TagFields(62), "DL|\"fo:block\"|0100|-|DT DD LI P BLOCKQUOTE");
+  EXPECT_EQ(TagFields(63), "DD|\"fo:block\"|1100|DT DD P|%FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(67), "SUB|\"fo:inline\"|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(68), "VAR|null|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(69), "BLOCKQUOTE|\"fo:block\"|0000|-|%FONT; %BLOCK; %INLINE;");
@@ -127,7 +130,7 @@ TEST(Tables, Groups) {
       {"%BLOCK-NO-PG;",
        "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
        "SUMMARY XML-BODY-FOOTER"},
-      {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 CAPTION"},
+      {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 DT DD CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
       {"%FONT;",
@@ -157,7 +160,7 @@ TEST(Tables, DefaultValues) {
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
             "TT=Courier;KBD=Courier;SAMP=Courier;SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
             "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
-            "TH=bold;TH=center;CAPTION=center;");
+            "DD=1cm;TH=bold;TH=center;CAPTION=center;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
@@ -197,6 +200,10 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(150), "XML-CONFIG-max-content-width|null|BLOCKQUOTE");
   EXPECT_EQ(PropFields(151), "XML-FONT-STYLE|\"font-style\"|ADDRESS");
   EXPECT_EQ(PropFields(152), "XML-TEXT-ALIGN|\"text-align\"|TH");
+  EXPECT_EQ(PropFields(153), "XML-MARGIN-LEFT|\"margin-left\"|DD");
+  EXPECT_EQ(PropFields(154), "TYPE|null|OL LI");
+  EXPECT_EQ(PropFields(155), "START|null|OL");
+  EXPECT_EQ(PropFields(156), "VALUE|null|LI");
 }
 
 TEST(Tables, VariantsNameRowsOfOtherNames) {

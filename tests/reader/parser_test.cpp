@@ -242,6 +242,15 @@ TEST(ParseHtml, ListItemsCloseEachOther) {
             "Tag \"li\" not closed!!!\nPos 30\n");
 }
 
+// A term or definition ends the open one and a paragraph inside it, as
+// HTML's implied end tags do; a nested list keeps its own.
+TEST(ParseHtml, TermsAndDefinitionsCloseEachOther) {
+  Captured c;
+  TagNode* dl = Parse(c, "<dl><dt>a<dd>b <b>c</b> d<dt>e<dd><p>f<dd>g<dl><dt>h<dd>i</dl>j</dl>");
+  EXPECT_EQ(Shape(dl), "DL[DT(a);DD(b )[B(c){ d}];DT(e);DD[P(f)];DD(g)[DL[DT(h);DD(i)]{j}]]");
+  EXPECT_EQ(c.messages.find("not allowed"), std::string::npos) << c.messages;
+}
+
 // Table parts left open end where the next part or a caption begins.
 TEST(ParseHtml, TablePartsCloseWhatIsLeftOpen) {
   Captured c;
