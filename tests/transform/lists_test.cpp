@@ -16,23 +16,22 @@ std::string Convert(const std::string& body) {
   return fo;
 }
 
-// The texts of the list labels, in document order, separated by blanks.
-std::string Labels(const std::string& fo) {
-  static const std::regex kLabel("<fo:list-item-label><fo:block[^>]*>([^<]*)</fo:block>");
+// The first group of every match, in document order, separated by blanks.
+std::string Matches(const std::string& fo, const char* pattern) {
+  const std::regex re(pattern);
   std::string all;
-  for (std::sregex_iterator it(fo.begin(), fo.end(), kLabel), end; it != end; ++it)
+  for (std::sregex_iterator it(fo.begin(), fo.end(), re), end; it != end; ++it)
     all += (all.empty() ? "" : " ") + (*it)[1].str();
   return all;
 }
 
-// The label distances of the list blocks, in document order.
-std::string Distances(const std::string& fo) {
-  static const std::regex kDistance("provisional-distance-between-starts=\"([^\"]*)\"");
-  std::string all;
-  for (std::sregex_iterator it(fo.begin(), fo.end(), kDistance), end; it != end; ++it)
-    all += (all.empty() ? "" : " ") + (*it)[1].str();
-  return all;
+// The texts of the list labels.
+std::string Labels(const std::string& fo) {
+  return Matches(fo, "<fo:list-item-label><fo:block[^>]*>([^<]*)</fo:block>");
 }
+
+// The label distances of the list blocks.
+std::string Distances(const std::string& fo) { return Matches(fo, "provisional-distance-between-starts=\"([^\"]*)\""); }
 
 TEST(ListLabel, EachTypeAndItsRange) {
   EXPECT_EQ(ListLabel(1, "1"), "1.");
