@@ -1,6 +1,7 @@
 #include "transform/lists.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "model/handlers.h"
 #include "model/tree.h"
@@ -39,6 +40,22 @@ std::string Roman(std::int64_t n, bool upper) {
 }
 
 bool IsHtmlSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r'; }
+
+// About how wide a label prints at the body's 10pt: the wide capitals and
+// m, w take about 9pt, other capitals 7pt, digits, small letters and the
+// full stop at most 6pt.
+double LabelWidth(std::string_view label) {
+  double points = 0;
+  for (char c : label) {
+    if (c == 'M' || c == 'W' || c == 'm' || c == 'w')
+      points += 9;
+    else if (c >= 'A' && c <= 'Z')
+      points += 7;
+    else
+      points += 6;
+  }
+  return points;
+}
 
 // The label block that BuildListItem put in front of the item's body.
 TagNode* LabelBlock(TagNode* item) {
@@ -85,20 +102,21 @@ bool NumberListItems(Context& ctx, TagNode* list) {
   std::int64_t n = 1;
   if (const TagProperty* start = FindProperty(list, kStart))
     n = ParseListNumber(start->value.view()).value_or(n);
-  std::size_t longest = 0;
+  double widest = 0;
   for (TagNode* item = list->firstChild; item; item = item->next) {
     if (item->def != itemDef) continue;
     if (const TagProperty* value = FindProperty(item, kValue)) n = ParseListNumber(value->value.view()).value_or(n);
     const TagProperty* itemType = FindProperty(item, kType);
     const std::string label = ListLabel(n, itemType ? itemType->value.view() : type);
     if (TagNode* block = LabelBlock(item)) block->text.assign(label);
-    longest = std::max(longest, label.size());
+    widest = std::max(widest, LabelWidth(label));
     n = std::min(n + 1, kListNumberLimit);
   }
-  // The label area must hold the longest label: about 6pt a character at
-  // the body's 10pt, plus the 3pt label separation. Up to two characters the
-  // default 14pt does.
-  if (longest > 2) SetProperty(ctx, list, kLabelDistance, std::to_string(6 * longest + 2) + "pt");
+  // The label area (the distance less the 3pt separation) must hold the
+  // widest label; the default 14pt holds one of two narrow characters.
+  constexpr double kDefaultDistance = 14;
+  const double distance = std::ceil(widest) + 2;
+  if (distance > kDefaultDistance) SetProperty(ctx, list, kLabelDistance, std::to_string(static_cast<int>(distance)) + "pt");
   return true;
 }
 

@@ -84,9 +84,10 @@ TEST(NumberListItems, CountsPerListFromStartAndValue) {
 }
 
 TEST(NumberListItems, LabelAreaHoldsTheLongestLabel) {
-  // Up to "9." the default does; "10." and "iii." need more room.
-  EXPECT_EQ(Distances(Convert("<ol><li>a</ol><ol start=10><li>b</ol><ol type=i start=3><li>c</ol><ul><li>d</ul>")),
-            "14pt 20pt 26pt 14pt");
+  // Up to "9." the default does; "10.", "iii." and wide capitals need more room.
+  EXPECT_EQ(Distances(Convert("<ol><li>a</ol><ol start=10><li>b</ol><ol type=i start=3><li>c</ol><ul><li>d</ul>"
+                              "<ol type=I start=3888><li>e</ol>")),
+            "14pt 20pt 26pt 14pt 119pt");
 }
 
 }  // namespace
