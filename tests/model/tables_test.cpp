@@ -101,8 +101,8 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(90), "WBR|null|2200|-|none");
   EXPECT_EQ(TagFields(91), "SECTION|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
-  EXPECT_EQ(TagFields(104), "THEAD|\"fo:table-header\"|0100|CAPTION TR TD TH|TR");
-  EXPECT_EQ(TagFields(105), "TFOOT|\"fo:table-footer\"|0100|CAPTION THEAD TR TD TH|TR");
+  EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|0100|CAPTION TR TD TH|TR");
+  EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|0100|CAPTION THEAD TR TD TH|TR");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
@@ -199,11 +199,11 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(146), "XML-BASELINE-SHIFT|\"baseline-shift\"|SUP SUB");
   EXPECT_EQ(PropFields(150), "XML-CONFIG-max-content-width|null|BLOCKQUOTE");
   EXPECT_EQ(PropFields(151), "XML-FONT-STYLE|\"font-style\"|ADDRESS");
-  EXPECT_EQ(PropFields(152), "XML-TEXT-ALIGN|\"text-align\"|TH");
-  EXPECT_EQ(PropFields(153), "XML-MARGIN-LEFT|\"margin-left\"|DD");
-  EXPECT_EQ(PropFields(154), "TYPE|null|OL LI");
-  EXPECT_EQ(PropFields(155), "START|null|OL");
-  EXPECT_EQ(PropFields(156), "VALUE|null|LI");
+  EXPECT_EQ(PropFields(160), "XML-TEXT-ALIGN|\"text-align\"|TH");
+  EXPECT_EQ(PropFields(161), "XML-MARGIN-LEFT|\"margin-left\"|DD");
+  EXPECT_EQ(PropFields(162), "TYPE|null|OL LI");
+  EXPECT_EQ(PropFields(163), "START|null|OL");
+  EXPECT_EQ(PropFields(164), "VALUE|null|LI");
 }
 
 TEST(Tables, VariantsNameRowsOfOtherNames) {
