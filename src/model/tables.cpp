@@ -270,7 +270,7 @@ constexpr TagVariant kVariants[] = {
 
 // tag, property, value
 constexpr DefaultProperty kDefaults[] = {
-    {"CODE", "XML-FONT-FACE", "Courier"},
+    {"CODE", "XML-FONT-FACE", kMonospaceFonts},
     {"HR", "XML-leader-pattern", "rule"},
     {"HR", "XML-rule-thickness", "2.0pt"},
     {"HR", "XML-space-before.optimum", "0pt"},
@@ -278,7 +278,7 @@ constexpr DefaultProperty kDefaults[] = {
     {"HR", "XML-start-indent", "0cm"},
     {"HR", "XML-end-indent", "0cm"},
     {"PRE", "XML-white-space-collapse", "false"},
-    {"PRE", "XML-FONT-FACE", "Courier"},
+    {"PRE", "XML-FONT-FACE", kMonospaceFonts},
     // Keep the lines and indentation of preformatted text; FOP cannot
     // hyphenate preserved line feeds.
     {"PRE", "XML-LINEFEED-TREATMENT", "preserve"},
@@ -292,9 +292,9 @@ constexpr DefaultProperty kDefaults[] = {
     {"TABLE", "ALIGN", "left"},
     {"NOBR", "XML-WORDWRAP", "no-wrap"},
     {"CENTER", "ALIGN", "center"},
-    {"TT", "XML-FONT-FACE", "Courier"},
-    {"KBD", "XML-FONT-FACE", "Courier"},
-    {"SAMP", "XML-FONT-FACE", "Courier"},
+    {"TT", "XML-FONT-FACE", kMonospaceFonts},
+    {"KBD", "XML-FONT-FACE", kMonospaceFonts},
+    {"SAMP", "XML-FONT-FACE", kMonospaceFonts},
     {"SUP", "XML-BASELINE-SHIFT", "super"},
     {"SUP", "XML-FONT-SIZE", "smaller"},
     {"SUB", "XML-BASELINE-SHIFT", "sub"},
@@ -488,6 +488,7 @@ constexpr PropertyDef kProperties[] = {
     {"TYPE", nullptr, kOlLi, nullptr},
     {"START", nullptr, kOl, nullptr},
     {"VALUE", nullptr, kLi, nullptr},
+    {"XML-PAGE-SEQUENCE-FONT-FAMILY", "font-family", kXmlPageSequence, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};

@@ -32,6 +32,21 @@ extern const std::span<const DefaultProperty> kDefaultProperties;
 extern const std::span<const PropertyDef> kPropertyDatabase;
 extern const std::span<const TagVariant> kTagVariants;
 
+// The font-family lists the FO names. FOP takes each character from the
+// first font in the list that has a glyph for it: Helvetica (or Courier)
+// keeps Latin text as it always printed, the free fonts after it cover
+// Arabic, Greek, Cyrillic and Hebrew, Devanagari, Thai, Japanese, Chinese
+// and Korean. Amiri stands before DejaVu Sans, whose Arabic letters FOP
+// leaves unjoined; FOP sets text in a font without Latin letters above the
+// line, so the Arabic and Thai fonts are ones that have them. The shipped
+// FOP configuration makes these fonts known to FOP; rows that want text in
+// them name these lists.
+inline constexpr const char kTextFonts[] =
+    "Helvetica, Amiri, DejaVu Sans, FreeSans, Arundina Sans, IPAGothic, WenQuanYi Zen Hei";
+inline constexpr const char kMonospaceFonts[] =
+    "Courier, DejaVu Sans Mono, IPAGothic, WenQuanYi Zen Hei Mono, Amiri, DejaVu Sans, FreeSans, "
+    "Arundina Sans Mono";
+
 // Every NameList the tables use, so the lookup index can be built once.
 extern const std::span<const NameList> kAllNameLists;
 

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "model/handlers.h"
+#include "model/tables.h"
 #include "transform/names.h"
 #include "transform/outline.h"
 #include "transform/paragraphs.h"
@@ -119,6 +120,8 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
     SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", PageLanguage(html));
   }
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
+  // Inherited by every block, so text in any script finds a font with its glyphs.
+  SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-FONT-FAMILY", kTextFonts);
 }
 
 // A length such as "12.5pt" or "16.30cm" in hundredths of its unit; -1

@@ -57,9 +57,9 @@ TEST(Tables, Sizes) {
   // the original 17 and 142, then the ID row, then ten and six for the
   // phrase elements, then six for the metadata and the outline, two for
   // images, then three and one for header cells and captions, then one and
-  // four for definitions and list numbering.
+  // four for definitions and list numbering, then the page sequence's font list.
   EXPECT_EQ(kDefaultProperties.size(), 36u);
-  EXPECT_EQ(kPropertyDatabase.size(), 164u);
+  EXPECT_EQ(kPropertyDatabase.size(), 165u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -154,11 +154,13 @@ TEST(Tables, Groups) {
 TEST(Tables, DefaultValues) {
   std::string all;
   for (const DefaultProperty& d : kDefaultProperties) all += std::string(d.tag) + "=" + (d.value ? d.value : "(null)") + ";";
+  const std::string mono = kMonospaceFonts;
   EXPECT_EQ(all,
-            "CODE=Courier;HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=Courier;"
+            "CODE=" + mono + ";HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=" + mono + ";"
             "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
-            "TT=Courier;KBD=Courier;SAMP=Courier;SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
+            "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
+            "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
             "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
             "DD=1cm;TH=bold;TH=center;CAPTION=center;");
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "model/handlers.h"
+#include "model/tables.h"
 #include "run/run.h"
 #include "support/test_util.h"
 #include "transform/pass.h"
@@ -64,8 +65,10 @@ TEST(PageFrame, WorkedExample) {
                         "<rdf:Description rdf:about=\"\" xmlns:dc=\"http://purl.org/dc/elements/1.1/\">"
                         "<dc:title>T</dc:title><dc:language>en</dc:language>"
                         "</rdf:Description></rdf:RDF></x:xmpmeta></fo:declarations>\r\n\t"
-                        "<fo:page-sequence master-reference=\"first\" language=\"en\" hyphenate=\"true\">"
-                        "<fo:static-content flow-name=\"xsl-region-before\">\r\n<fo:block ") +
+                        "<fo:page-sequence font-family=\"") +
+                kTextFonts +
+                "\" master-reference=\"first\" language=\"en\" hyphenate=\"true\">"
+                "<fo:static-content flow-name=\"xsl-region-before\">\r\n<fo:block " +
                 kBlockFonts +
                 ">T</fo:block></fo:static-content>\r\n\r\n"
                 "<fo:static-content flow-name=\"xsl-region-after\">\r\n<fo:block " +
