@@ -4,15 +4,17 @@
 # Converts the shipped example, examples/sample.html, to sample.fo in
 # OUTPUT-FOLDER (default: the current folder) with the pagesmith built in
 # build/, and renders it to sample.pdf there when Apache FOP (`fop`) is on the
-# PATH. It builds nothing itself: build first (cmake -S . -B build &&
-# cmake --build build).
+# PATH, with the fonts of data/fop.xconf (build/pagesmith-pdf does both in one
+# command; this script keeps the FO file and checks FOP's log). It builds
+# nothing itself: build first (cmake -S . -B build && cmake --build build).
 #
 # Environment:
 #   PAGESMITH  the executable to use (default: build/pagesmith of this source tree)
 #
 # Exit status: 0 when sample.fo was written, and sample.pdf too if fop is
 # there; 1 when the conversion failed, FOP failed, or FOP reports content
-# drawn past the edge of a page; 2 when there is no pagesmith executable.
+# drawn past the edge of a page or characters without a glyph; 2 when there
+# is no pagesmith executable.
 #
 # docs/sample-page.png is the first page of sample.pdf, made with
 #   pdftoppm -png -r 72 -singlefile -f 1 -l 1 sample.pdf docs/sample-page
@@ -41,11 +43,12 @@ if ! command -v fop > /dev/null 2>&1; then
   exit 0
 fi
 
-echo "== fop -fo $fo -pdf $pdf"
+config=$here/../data/fop.xconf
+echo "== fop -c $config -fo $fo -pdf $pdf"
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 rm -f "$pdf"
-fop -fo "$fo" -pdf "$pdf" > "$log" 2>&1 < /dev/null
+fop -c "$config" -fo "$fo" -pdf "$pdf" > "$log" 2>&1 < /dev/null
 status=$?
 if [ "$status" != 0 ] || [ ! -s "$pdf" ]; then
   cat "$log" >&2
@@ -55,6 +58,11 @@ fi
 # Content that does not fit the page is drawn past its edge: lost on paper.
 if grep -E 'exceed (its viewport|the available area)' "$log" >&2; then
   echo "convert.sh: fop drew content past the edge of a page" >&2
+  exit 1
+fi
+# A character that no configured font has prints as '#'.
+if grep 'not available in font' "$log" >&2; then
+  echo "convert.sh: fop found no glyph for some characters (are the fonts of $config installed?)" >&2
   exit 1
 fi
 pages=$(grep -oE 'Rendered page #[0-9]+' "$log" | tail -n 1 | grep -oE '[0-9]+$')

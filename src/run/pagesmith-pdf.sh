@@ -9,7 +9,7 @@
 # Exit status: FOP's; 2 for a wrong command line; pagesmith's when the
 # conversion fails; 127 when fop or pagesmith cannot be found.
 set -u
-me=pagesmith-pdf
+me="pagesmith-pdf"
 
 if [ $# -ne 2 ]; then
   echo "usage: $me IN.html OUT.pdf" >&2

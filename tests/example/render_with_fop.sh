@@ -3,7 +3,8 @@
 # Runs the example's convert script with BINARY, so that Apache FOP renders
 # the shipped example to a PDF in OUTPUT-FOLDER. Fails when the conversion or
 # FOP fails, when FOP reports content drawn past the edge of a page, or when no
-# PDF results. Exits with 77 (skipped) when fop is not on the PATH.
+# PDF results, or when a character has no glyph in the shipped fonts. Exits
+# with 77 (skipped) when fop is not on the PATH.
 set -u
 bin=$1
 convert=$2
