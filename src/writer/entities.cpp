@@ -66,8 +66,7 @@ constexpr std::array<unsigned char, 256> kStopBytes = [] {
     if (c == '&' || c == ']' || ForbiddenControl(static_cast<unsigned char>(c))) t[c] = 1;
   t['"'] = 2;
   t['<'] = 3;  // text may hold one that started no tag
-  for (int c = 128; c < 160; ++c)
-    if (kWindows1252[c - 128]) t[c] = kInLatin1;
+  for (int c = 128; c < 160; ++c) t[c] = kInLatin1;
   return t;
 }();
 
@@ -143,7 +142,9 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
     if (i >= n) break;
     unsigned char c = static_cast<unsigned char>(in[i]);
     if (c >= 128) {  // a windows-1252 character in ISO-8859-1 output
-      AppendReference(kWindows1252[c - 128], out);
+      // The five bytes windows-1252 leaves undefined are control characters
+      // that no font draws (FOP prints '#'): like a browser, print nothing.
+      if (kWindows1252[c - 128]) AppendReference(kWindows1252[c - 128], out);
       ++i;
     } else if (ForbiddenControl(c)) {
       out.push_back(' ');

@@ -95,8 +95,9 @@ TEST(Latin1Output, Windows1252BytesBecomeReferences) {
   EXPECT_EQ(Conv("\x93quoted\x94 \x80" "5 \x96 a\x97" "b"), "&#8220;quoted&#8221; &#8364;5 &#8211; a&#8212;b");
   EXPECT_EQ(Conv("\x85\x99", OutputEncoding::Latin1, ConvertMode::QuotedValue), "&#8230;&#8482;");
   EXPECT_EQ(Conv("\x8C\x9F", OutputEncoding::Latin1, ConvertMode::BareText), "&#338;&#376;");
-  // The five bytes windows-1252 leaves undefined pass as before.
-  EXPECT_EQ(Conv("\x81\x8D\x8F\x90\x9D"), "\x81\x8D\x8F\x90\x9D");
+  // The five bytes windows-1252 leaves undefined are controls no font draws:
+  // they print nothing, as in a browser.
+  EXPECT_EQ(Conv("a\x81\x8D\x8F\x90\x9D" "b"), "ab");
   EXPECT_EQ(Conv("\xA0\xE9\xFF"), "\xA0\xE9\xFF");
   // In UTF-8 output these bytes continue characters.
   EXPECT_EQ(Conv("\xE2\x80\x9C\xE2\x82\xAC", OutputEncoding::Utf8), "\xE2\x80\x9C\xE2\x82\xAC");
