@@ -82,8 +82,9 @@ case $out in
   -*) out=./$out ;;
 esac
 
-# FOP's options.
-set -- -c "$tmp/fop.xconf"
+# FOP's options: the configuration, and a tagged PDF, which screen readers
+# need (structure, language, images' alternative text).
+set -- -c "$tmp/fop.xconf" -a
 
 fop "$@" -fo "$tmp/page.fo" -pdf "$out" < /dev/null
 status=$?
