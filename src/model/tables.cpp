@@ -37,7 +37,9 @@ constexpr const char* kCol[] = {"COL", nullptr};
 constexpr const char* kComment[] = {"!--", nullptr};
 constexpr const char* kDeclaration[] = {"XML-?", nullptr};
 constexpr const char* kDd[] = {"DD", nullptr};
-constexpr const char* kDtDdLiPBlockquote[] = {"DT", "DD", "LI", "P", "BLOCKQUOTE", nullptr};
+// A definition list holds what a DIV may besides its terms and definitions:
+// pages put headings, paragraphs and tables between them.
+constexpr const char* kDtDdLiBlockFontInline[] = {"DT", "DD", "LI", "%BLOCK;", "%FONT;", "%INLINE;", nullptr};
 constexpr const char* kDtDdP[] = {"DT", "DD", "P", nullptr};
 constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
@@ -177,7 +179,7 @@ constexpr TagDef kTags[] = {
     {"SCRIPT", nullptr, 0, 2, 0, 2, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
-    {"DL", "fo:block", 0, 1, 0, 0, 2, nullptr, kDtDdLiPBlockquote, nullptr, nullptr},
+    {"DL", "fo:block", 0, 1, 0, 0, 2, nullptr, kDtDdLiBlockFontInline, nullptr, nullptr},
     // A term or definition ends the one before it, as HTML's implied end tags do.
     {"DD", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
     {"DT", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
@@ -491,7 +493,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-PAGE-SEQUENCE-FONT-FAMILY", "font-family", kXmlPageSequence, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiPBlockquote, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};
 
 }  // namespace
 

@@ -91,7 +91,7 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(55), "IMG|\"fo:external-graphic\"|2210|-|any");
   EXPECT_EQ(TagFields(59), "SCRIPT|null|0202|-|any");
   EXPECT_EQ(TagFields(50), "OL|\"fo:list-block\"|0100|-|LI");
-  EXPECT_EQ(TagFields(62), "DL|\"fo:block\"|0100|-|DT DD LI P BLOCKQUOTE");
+  EXPECT_EQ(TagFields(62), "DL|\"fo:block\"|0100|-|DT DD LI %BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(63), "DD|\"fo:block\"|1100|DT DD P|%FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(67), "SUB|\"fo:inline\"|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(68), "VAR|null|0200|-|%FONT; %INLINE;");
