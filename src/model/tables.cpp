@@ -144,9 +144,12 @@ constexpr TagDef kTags[] = {
     {"XML-TABLE-FOOTER", "fo:table-footer", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
     {"TBODY", "", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"XML-TABLE-BODY", "fo:table-body", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
-    {"TH", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
-    {"TR", "fo:table-row", 0, 1, 0, 0, 0, kCaption, kTdThXmlEmptyCell, nullptr, nullptr},
-    {"TD", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    // Rows, cells and row groups end where their table ends, end tag or not,
+    // as in HTML: a page that leaves them open loses no text to the table's
+    // end tag.
+    {"TH", "fo:table-cell", 1, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"TR", "fo:table-row", 1, 1, 0, 0, 0, kCaption, kTdThXmlEmptyCell, nullptr, nullptr},
+    {"TD", "fo:table-cell", 1, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
     {"XML-EMPTY-CELL", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-LINK-REFERENCE", "fo:inline", 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"A", "fo:basic-link", 0, 2, 0, 0, 2, kA, nullptr, StyleLink, nullptr},
@@ -244,8 +247,8 @@ constexpr TagDef kTags[] = {
     {"XML-BOOKMARK", "fo:bookmark", 2, 2, 0, 0, 0, nullptr, kXmlBookmarkChildren, nullptr, nullptr},
     {"XML-BOOKMARK-TITLE", "fo:bookmark-title", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     // A header or footer opening ends the table part or caption left open before it.
-    {"THEAD", "fo:table-header", 0, 1, 0, 0, 0, kCaptionTrTdTh, kTr, nullptr, nullptr},
-    {"TFOOT", "fo:table-footer", 0, 1, 0, 0, 0, kCaptionTheadTrTdTh, kTr, nullptr, nullptr},
+    {"THEAD", "fo:table-header", 1, 1, 0, 0, 0, kCaptionTrTdTh, kTr, nullptr, nullptr},
+    {"TFOOT", "fo:table-footer", 1, 1, 0, 0, 0, kCaptionTheadTrTdTh, kTr, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {

@@ -77,9 +77,9 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(22), "CAPTION|\"fo:block\"|0200|THEAD TFOOT TR TD TH|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(23), "COL|\"@XML-TABLE-COLUMN\"|2222|-|any");
   EXPECT_EQ(TagFields(26), "TBODY|\"\"|2222|-|any");
-  EXPECT_EQ(TagFields(28), "TH|\"fo:table-cell\"|0100|-|BR %FONT; %BLOCK; %INLINE;");
-  EXPECT_EQ(TagFields(29), "TR|\"fo:table-row\"|0100|CAPTION|TD TH XML-EMPTY-CELL");
-  EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|0100|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(28), "TH|\"fo:table-cell\"|1100|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(29), "TR|\"fo:table-row\"|1100|CAPTION|TD TH XML-EMPTY-CELL");
+  EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|1100|-|BR %FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(33), "A|\"fo:basic-link\"|0200|A|any");
   EXPECT_EQ(TagFields(39), "!--|\"!--\"|2222|-|none");
   EXPECT_EQ(TagFields(40), "!DOCTYPE|null|2222|-|none");
@@ -101,8 +101,8 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(90), "WBR|null|2200|-|none");
   EXPECT_EQ(TagFields(91), "SECTION|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
-  EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|0100|CAPTION TR TD TH|TR");
-  EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|0100|CAPTION THEAD TR TD TH|TR");
+  EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1100|CAPTION TR TD TH|TR");
+  EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1100|CAPTION THEAD TR TD TH|TR");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
