@@ -174,6 +174,16 @@ std::string PrintedText(const TagNode* node) {
   return CollapseWhiteSpace(raw);
 }
 
+// A page with neither TITLE nor heading is titled by its file's name, as a
+// browser does; only a plain ASCII name, which reads right in any encoding.
+std::string FileNameTitle(std::string_view path) {
+  const std::size_t slash = path.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  for (char c : name)
+    if (c < 0x20 || c > 0x7E) return std::string();
+  return std::string(name);
+}
+
 void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet) {
   if (!html || !masterSet) return;
   const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
@@ -186,6 +196,7 @@ void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet) {
   if (!ids.headings.empty()) BuildBookmarks(ctx, masterSet, ids, titles, enc);
   std::string title = CollapseWhiteSpace(ctx.capturedTitle.view());
   for (std::size_t i = 0; title.empty() && i < titles.size(); ++i) title = titles[i];
+  if (title.empty()) title = FileNameTitle(ctx.inputName);
   const TagProperty* language = FindProperty(html, "XML-ROOT-LANGUAGE");
   if (!title.empty()) BuildDeclarations(ctx, masterSet, title, language ? language->value.view() : "");
 }

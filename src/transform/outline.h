@@ -21,4 +21,8 @@ std::string PrintedText(const TagNode* node);
 // either end.
 std::string CollapseWhiteSpace(std::string_view text);
 
+// The title of a page with neither TITLE nor heading: its file's name,
+// without folders, when that is plain ASCII; else empty.
+std::string FileNameTitle(std::string_view path);
+
 }  // namespace ps

@@ -73,11 +73,19 @@ TEST(Outline, DocumentTitleAndLanguage) {
   EXPECT_NE(fo.find("<fo:root xmlns:fo=\"http://www.w3.org/1999/XSL/Format\" "
                     "xmlns:fox=\"http://xmlgraphics.apache.org/fop/extensions\" language=\"de\">"),
             std::string::npos);
-  // Neither title nor heading: no declarations, no bookmarks; the language still.
+  // Neither title nor heading: the file's name is the title, as a browser
+  // gives it; no bookmarks; the language still.
   fo = Fo("<html><body><p>text</p></body></html>");
-  EXPECT_EQ(fo.find("fo:declarations"), std::string::npos);
+  EXPECT_NE(fo.find("<dc:title>input.html</dc:title><dc:language>en</dc:language>"), std::string::npos);
   EXPECT_EQ(fo.find("fo:bookmark"), std::string::npos);
   EXPECT_NE(fo.find(" language=\"en\">"), std::string::npos);
+}
+
+TEST(Outline, FileNameTitleIsPlainAscii) {
+  EXPECT_EQ(FileNameTitle("docs/a b&c.html"), "a b&c.html");
+  EXPECT_EQ(FileNameTitle("page.html"), "page.html");
+  EXPECT_EQ(FileNameTitle("/x/caf\xE9.html"), "");  // would not read right in UTF-8 output
+  EXPECT_EQ(FileNameTitle("dir/"), "");
 }
 
 TEST(Outline, LongSiblingChainsAndDeepNestingAreWalkedWithoutRecursion) {
