@@ -511,6 +511,7 @@ const NameList kBlockTags = kBlock;
 const NameList kInlineTags = kInline;
 const NameList kParagraphTags = kParagraph;
 const NameList kBlockFbTags = kBlockFb;
+const NameList kItemListTags = kUlOl;
 const NameList kFontTags = kFonttags;
 const NameList kBoldTags = kBold;
 const NameList kItalicTags = kItalic;

@@ -62,5 +62,7 @@ extern const NameList kItalicTags;
 extern const NameList kUnderlineTags;
 extern const NameList kLineThroughTags;
 extern const NameList kHeadingTags;
+// Lists, whose last item takes what they do not admit themselves.
+extern const NameList kItemListTags;
 
 }  // namespace ps

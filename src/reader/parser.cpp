@@ -326,6 +326,21 @@ class Parser {
           if (depth_ == 0) break;
           continue;
         }
+        // What a list does not admit, standing after an item (a PRE after an
+        // LI, as pages write it), goes into that item, open again, instead
+        // of losing its text where only items may stand; so does the text
+        // between them.
+        if (TagNode* last = e->lastChild; last && depth_ < kStackSlots && MatchTagDef(e->def, kItemListTags) &&
+                                          MatchTagDef(last->def, e->def->children) &&
+                                          (!last->def->children || MatchTagDef(def, last->def->children))) {
+          if (last->tail.has()) {
+            Text& end = last->lastChild ? last->lastChild->tail : last->text;
+            end.append(last->tail.view());
+            last->tail.reset();
+          }
+          stack_[depth_++] = last;
+          continue;
+        }
         ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
                           e->def->name, tagPos_);
         return DropStartTag(HoldsRawText(def) && !selfClosed ? def : nullptr);

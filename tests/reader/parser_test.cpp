@@ -136,6 +136,18 @@ TEST(ParseHtml, LessThanThatStartsNoTagIsText) {
   EXPECT_EQ(top.messages, "");
 }
 
+// A block a list does not admit goes into the list's last item, open again,
+// with the text before it; other refusals stay as they were.
+TEST(ParseHtml, ListsHandWhatTheyRefuseToTheirLastItem) {
+  Captured c;
+  EXPECT_EQ(Shape(Parse(c, "<ul><li>a</li> t <pre>b</pre>c<li>d</ul>")), "UL[LI(a t )[PRE(b){c}];LI(d)]");
+  EXPECT_EQ(c.messages, "Tag \"li\" not closed!!!\nPos 31\nTag \"li\" not closed!!!\nPos 36\n");
+  Captured first;
+  EXPECT_EQ(Shape(Parse(first, "<ol><pre>x</pre></ol>")), "OL(x)");
+  EXPECT_EQ(first.messages, std::string("Tag \"pre\" is not allowed as child of \"OL\"!!!\nPos 5\n") + kNoNodeLine +
+                                "Tag \"/pre\" incorrect closed!!!\nPos 11\n");
+}
+
 TEST(ParseHtml, TextAfterATagThatMadeNoNodeKeepsItsPlace) {
   Captured c;
   // After the element's children: their last one's tail, in reading order.
