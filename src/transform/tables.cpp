@@ -534,6 +534,11 @@ void AddMissingColumns(TagNode* table, const TagDef* columnDef, std::int64_t wid
 void MoveCaptionsOut(TagNode* table) {
   static const TagDef* const captionDef = RowOf("CAPTION");
   if (!table->parent) return;  // the reader puts every table in a body
+  // The table's place is looked up only when it has a caption: finding it
+  // walks the siblings before the table, of which a body may have millions.
+  bool hasCaption = false;
+  for (const TagNode* c = table->firstChild; c && !hasCaption; c = c->next) hasCaption = c->def == captionDef;
+  if (!hasCaption) return;
   TagNode* before = PreviousSibling(table);
   TagNode* prev = nullptr;
   for (TagNode* c = table->firstChild; c;) {
