@@ -12,7 +12,7 @@
 
 #include "model/pool.h"
 #include "model/text.h"
-#include "run/context.h"
+#include "model/context.h"
 
 namespace ps {
 

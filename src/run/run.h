@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "model/huge_pages.h"
-#include "run/context.h"
+#include "model/context.h"
 
 namespace ps {
 

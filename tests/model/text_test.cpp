@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "model/text.h"
-#include "run/context.h"
+#include "model/context.h"
 
 namespace ps {
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "model/tree.h"
-#include "run/context.h"
+#include "model/context.h"
 
 namespace ps::test {
 

@@ -1,4 +1,4 @@
-#include "run/context.h"
+#include "model/context.h"
 
 #include <cstdarg>
 #include <vector>
