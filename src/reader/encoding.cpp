@@ -452,4 +452,24 @@ void DecodeInput(std::string_view bytes, DecodedInput& out) {
   out.utf8 = true;
 }
 
+bool ConvertToUtf8(std::string_view bytes, const Encoding& enc, std::string& out) {
+  Encoding e = enc;
+  // UTF-8 and windows-1252 pages are read without conversion; other texts are converted.
+  if (!e.iconvName) e.iconvName = std::strcmp(e.name, "UTF-8") == 0 ? "UTF-8" : "CP1252";
+  InputText converted;
+  PositionMap unused;
+  if (!ConvertToUtf8(bytes, 0, e, converted, unused)) return false;
+  out.assign(converted.data(), converted.size());
+  return true;
+}
+
+std::string ValidUtf8(std::string_view bytes) {
+  const std::size_t broken = CountUtf8(bytes).broken;
+  if (broken == 0) return std::string(bytes);
+  InputText replaced;
+  PositionMap unused;
+  ReplaceBrokenUtf8(bytes, broken, replaced, unused);
+  return std::string(replaced.data(), replaced.size());
+}
+
 }  // namespace ps

@@ -92,4 +92,11 @@ struct DecodedInput {
 // set.
 void DecodeInput(std::string_view bytes, DecodedInput& out);
 
+// For other texts than the page (style sheets): the bytes of the encoding
+// as UTF-8, every invalid sequence U+FFFD; false when iconv has no
+// conversion for the encoding.
+bool ConvertToUtf8(std::string_view bytes, const Encoding& enc, std::string& out);
+// The bytes with every broken UTF-8 sequence replaced by U+FFFD.
+std::string ValidUtf8(std::string_view bytes);
+
 }  // namespace ps

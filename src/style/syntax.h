@@ -26,6 +26,9 @@ struct Token {
   bool integer = false;     // the number's type flag
   bool hashId = false;      // Hash: the "id" type flag
   bool signedNumber = false;  // the number's text began with '+' or '-' (An+B needs it)
+  // Number, Percentage, Dimension: the number as written ("+1.50", "1e3"),
+  // so that values serialise back to what the author wrote.
+  std::string repr;
 };
 
 // A preserved token, a function with its arguments, or a {} [] () block.
@@ -60,13 +63,25 @@ struct Stylesheet {
 inline constexpr int kMaxNesting = 128;
 
 std::vector<Token> Tokenize(std::string_view input);
+// The input as the tokenizer reads it: CR LF, CR and FF become LF, NUL U+FFFD.
+std::string Preprocess(std::string_view input);
 Stylesheet ParseStylesheet(std::string_view input);
 // The contents of a style rule's block or of a STYLE attribute.
 std::vector<Declaration> ParseDeclarationList(std::string_view input);
 std::vector<Declaration> ParseDeclarationList(const ComponentValues& block);
+// As above, keeping the at-rules a declaration list may hold (@page's
+// margin boxes) in `atRules`.
+std::vector<Declaration> ParseDeclarationList(const ComponentValues& block, std::vector<Rule>* atRules);
 // A rule's block contents read as rules (the block of @media, @supports).
 std::vector<Rule> ParseRuleList(const ComponentValues& block);
 ComponentValues ParseComponentValues(std::string_view input);
+// Exactly one declaration (an @supports condition's `(prop: value)`), one
+// component value, or one rule, with nothing but white space around; false
+// when the input is not one.
+bool ParseOneDeclaration(const ComponentValues& values, Declaration& out);
+bool ParseOneDeclaration(std::string_view input, Declaration& out);
+bool ParseOneComponentValue(std::string_view input, ComponentValue& out);
+bool ParseOneRule(std::string_view input, Rule& out);
 // The text a list of component values serialises to (for custom properties,
 // url() and diagnostics).
 std::string Serialize(const ComponentValues& values);
@@ -77,5 +92,9 @@ bool ParseAnPlusB(const ComponentValues& values, long& a, long& b);
 // The sheet's text as UTF-8: its byte order mark, else its @charset, else
 // the referring document's encoding label (may be empty), else UTF-8.
 std::string DecodeSheet(std::string_view bytes, std::string_view documentEncoding);
+// The same with a transport's label, which comes before @charset; `used`,
+// when given, receives the name of the encoding read.
+std::string DecodeSheet(std::string_view bytes, std::string_view transportEncoding,
+                        std::string_view documentEncoding, std::string* used);
 
 }  // namespace ps::css
