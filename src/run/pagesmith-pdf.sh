@@ -236,25 +236,28 @@ guard() {
   grep -q -e ' src="' -e ' background-image="' "$1" || return 0
   image_sources "$1" "$2" > "$tmp/sources" || return 1
   : > "$tmp/blocked"
-  n=0 first=
+  remote=0 outside=0 first=
   while IFS= read -r kind && IFS= read -r raw && IFS= read -r path; do
     case $kind in
       R) [ -z "$allow_remote" ] || continue
-          why="remote, not fetched without --allow-remote" ;;
+         remote=$((remote + 1)) ;;
       L) [ -n "$sandbox" ] || continue
-          real=$(realpath -m -- "$path" 2> /dev/null) || real=
-          case $real in "$sandbox"/*) continue ;; esac
-          why="outside the sandbox" ;;
+         real=$(realpath -m -- "$path" 2> /dev/null) || real=
+         case $real in "$sandbox"/*) continue ;; esac
+         outside=$((outside + 1)) ;;
       *) continue ;;
     esac
     printf '%s\n' "$raw" >> "$tmp/blocked"
-    n=$((n + 1))
-    [ -n "$first" ] || first="$raw ($why)"
+    [ -n "$first" ] || first=$raw
   done < "$tmp/sources"
+  n=$((remote + outside))
   [ "$n" -gt 0 ] || return 0
   drop_images "$1" "$tmp/guarded.fo" "$tmp/blocked" && mv "$tmp/guarded.fo" "$1" || return 1
   [ "$n" -gt 1 ] && s=s || s=
-  printf '%s image%s not loaded, ALT text instead: %s' "$n" "$s" "$first"
+  why=
+  [ "$remote" = 0 ] || why="$remote remote (--allow-remote fetches them)"
+  [ "$outside" = 0 ] || why="${why:+$why, }$outside outside the sandbox"
+  printf '%s image%s not loaded, ALT text instead: %s; first: %s' "$n" "$s" "$why" "$first"
 }
 
 # The Java VM for the batch driver: its jar beside this script (installed

@@ -306,6 +306,9 @@ public final class PagesmithFop {
     parsers.setFeature("http://xml.org/sax/features/external-general-entities", false);
     parsers.setFeature("http://xml.org/sax/features/external-parameter-entities", false);
 
+    String sourceDate = System.getenv("SOURCE_DATE_EPOCH");
+    final java.util.Date epoch = sourceDate != null && sourceDate.matches("[0-9]{1,12}")
+        ? new java.util.Date(Long.parseLong(sourceDate) * 1000) : null;
     Object factoryLock = new Object();
     PrintStream out = new PrintStream(new FileOutputStream(java.io.FileDescriptor.out), true, "UTF-8");
     AtomicInteger done = new AtomicInteger();
@@ -329,6 +332,9 @@ public final class PagesmithFop {
           synchronized (factoryLock) {
             FOUserAgent agent = factory.newFOUserAgent();
             agent.setAccessibility(true);
+            // Reproducible output where asked for (the dates are all that
+            // differs between two runs).
+            if (epoch != null) agent.setCreationDate(epoch);
             if (quiet) {
               // A listener of ours replaces FOP's own, which logs every event.
               agent.getEventBroadcaster().addEventListener((Event e) -> {
