@@ -357,11 +357,13 @@ for in in "$@"; do
   printf '%s\n%s\n%s\n%s\n%s\n%s\n' "$in" "$fo" "$out" "$folder/" "$notes" "$log" >> "$list"
 done
 
-# The heap: by default half the machine's memory (pages render side by
-# side); PAGESMITH_PDF_HEAP (as java's -Xmx: 6g, 800m) sets it.
-heap=${PAGESMITH_PDF_HEAP:-}
-if [ -z "$heap" ] && [ -r /proc/meminfo ]; then
-  heap=$(awk '/^MemTotal:/ { printf "%dm", $2 / 2048 }' /proc/meminfo)
+# The heap: by default half the memory the machine (or its container)
+# gives, since pages render side by side; PAGESMITH_PDF_HEAP (as java's -Xmx:
+# 6g, 800m) sets it.
+if [ -n "${PAGESMITH_PDF_HEAP:-}" ]; then
+  heap=-Xmx$PAGESMITH_PDF_HEAP
+else
+  heap=-XX:MaxRAMPercentage=50
 fi
 
 rendered=0
@@ -378,7 +380,7 @@ if [ -s "$list" ] && [ -n "$driver" ]; then
   fi
   [ -z "$verbose" ] || set -- "$@" --verbose
   [ -z "$outdir" ] || [ ! -t 1 ] || set -- "$@" --progress
-  "$java" ${heap:+-Xmx$heap} -Djava.awt.headless=true -cp "$classpath$driver" PagesmithFop "$@" "$list" < /dev/null
+  "$java" "$heap" -Djava.awt.headless=true -cp "$classpath$driver" PagesmithFop "$@" "$list" < /dev/null
   status=$?
   # 2 is a wrong command line, 1 a failed page (named already); anything
   # else means the VM itself did not run: FOP's command line takes over.
