@@ -368,7 +368,12 @@ fi
 
 rendered=0
 if [ -s "$list" ] && [ -n "$driver" ]; then
-  set -- -c "${config:-/dev/null}"
+  if [ -z "$config" ]; then
+    printf '<?xml version="1.0"?>\n<fop version="1.0"/>\n' > "$tmp/plain.xconf"
+    set -- -c "$tmp/plain.xconf"
+  else
+    set -- -c "$config"
+  fi
   [ -z "$jobs" ] || set -- "$@" -j "$jobs"
   [ -z "$allow_remote" ] || set -- "$@" --allow-remote
   if [ -n "$sandbox" ]; then
@@ -382,16 +387,18 @@ if [ -s "$list" ] && [ -n "$driver" ]; then
   [ -z "$outdir" ] || [ ! -t 1 ] || set -- "$@" --progress
   "$java" "$heap" -Djava.awt.headless=true -cp "$classpath$driver" PagesmithFop "$@" "$list" < /dev/null
   status=$?
-  # 2 is a wrong command line, 1 a failed page (named already); anything
-  # else means the VM itself did not run: FOP's command line takes over.
+  # 4 is a failed page (named already); anything else means that the
+  # driver rendered nothing: FOP's command line takes over.
   case $status in
-    0|1) rendered=1 ;;
+    0) rendered=1 ;;
+    4) rendered=1 status=1 ;;
     *) echo "$me: the Java driver did not run (exit status $status); FOP renders each page on its own" >&2 ;;
   esac
-  [ -n "$outdir" ] || single_status=$status
+  [ -n "$outdir" ] || [ "$rendered" = 0 ] || single_status=$status
 fi
 
 if [ -s "$list" ] && [ "$rendered" = 0 ]; then
+  status=0
   [ -n "$driver" ] || [ "$total" -le 1 ] || [ -n "$verbose" ] ||
     echo "$me: no Java driver (pagesmith-fop.jar, java); FOP starts once per page"
   while IFS= read -r in && IFS= read -r fo && IFS= read -r out && IFS= read -r folder &&
@@ -400,15 +407,9 @@ if [ -s "$list" ] && [ "$rendered" = 0 ]; then
     start=$(now)
     # FOP's options: the configuration, and a tagged PDF, which screen
     # readers need (structure, language, images' alternative text).
-    if [ -n "$verbose" ]; then
-      fop -c "$tmp/fop.xconf" -a -fo "$fo" -pdf "$out" < /dev/null 2>&1 | tee "$tmp/fop.log" >&2
-      # The pipe hides fop's status: an empty or missing PDF tells it.
-      fop_status=0
-      grep -q '^\[\(ERROR\|FATAL\)\] FOP - ' "$tmp/fop.log" && fop_status=1
-    else
-      fop -c "$tmp/fop.xconf" -a -fo "$fo" -pdf "$out" < /dev/null 2> "$tmp/fop.log"
-      fop_status=$?
-    fi
+    fop -c "$tmp/fop.xconf" -a -fo "$fo" -pdf "$out" < /dev/null 2> "$tmp/fop.log"
+    fop_status=$?
+    [ -z "$verbose" ] || cat "$tmp/fop.log" >&2
     end=$(now)
     pages=$(grep -c 'Rendered page #' "$tmp/fop.log")
     awk '

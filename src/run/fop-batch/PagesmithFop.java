@@ -9,8 +9,9 @@
 // to write, the folder that relative image paths start from, the summary of
 // the converter's notices (may be empty) and a log file to add FOP's
 // messages to (may be empty). One line per page goes to standard output;
-// exit status 0 when every page was written, 1 when any failed, 2 for a
-// wrong command line.
+// exit status 0 when every page was written, 4 when any failed (not 1,
+// which is java's own when the VM cannot start the driver), 2 for a wrong
+// command line, 3 when nothing could be rendered (no configuration).
 
 import java.io.BufferedOutputStream;
 import java.io.File;
@@ -241,6 +242,17 @@ public final class PagesmithFop {
   }
 
   public static void main(String[] args) throws Exception {
+    try {
+      run(args);
+    } catch (Exception e) {
+      // Nothing rendered yet (the job list or the configuration is at
+      // fault): pagesmith-pdf takes over with FOP's command line.
+      System.err.println("pagesmith-fop: " + describe(e));
+      System.exit(3);
+    }
+  }
+
+  static void run(String[] args) throws Exception {
     String config = null, sandbox = null, list = null;
     int threads = Runtime.getRuntime().availableProcessors();
     boolean allowRemote = false, verbose = false, progress = false;
@@ -378,7 +390,7 @@ public final class PagesmithFop {
       System.err.println("pagesmith-pdf: " + failed.size() + " of " + total + " pages failed: " + names);
     }
     out.flush();
-    System.exit(failed.isEmpty() ? 0 : 1);
+    System.exit(failed.isEmpty() ? 0 : 4);
   }
 
   static synchronized void report(PrintStream out, Job job, int pages, double seconds, String failure,
