@@ -77,6 +77,12 @@ if [ -n "$sandbox" ]; then
     exit 2
   }
 fi
+# The converter reads style sheets itself: where it can be kept to the
+# sandbox (its usage text names --sandbox), it is.
+convert_opts=
+if [ -n "$sandbox" ] && "$pagesmith" 2>&1 < /dev/null | grep -q -e '--sandbox'; then
+  convert_opts=--sandbox
+fi
 if [ -n "$outdir" ]; then
   mkdir -p -- "$outdir" || exit 1
   outdir=$(cd "$outdir" && pwd -P) || exit 1
@@ -102,7 +108,11 @@ summarize() {
     /!$/ || /^unknown encoding/ || /^Processing tag/ {
       if (++n == 1) { first = $0; want = 1 }
     }
-    END { if (n) printf "%d notice%s (first: %s)", n, (n > 1 ? "s" : ""), first }' "$1"
+    END {
+      # A page'\''s bytes must not steer the terminal.
+      gsub(/[\001-\037\177]/, "?", first)
+      if (n) printf "%d notice%s (first: %s)", n, (n > 1 ? "s" : ""), first
+    }' "$1"
 }
 
 # The images (and backgrounds) that the FO $1 names, three lines each: R,
@@ -335,7 +345,11 @@ for in in "$@"; do
     case $out in -*) out=./$out ;; esac
   fi
   fo=$tmp/$index.fo
-  "$pagesmith" "$in" "$fo" > "$tmp/$index.out"
+  if [ -n "$convert_opts" ]; then
+    "$pagesmith" --sandbox "$sandbox" "$in" "$fo" > "$tmp/$index.out"
+  else
+    "$pagesmith" "$in" "$fo" > "$tmp/$index.out"
+  fi
   converted=$?
   [ -z "$verbose" ] || cat "$tmp/$index.out"
   if [ "$converted" -ne 0 ]; then
