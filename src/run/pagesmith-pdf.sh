@@ -291,12 +291,25 @@ if [ "$java" != none ] && command -v "$java" > /dev/null 2>&1; then
   case $classpath in *"/fop.jar:"*) ;; *) driver= ;; esac
 fi
 
-# FOP's configuration with FOP's base set to the folder $1 (a file URI, every
-# byte but '/' percent-encoded so that blanks, '%', '#' or '&' in the path
-# stay part of it), written to $2.
-config_for() {
+# The folder $1 as a file URI, every byte but letters, digits, '/', '-',
+# '.', '_' and '~' percent-encoded so that blanks, '%', '#', '&' or letters
+# beyond ASCII in the path stay part of it.
+file_uri() {
   case $1 in */) f=$1 ;; *) f=$1/ ;; esac
-  base=file://$(printf '%s' "$f" | od -An -v -tx1 | tr -d ' \n' | sed 's/../%&/g; s|%2f|/|g')
+  printf 'file://'
+  printf '%s' "$f" | od -An -v -tx1 | LC_ALL=C awk '{
+    for (i = 1; i <= NF; i++) {
+      c = index("0123456789abcdef", substr($i, 1, 1)) * 16 + index("0123456789abcdef", substr($i, 2, 1)) - 17
+      if ((c >= 48 && c <= 57) || (c >= 65 && c <= 90) || (c >= 97 && c <= 122) || c == 45 || c == 46 || c == 47 || c == 95 || c == 126)
+        printf "%c", c
+      else
+        printf "%%%s", $i
+    } }'
+}
+
+# FOP's configuration with FOP's base set to the folder URI $1, written to $2.
+config_for() {
+  base=$1
   if [ -n "$config" ]; then
     sed "s|<fop version=\"1.0\">|&<base>$base</base>|" "$config" > "$2" || return 1
   else
@@ -341,9 +354,11 @@ for in in "$@"; do
     [ "$k" = 1 ] || echo "$in: written as $stem.pdf, another page of the batch is $natural.pdf"
   else
     out=$single_out
-    # FOP would take a file name starting with '-' for an option.
-    case $out in -*) out=./$out ;; esac
   fi
+  # FOP writes to a file of ours, moved in place when it is whole: no
+  # partial PDF is left, and Java need not know how to name the file.
+  printf '%s\n' "$out" > "$tmp/$index.target"
+  case $in in -*) in=./$in ;; esac
   fo=$tmp/$index.fo
   if [ -n "$convert_opts" ]; then
     "$pagesmith" --sandbox "$sandbox" "$in" "$fo" > "$tmp/$index.out"
@@ -360,15 +375,16 @@ for in in "$@"; do
   fi
   folder=$(cd "$(dirname -- "$in")" && pwd -P) || exit 1
   notes=$(summarize "$tmp/$index.out")
-  log=
-  if [ -n "$outdir" ] && [ -n "$notes" ]; then
-    log=$outdir/$stem.log
-    cp "$tmp/$index.out" "$log" || exit 1
-    notes="$notes, see $stem.log"
+  if [ -n "$outdir" ]; then
+    printf '%s\n' "$outdir/$stem.log" > "$tmp/$index.log"
+    if [ -n "$notes" ]; then
+      cp "$tmp/$index.out" "$outdir/$stem.log" || exit 1
+      notes="$notes, see $stem.log"
+    fi
   fi
   refused=$(guard "$fo" "$folder/") || { echo "$me: could not check the images of $in" >&2; exit 1; }
   [ -z "$refused" ] || notes=${notes:+$notes, }$refused
-  printf '%s\n%s\n%s\n%s\n%s\n%s\n' "$in" "$fo" "$out" "$folder/" "$notes" "$log" >> "$list"
+  printf '%s\n%s\n%s\n%s\n%s\n%s\n' "$in" "$fo" "$tmp/$index.pdf" "$(file_uri "$folder")" "$notes" "$tmp/$index.fop" >> "$list"
 done
 
 # The heap: by default half the memory the machine (or its container)
@@ -447,7 +463,7 @@ if [ -s "$list" ] && [ "$rendered" = 0 ]; then
       echo "$in: $pages $p, $(echo "$start $end" | awk '{ printf "%.1f", $2 - $1 }') s${notes:+, $notes}"
     fi
     [ -n "$verbose" ] || sed 's/^/  /' "$tmp/fop.messages" >&2
-    [ -z "$log" ] || [ ! -s "$tmp/fop.messages" ] || cat "$tmp/fop.messages" >> "$log"
+    mv "$tmp/fop.messages" "$log"
   done < "$list"
   if [ -n "$failed" ]; then
     echo "$me: $nfailed of $total pages failed: ${failed#, }" >&2
@@ -458,6 +474,20 @@ elif [ -n "$failed" ]; then
   echo "$me: $nfailed of $total pages could not be converted: ${failed#, }" >&2
   status=1
 fi
+
+# The PDFs to their places; FOP's messages after the converter's in a
+# page's log.
+i=0
+while [ "$i" -lt "$index" ]; do
+  i=$((i + 1))
+  if [ -f "$tmp/$i.pdf" ]; then
+    target=$(cat "$tmp/$i.target")
+    mv -f -- "$tmp/$i.pdf" "$target" || { echo "$me: could not write $target" >&2; status=1 single_status=1; }
+  fi
+  if [ -s "$tmp/$i.fop" ] && [ -f "$tmp/$i.log" ]; then
+    cat "$tmp/$i.fop" >> "$(cat "$tmp/$i.log")"
+  fi
+done
 
 if [ -z "$outdir" ]; then
   exit "$single_status"

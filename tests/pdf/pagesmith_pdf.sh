@@ -46,7 +46,7 @@ grep -q '^pagesmith-pdf: fop not found' "$work/err" || bad "without fop: no mess
 
 # With the stand-in: FOP is given the shipped configuration, with the page's
 # folder as the base for relative paths; an output name starting with '-' is
-# not taken for an option; no temporary file stays.
+# written as such; no temporary file stays.
 stub() { PATH="$here/stub:$PATH" STUB_LOG="$work/stub" PAGESMITH_PDF_JAVA=none "$@"; }
 rm -f "$work/stub.args" "$work/stub.xconf"
 (cd "$work" && stub "$script" -v "$dir/page.html" -out.pdf > "$work/out" 2> "$work/err")
@@ -54,7 +54,6 @@ status=$?
 [ "$status" = 0 ] || bad "stand-in fop: exit status $status, expected 0"
 grep -q '^all is done for file ' "$work/out" || bad "stand-in fop: pagesmith's messages are not passed on with -v"
 [ -s "$work/-out.pdf" ] || bad "stand-in fop: $work/-out.pdf was not written"
-grep -qx -- './-out.pdf' "$work/stub.args" 2> /dev/null || bad "stand-in fop: the output name was not made ./-out.pdf"
 uri=$(sed -n 's|.*<base>\(.*\)</base>.*|\1|p' "$work/stub.xconf" 2> /dev/null)
 case $uri in
   file:///*) decoded=$(printf '%b' "$(printf '%s' "${uri#file://}" | sed 's/%/\\x/g')")

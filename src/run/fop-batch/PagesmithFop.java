@@ -6,9 +6,11 @@
 //          [-j THREADS] [--allow-remote] [--sandbox DIR] [--font-dir DIR]...
 //          [--verbose] [--progress] JOB-LIST
 // JOB-LIST holds six lines per page: its name as shown, the FO file, the PDF
-// to write, the folder that relative image paths start from, the summary of
-// the converter's notices (may be empty) and a log file to add FOP's
-// messages to (may be empty). One line per page goes to standard output;
+// to write, the file: URI of the folder that relative image paths start
+// from, the summary of the converter's notices (may be empty) and a file to
+// add FOP's messages to (may be empty). Names and notices are bytes, passed
+// through as they are (read and written as ISO-8859-1); file names should be
+// ASCII, since the VM's own encoding of file names depends on the locale. One line per page goes to standard output;
 // exit status 0 when every page was written, 4 when any failed (not 1,
 // which is java's own when the VM cannot start the driver), 2 for a wrong
 // command line, 3 when nothing could be rendered (no configuration).
@@ -102,7 +104,7 @@ public final class PagesmithFop {
       job.add(text);
     } else if (GENERAL.add(text)) {
       synchronized (PagesmithFop.class) {
-        System.err.println("FOP " + text);
+        err.println("FOP " + utf8(text));
       }
     }
   }
@@ -284,7 +286,7 @@ public final class PagesmithFop {
       System.setProperty("org.apache.commons.logging.simplelog.defaultlog", "info");
     }
 
-    List<String> lines = Files.readAllLines(Path.of(list), StandardCharsets.UTF_8);
+    List<String> lines = Files.readAllLines(Path.of(list), StandardCharsets.ISO_8859_1);
     List<Job> jobs = new ArrayList<>();
     for (int i = 0; i + 5 < lines.size(); i += 6) {
       Job job = new Job();
@@ -322,7 +324,8 @@ public final class PagesmithFop {
     final java.util.Date epoch = sourceDate != null && sourceDate.matches("[0-9]{1,12}")
         ? new java.util.Date(Long.parseLong(sourceDate) * 1000) : null;
     Object factoryLock = new Object();
-    PrintStream out = new PrintStream(new FileOutputStream(java.io.FileDescriptor.out), true, "UTF-8");
+    PrintStream out = new PrintStream(new FileOutputStream(java.io.FileDescriptor.out), true, "ISO-8859-1");
+    err = new PrintStream(new FileOutputStream(java.io.FileDescriptor.err), true, "ISO-8859-1");
     AtomicInteger done = new AtomicInteger();
     List<Job> failed = Collections.synchronizedList(new ArrayList<>());
     int total = jobs.size();
@@ -358,7 +361,7 @@ public final class PagesmithFop {
             fop = agent.newFop(MimeConstants.MIME_PDF, os);
           }
           XMLReader reader = parsers.newSAXParser().getXMLReader();
-          BaseFilter filter = new BaseFilter(reader, new File(job.base).toURI());
+          BaseFilter filter = new BaseFilter(reader, URI.create(job.base));
           filter.setContentHandler(fop.getDefaultHandler());
           InputSource source = new InputSource(new File(job.fo).toURI().toString());
           filter.parse(source);
@@ -387,10 +390,18 @@ public final class PagesmithFop {
       for (Job job : jobs) {
         if (failed.contains(job)) names.append(names.length() > 0 ? ", " : "").append(job.name);
       }
-      System.err.println("pagesmith-pdf: " + failed.size() + " of " + total + " pages failed: " + names);
+      err.println("pagesmith-pdf: " + failed.size() + " of " + total + " pages failed: " + names);
     }
     out.flush();
     System.exit(failed.isEmpty() ? 0 : 4);
+  }
+
+  /** Standard error, byte for byte as standard output is. */
+  static PrintStream err = System.err;
+
+  /** A text of the VM's, as the bytes of its UTF-8 form (see JOB-LIST). */
+  static String utf8(String s) {
+    return new String(s.getBytes(StandardCharsets.UTF_8), StandardCharsets.ISO_8859_1);
   }
 
   static synchronized void report(PrintStream out, Job job, int pages, double seconds, String failure,
@@ -398,29 +409,28 @@ public final class PagesmithFop {
     if (progress) out.print("\r\033[K");
     StringBuilder line = new StringBuilder(job.name).append(": ");
     if (failure != null) {
-      line.append("FAILED: ").append(failure);
+      line.append("FAILED: ").append(utf8(failure));
     } else {
       line.append(pages).append(pages == 1 ? " page, " : " pages, ");
       line.append(String.format(Locale.ROOT, "%.1f s", seconds));
     }
     if (!job.notices.isEmpty()) line.append(", ").append(job.notices);
     if (failure != null) {
-      synchronized (PagesmithFop.class) {
-        System.err.println(line);
-      }
+      out.flush();
+      err.println(line);
     } else {
       out.println(line);
     }
     List<String> messages = job.messageLines();
     // FOP's words go where its log went before: standard error.
     out.flush();
-    for (String m : messages) System.err.println("  FOP " + m);
-    System.err.flush();
+    for (String m : messages) err.println("  FOP " + utf8(m));
+    err.flush();
     if (!job.log.isEmpty() && !messages.isEmpty()) {
       try (Writer w = new FileWriter(job.log, StandardCharsets.UTF_8, true)) {
         for (String m : messages) w.write("FOP " + m + "\n");
       } catch (IOException e) {
-        out.println("  (could not write " + job.log + ")");
+        err.println("  (could not write " + job.log + ")");
       }
     }
     if (progress && done < total) out.print("[" + done + "/" + total + "] " + job.name);
