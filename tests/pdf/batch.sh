@@ -9,7 +9,8 @@
 #   safety    a page naming /etc/..., ../ paths, a link out of its folder and
 #             images on a local web server: no request reaches the server
 #             without --allow-remote, and with --sandbox no image from outside
-#             the sandbox is in the PDF (driver and FOP's command line).
+#             the sandbox is in the PDF (driver and FOP's command line); the
+#             driver alone, given such an FO, fetches and reads none either.
 #   parallel  the README's recipe: GNU parallel splits the pages into shares,
 #             each rendered by one pagesmith-pdf -o (parallel's local mode).
 # Exits with 77 (skipped) when fop, java, the driver or a tool the part
@@ -186,6 +187,33 @@ EOF
     grep -q "alt-inside" <(text "$work/sandbox-$how.pdf") && bad "sandbox-$how: the image inside the sandbox was refused"
   done
   unset PAGESMITH_PDF_JAVA
+  # The driver holds by itself, should an FO reach FOP with such images
+  # (the FO here is hand-made): nothing fetched, nothing read from outside.
+  cat > "$work/direct.fo" <<EOF
+<?xml version="1.0"?>
+<fo:root xmlns:fo="http://www.w3.org/1999/XSL/Format"><fo:layout-master-set>
+<fo:simple-page-master master-name="p" page-width="10cm" page-height="10cm"><fo:region-body/></fo:simple-page-master>
+</fo:layout-master-set><fo:page-sequence master-reference="p"><fo:flow flow-name="xsl-region-body"><fo:block>Direct
+<fo:external-graphic src="http://127.0.0.1:$port/direct.png"/>
+<fo:external-graphic src="$work/outside/dot.png"/>
+<fo:external-graphic src="link.png"/>
+<fo:external-graphic src="inside.png"/>
+</fo:block></fo:flow></fo:page-sequence></fo:root>
+EOF
+  printf '%s\n' direct.fo "$work/direct.fo" "$work/direct.pdf" "file://$box/pages/" "" "" > "$work/direct.jobs"
+  cp=$(for j in commons-io xml-apis batik-all commons-logging xmlgraphics-commons xml-apis-ext fontbox2 fop; do
+    printf '/usr/share/java/%s.jar:' "$j"; done)$build/pagesmith-fop.jar
+  java -cp "$cp" PagesmithFop -c "$build/fop.xconf" --sandbox "$box" "$work/direct.jobs" > "$work/direct.out" 2>&1
+  status=$?
+  [ "$status" = 0 ] || { bad "driver alone: exit status $status"; cat "$work/direct.out"; }
+  [ "$(images "$work/direct.pdf")" = 1 ] || bad "driver alone: $(images "$work/direct.pdf") images in the PDF, expected the one inside"
+  [ ! -s "$work/requests" ] || { bad "driver alone: the web server was asked for $(tr '\n' ' ' < "$work/requests")"; : > "$work/requests"; }
+  # And lets all four through when told to.
+  java -cp "$cp" PagesmithFop -c "$build/fop.xconf" --allow-remote "$work/direct.jobs" > "$work/direct.out" 2>&1
+  [ "$(images "$work/direct.pdf")" = 4 ] && grep -q /direct.png "$work/requests" ||
+    bad "driver alone with --allow-remote: $(images "$work/direct.pdf") images, requests: $(tr '\n' ' ' < "$work/requests")"
+  : > "$work/requests"
+
   # The server does answer: with --allow-remote the page's http: image is
   # fetched.
   "$script" --allow-remote "$box/pages/page.html" "$work/remote.pdf" > "$work/remote.out" 2>&1
