@@ -72,8 +72,9 @@ if [ -z "$config" ]; then
 fi
 
 if [ -n "$sandbox" ]; then
+  given=$sandbox
   sandbox=$(cd "$sandbox" 2> /dev/null && pwd -P) || {
-    echo "$me: the sandbox $sandbox is not a folder" >&2
+    echo "$me: the sandbox $given is not a folder" >&2
     exit 2
   }
 fi
@@ -253,7 +254,7 @@ guard() {
          remote=$((remote + 1)) ;;
       L) [ -n "$sandbox" ] || continue
          real=$(realpath -m -- "$path" 2> /dev/null) || real=
-         case $real in "$sandbox"/*) continue ;; esac
+         case $real in "${sandbox%/}"/*) continue ;; esac
          outside=$((outside + 1)) ;;
       *) continue ;;
     esac

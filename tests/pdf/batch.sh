@@ -175,6 +175,12 @@ EOF
     grep -q "images not loaded, ALT text instead: 3 remote (--allow-remote fetches them)$notice;" "$work/$name.out" ||
       { bad "$name: no notice of the images not loaded"; cat "$work/$name.out"; }
   }
+  # A sandbox that is no folder is a wrong command line, said as such.
+  "$script" --sandbox "$work/none" "$box/pages/page.html" "$work/none.pdf" > "$work/none.out" 2>&1
+  status=$?
+  [ "$status" = 2 ] && grep -q "the sandbox $work/none is not a folder" "$work/none.out" ||
+    bad "--sandbox with no folder: exit status $status, $(cat "$work/none.out")"
+  [ ! -e "$work/none.pdf" ] || bad "--sandbox with no folder: a PDF was written"
   # Without a sandbox the local images load (the link, the escaped and
   # plain ../ paths, the absolute path, the file: URL, the one inside).
   check open 6 ""
