@@ -36,6 +36,8 @@ constexpr double kSmallerFactor = 1.0 / 1.2;
 constexpr double kUnknownImagePt = 72.0;
 // Preformatted tabs advance to the next multiple of this many characters.
 constexpr int kTabColumns = 8;
+// Lengths are held below this (35 km), so that sums of them stay finite.
+constexpr double kHugePt = 1e8;
 
 // A length as HTML attributes give it: bare numbers are pixels, scaled by
 // pixelPt. A percentage goes to *percent. False for anything else ("*",
@@ -49,7 +51,7 @@ bool ReadLength(std::string_view v, double pixelPt, double* pt, double* percent)
   std::string_view unit = v.substr(static_cast<std::size_t>(end - v.data()));
   while (!unit.empty() && unit.back() == ' ') unit.remove_suffix(1);
   if (unit == "%") {
-    *percent = n;
+    *percent = std::min(n, 100.0);
     return true;
   }
   double scale = -1.0;
@@ -64,8 +66,8 @@ bool ReadLength(std::string_view v, double pixelPt, double* pt, double* percent)
   else if (EqualsNoCase(unit, "in"))
     scale = 72.0;
   if (scale < 0) return false;
-  *pt = n * scale;
-  return std::isfinite(*pt);
+  *pt = std::min(n * scale, kHugePt);
+  return true;
 }
 
 // The unbreakable runs and the lines of one cell's content as it is read.
@@ -144,9 +146,14 @@ struct SetStyle {
   double indent = 0.0;  // margins and list indents of the blocks around, both sides
 };
 
+// The tags the measure treats on their own.
+enum class Kind : std::uint8_t { kOther, kTable, kImage, kBreak, kFont, kRow, kRowGroup, kCell, kColumn };
+
 // What a tag does to the measure, from the tag table and its defaults.
 struct TagRule {
+  Kind kind = Kind::kOther;
   bool skip = false;       // content never printed
+  bool italic = false;
   bool lineBreak = false;  // a block: starts and ends lines
   bool monospace = false;
   bool bold = false;
@@ -175,6 +182,14 @@ TagRule MakeRule(const TagDef& def) {
   r.skip = MatchNameList(name, kSkippedTags);
   r.lineBreak = (MatchTagDef(&def, kBlockTags) && !MatchTagDef(&def, kInlineTags)) || MatchNameList(name, kBreakingTags);
   r.bold = MatchTagDef(&def, kBoldTags);
+  r.italic = MatchTagDef(&def, kItalicTags);
+  static constexpr std::pair<const char*, Kind> kKinds[] = {
+      {"TABLE", Kind::kTable},         {"IMG", Kind::kImage},           {"BR", Kind::kBreak},
+      {"FONT", Kind::kFont},           {"TR", Kind::kRow},              {"THEAD", Kind::kRowGroup},
+      {"TFOOT", Kind::kRowGroup},      {"XML-TABLE-BODY", Kind::kRowGroup}, {"XML-TABLE-FOOTER", Kind::kRowGroup},
+      {"TD", Kind::kCell},             {"TH", Kind::kCell},             {"XML-TABLE-COLUMN", Kind::kColumn}};
+  for (const auto& [tag, kind] : kKinds)
+    if (EqualsNoCase(name, tag)) r.kind = kind;
   for (const DefaultProperty& d : kDefaultProperties) {
     if (!EqualsNoCase(d.tag, name) || !d.value) continue;
     const std::string_view property = d.property, value = d.value;
@@ -210,21 +225,21 @@ const TagRule& RuleOf(const TagNode* n) {
   return row >= 0 && static_cast<std::size_t>(row) < rules.size() ? rules[static_cast<std::size_t>(row)] : none;
 }
 
-bool IsTag(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
+bool IsTag(const TagNode* n, Kind kind) { return RuleOf(n).kind == kind; }
 
 SetStyle StyleFor(const TagNode* n, const SetStyle& parent) {
   const TagRule& r = RuleOf(n);
   SetStyle s = parent;
   if (r.monospace) s.font.monospace = true;
   if (r.bold) s.font.bold = true;
-  if (MatchTagDef(n->def, kItalicTags)) s.font.italic = true;
+  if (r.italic) s.font.italic = true;
   if (r.sizePt > 0) s.font.sizePt = r.sizePt;
   s.font.sizePt *= r.sizeFactor;
   if (r.preformatted) s.preformatted = true;
   if (r.noWrap) s.noWrap = true;
   s.indent += r.indent;
   static const PropertyName kSize("SIZE");
-  if (IsTag(n, "FONT"))
+  if (r.kind == Kind::kFont)
     if (const TagProperty* size = FindProperty(n, kSize); size && size->value.has()) {
       long long points = 0;
       if (HtmlFontSizePoints(size->value.c_str(), &points) && points > 0 && points <= 1000)
@@ -353,17 +368,20 @@ double ImageWidth(const TagNode* img) {
 
 using MeasureLookup = std::unordered_map<const TagNode*, TableMeasure>;
 
+struct Frame {
+  const TagNode* node;
+  SetStyle style;
+  const TagNode* next;
+};
+
 // The content of a cell, walked without recursion; nested tables count with
-// their measure, already taken.
-ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf8, const MeasureLookup& nested) {
+// their measure, already taken. open is the walk's stack, kept by the caller
+// for the next cell.
+ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf8, const MeasureLookup& nested,
+                             std::vector<Frame>& open) {
   LineMeasure m(base.indent);
   m.SetNoWrap(base.noWrap);
-  struct Frame {
-    const TagNode* node;
-    SetStyle style;
-    const TagNode* next;
-  };
-  std::vector<Frame> open;
+  open.clear();
   int column = 0;
   FeedText(cell->text.view(), utf8, base, m, column);
   open.push_back({cell, base, cell->firstChild});
@@ -391,11 +409,11 @@ ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf
       FeedText(n->tail.view(), utf8, outer, m, column);
       continue;
     }
-    if (IsTag(n, "TABLE") || IsTag(n, "IMG") || IsTag(n, "BR")) {
-      if (IsTag(n, "TABLE")) {
+    if (rule.kind == Kind::kTable || rule.kind == Kind::kImage || rule.kind == Kind::kBreak) {
+      if (rule.kind == Kind::kTable) {
         const auto it = nested.find(n);
         m.Block(it != nested.end() ? it->second.Widths() : ContentWidths{});
-      } else if (IsTag(n, "IMG")) {
+      } else if (rule.kind == Kind::kImage) {
         m.Atomic(ImageWidth(n));
       } else {
         m.Break();
@@ -463,11 +481,11 @@ void SpreadSpanningCells(std::vector<ColumnMeasure>& cols, std::vector<SpanningC
 template <class F>
 void ForEachRow(const TagNode* table, F&& f) {
   for (const TagNode* c = table->firstChild; c; c = c->next) {
-    if (IsTag(c, "TR")) {
+    if (IsTag(c, Kind::kRow)) {
       f(c);
-    } else if (IsTag(c, "THEAD") || IsTag(c, "TFOOT") || IsTag(c, "XML-TABLE-BODY") || IsTag(c, "XML-TABLE-FOOTER")) {
+    } else if (IsTag(c, Kind::kRowGroup)) {
       for (const TagNode* r = c->firstChild; r; r = r->next)
-        if (IsTag(r, "TR")) f(r);
+        if (IsTag(r, Kind::kRow)) f(r);
     }
   }
 }
@@ -529,7 +547,7 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
     }
     return &cols[k];
   };
-  for (const TagNode* c = table->firstChild; c && IsTag(c, "XML-TABLE-COLUMN"); c = c->next) {
+  for (const TagNode* c = table->firstChild; c && IsTag(c, Kind::kColumn); c = c->next) {
     const std::size_t k = cols.size();
     if (ColumnMeasure* col = columnAt(k)) give(*col, FindProperty(c, Names().columnWidth), &fixedPt[k]);
   }
@@ -537,12 +555,12 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
   SetStyle base;
   const double frame = CellFrame(table);
   std::vector<SpanningCell> spanning;
+  std::vector<Frame> open;
   std::int32_t covered[kGridPositions] = {};
   ForEachRow(table, [&](const TagNode* row) {
     std::size_t j = 0;
     for (const TagNode* cell = row->firstChild; cell; cell = cell->next) {
-      const bool header = IsTag(cell, "TH");
-      if (!header && !IsTag(cell, "TD")) continue;
+      if (!IsTag(cell, Kind::kCell)) continue;
       while (j < kGridPositions && covered[j] > 0) ++j;
       const std::int64_t rows = ReadInt(cell, Names().rowSpan, 0);
       if (j < kGridPositions) covered[j] = static_cast<std::int32_t>(std::clamp<std::int64_t>(rows, 0, INT32_MAX));
@@ -552,7 +570,7 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
       for (std::size_t k = j + 1; k < j + span && k < kGridPositions; ++k) covered[k] = covered[j];
       ColumnMeasure* col = columnAt(j + span - 1);
       if (!col) break;
-      ContentWidths w = MeasureContent(cell, StyleFor(cell, base), utf8, nested);
+      ContentWidths w = MeasureContent(cell, StyleFor(cell, base), utf8, nested, open);
       w.min += frame;
       w.max += frame;
       ColumnMeasure given;
@@ -626,7 +644,7 @@ double MaxTableWidth(const TableMeasure& m) {
     }
   }
   if (percents > 0 && percents < 100) needed = std::max(needed, others * 100.0 / (100.0 - percents));
-  return std::max(sum, needed);
+  return std::min(std::max(sum, needed), kHugePt);
 }
 
 double MinTableWidth(const TableMeasure& m) {
@@ -677,7 +695,7 @@ TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
     const TagNode* n = chains.back();
     chains.pop_back();
     if (n->next) chains.push_back(n->next);
-    if (IsTag(n, "TABLE")) tables.push_back(n);
+    if (IsTag(n, Kind::kTable)) tables.push_back(n);
     if (n->firstChild) chains.push_back(n->firstChild);
   }
   for (std::size_t i = tables.size(); i-- > 1;) kept[tables[i]] = MeasureTable(tables[i], ctx.utf8Output, kept);
@@ -765,29 +783,38 @@ void SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& 
   OutStream& msg = ctx.msg();
   msg.write(" fitting table columns to their content...\n");
   std::vector<TagNode*> columns;
-  for (TagNode* c = table->firstChild; c && IsTag(c, "XML-TABLE-COLUMN"); c = c->next) columns.push_back(c);
+  for (TagNode* c = table->firstChild; c && IsTag(c, Kind::kColumn); c = c->next) columns.push_back(c);
   TableMeasure m = measure;
   m.columns.resize(columns.size());
-  const double available = std::isfinite(cw) && cw > 0 ? cw * kPointsPerCm : 0.0;
-  const std::vector<double> widths = DistributeWidths(m, available);
-  // Whole hundredths of a centimetre, as every width is written: each
-  // column rounded down, the hundredths left over to the columns that lost
-  // most, so that the columns add up to the table's width rounded down.
+  // A room beyond ten kilometres is no page's: it is held there, so that
+  // every count of hundredths below stays far inside its integer.
+  const double room = std::isfinite(cw) && cw > 0 ? std::min(cw, 1e6) : 0.0;
+  const std::vector<double> widths = DistributeWidths(m, room * kPointsPerCm);
+  // Whole hundredths of a centimetre, as every width is written. Rounded
+  // up where the room allows, so that no line FOP sets at its measured
+  // width overflows by a rounding; else each column rounded down and the
+  // hundredths left over given to the columns that lost most, so that the
+  // columns add up to the table's width rounded down.
   const std::size_t n = columns.size();
   std::vector<long long> hundredths(n);
   std::vector<std::pair<double, std::size_t>> lost(n);
   double exact = 0.0;
-  long long given = 0;
+  long long down = 0, up = 0;
   for (std::size_t k = 0; k < n; ++k) {
     const double h = std::max(0.0, widths[k] / kPointsPerCm * 100.0);
     exact += h;
     hundredths[k] = static_cast<long long>(std::floor(h));
-    given += hundredths[k];
+    down += hundredths[k];
+    up += static_cast<long long>(std::ceil(h - 1e-6));
     lost[k] = {h - static_cast<double>(hundredths[k]), k};
   }
-  long long left = static_cast<long long>(std::floor(exact + 1e-6)) - given;
-  std::stable_sort(lost.begin(), lost.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-  for (std::size_t i = 0; i < n && left > 0; ++i, --left) ++hundredths[lost[i].second];
+  if (static_cast<double>(up) <= std::floor(room * 100.0 + 1e-6)) {
+    for (std::size_t k = 0; k < n; ++k) hundredths[k] = static_cast<long long>(std::ceil(widths[k] / kPointsPerCm * 100.0 - 1e-6));
+  } else {
+    long long left = static_cast<long long>(std::floor(exact + 1e-6)) - down;
+    std::stable_sort(lost.begin(), lost.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (std::size_t i = 0; i < n && left > 0; ++i, --left) ++hundredths[lost[i].second];
+  }
   for (std::size_t k = 0; k < n; ++k) {
     // As in the fixed layout, no column is narrower than a hundredth.
     const long long h = std::max<long long>(hundredths[k], 1);
