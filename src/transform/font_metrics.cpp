@@ -12,8 +12,7 @@ constexpr char16_t kCp1252High[32] = {
 
 const std::uint16_t* TableOf(const FontSpec& font) {
   if (font.monospace) return kCourier;
-  if (font.bold) return font.italic ? kHelveticaBoldOblique : kHelveticaBold;
-  return font.italic ? kHelveticaOblique : kHelvetica;
+  return font.bold ? kHelveticaBold : kHelvetica;
 }
 
 }  // namespace

@@ -9,11 +9,10 @@
 
 namespace ps {
 
-// Thousandths of an em, by windows-1252 byte (generated: font_metrics_data.cpp).
+// Thousandths of an em, by windows-1252 byte (generated: font_metrics_data.cpp;
+// the oblique faces advance as these).
 extern const std::uint16_t kHelvetica[256];
 extern const std::uint16_t kHelveticaBold[256];
-extern const std::uint16_t kHelveticaOblique[256];
-extern const std::uint16_t kHelveticaBoldOblique[256];
 extern const std::uint16_t kCourier[256];
 
 // Letters of Greek, Cyrillic, Arabic, Hebrew, Thai, Devanagari and other
