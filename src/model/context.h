@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,7 @@
 namespace ps {
 
 struct TagNode;
+struct NestedTableMeasures;
 
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
 // everything without formatting it (the null device).
@@ -48,6 +51,16 @@ struct Context {
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so
   int tableCount = 0;
   int tableDepth = 0;
+  // Table layout. Off, every table gets the fixed layout: given widths and
+  // equal shares of the rest. On, tables are laid out from their content
+  // (automatic layout).
+  bool autoTableLayout = false;
+  // When set, decides per table (a style sheet's table-layout), given the
+  // table and what autoTableLayout says.
+  std::function<bool(const TagNode* table, bool automatic)> tableLayoutIsAuto;
+  // What the automatic layout measured of nested tables along with their
+  // outermost table, kept until each one's own layout.
+  std::shared_ptr<NestedTableMeasures> nestedTableMeasures;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

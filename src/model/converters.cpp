@@ -98,20 +98,26 @@ bool ClearValue(Context&, TagNode*, TagProperty* prop) {
   return true;
 }
 
-bool ConvertFontSize(Context& ctx, TagNode* node, TagProperty* prop) {
-  const char* value = prop->value.c_str();
+bool HtmlFontSizePoints(const char* value, long long* points) {
   int read = 0;
   const char first = value ? value[0] : '\0';
   const bool relative = first == '+' || first == '-';
-  if (!value || !ScanBareInt(value + (relative ? 1 : 0), &read)) {
-    ctx.dbg().write("No FontSize!\n");
-    return false;
-  }
+  if (!value || !ScanBareInt(value + (relative ? 1 : 0), &read)) return false;
   // 64-bit throughout: clamped int inputs cannot overflow here.
   std::int64_t n = read;
   if (first == '-') n = 2 - n;
   if (first == '+') n = n + 2;
-  std::int64_t size = n >= 6 ? 5 * n - 5 : kFontSizeTable[n < 0 ? 0 : n];
+  *points = n >= 6 ? 5 * n - 5 : kFontSizeTable[n < 0 ? 0 : n];
+  return true;
+}
+
+bool ConvertFontSize(Context& ctx, TagNode* node, TagProperty* prop) {
+  const char* value = prop->value.c_str();
+  long long size = 0;
+  if (!HtmlFontSizePoints(value, &size)) {
+    ctx.dbg().write("No FontSize!\n");
+    return false;
+  }
   ctx.dbg().printf("Old FontSize %s\n", value);
   static const PropertyName kStyleSize("STYLE-font-size"), kLineHeight("XML-LINE-HEIGHT");
   TagProperty* fs = SetProperty(ctx, node, kStyleSize, std::to_string(size) + "pt");

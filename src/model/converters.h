@@ -8,4 +8,8 @@ namespace ps {
 // to the int range.
 bool ScanBareInt(const char* text, int* out);
 
+// The point size of a FONT SIZE value ("3", "+1", "-2"); false when the
+// value is no bare integer after its sign.
+bool HtmlFontSizePoints(const char* value, long long* points);
+
 }  // namespace ps

@@ -192,15 +192,6 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   return node;
 }
 
-struct HeadingStyle {
-  int size;
-  bool bold;
-};
-
-// H1 to H6; the line height is twice the size.
-constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
-                                           {14, false}, {12, true}, {12, false}};
-
 }  // namespace
 
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {

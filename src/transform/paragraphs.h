@@ -6,6 +6,15 @@
 
 namespace ps {
 
+// The size (points) and weight SizeHeading gives H1 to H6; the line height
+// is twice the size.
+struct HeadingStyle {
+  int size;
+  bool bold;
+};
+inline constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
+                                                  {14, false}, {12, true}, {12, false}};
+
 // Wraps a container's content in one "P" when it holds text or inline content
 // directly. True asks the calling level to treat the node as inline content.
 bool InsertParagraphs(Context& ctx, int depth, TagNode* node);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "model/handlers.h"
+#include "transform/auto_layout.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
 #include "transform/widths.h"
@@ -567,6 +568,11 @@ bool TableStep1(Context& ctx, TagNode* table) {
   widths.pixels = TablePixelWidth(ctx, table, widths.cw);
   // Read before the converters run: the value as written in the HTML.
   const TagProperty* border = FindProperty(table, Names().border);
+  // Measured before the table is rebuilt: nested tables are measured with
+  // it, as they stand.
+  const bool automatic = IsAutoLayout(ctx, table);
+  TableMeasure measure;
+  if (automatic) measure = TakeTableMeasure(ctx, table);
   TableParts parts = TakeParts(table);
 
   if (!table->firstChild) {
@@ -608,7 +614,10 @@ bool TableStep1(Context& ctx, TagNode* table) {
     AddMissingColumns(table, columnDef, pass.widest);
   }
 
-  NormalizeColumnWidths(ctx, table, widths.cw);
+  if (automatic)
+    SetAutomaticColumnWidths(ctx, table, measure, widths.cw);
+  else
+    NormalizeColumnWidths(ctx, table, widths.cw);
 
   msg.write(" processing table cells...\n");
   std::int64_t columns = 0;
@@ -626,6 +635,7 @@ bool TableStep2(Context& ctx, TagNode* table) {
   OutStream& msg = ctx.msg();
   msg.printf("starting table processing step 2 of 2 - depth %i\n", ctx.tableDepth);
   --ctx.tableDepth;
+  if (ctx.tableDepth == 0) ForgetNestedMeasures(ctx);
   // Converted by now: a length such as "1pt".
   const TagProperty* border = FindProperty(table, Names().border);
   MoveCaptionsOut(table);
