@@ -456,9 +456,9 @@ constexpr PropertyDef kProperties[] = {
     {"STYLE-margin-bottom", "margin-bottom", kP, nullptr},
     {"STYLE-margin-left", "margin-left", kP, nullptr},
     {"STYLE-margin-right", "margin-right", kP, nullptr},
-    {"STYLE-page-break-before", "break-before", kBlockTable, MapPageBreak},
-    {"STYLE-page-break-inside", "break-inside", kBlockTable, MapPageBreak},
-    {"STYLE-page-break-after", "break-after", kBlockTable, MapPageBreak},
+    {"STYLE-page-break-before", nullptr, kBlockTable, MapPageBreak},
+    {"STYLE-page-break-inside", nullptr, kBlockTable, MapPageBreak},
+    {"STYLE-page-break-after", nullptr, kBlockTable, MapPageBreak},
     {"STYLE-text-decoration", "text-decoration", kPA, nullptr},
     {"STYLE-color", "color", kPA, nullptr},
     {"XML-CONFIG", nullptr, nullptr, DeclarationConverter},
@@ -494,6 +494,11 @@ constexpr PropertyDef kProperties[] = {
     {"START", nullptr, kOl, nullptr},
     {"VALUE", nullptr, kLi, nullptr},
     {"XML-PAGE-SEQUENCE-FONT-FAMILY", "font-family", kXmlPageSequence, nullptr},
+    // The breaks and keeps that page-break-before, -after and -inside become.
+    {"XML-BREAK-BEFORE", "break-before", kBlockTable, nullptr},
+    {"XML-BREAK-AFTER", "break-after", kBlockTable, nullptr},
+    {"XML-KEEP-WITH-PREVIOUS", "keep-with-previous.within-page", kBlockTable, nullptr},
+    {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};
