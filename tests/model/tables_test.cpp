@@ -58,8 +58,9 @@ TEST(Tables, Sizes) {
   // phrase elements, then six for the metadata and the outline, two for
   // images, then three and one for header cells and captions, then one and
   // four for definitions and list numbering, then the page sequence's font
-  // list, then four for the breaks and keeps of CSS page breaks.
-  EXPECT_EQ(kDefaultProperties.size(), 36u);
+  // list, then four for the breaks and keeps of CSS page breaks; the size of
+  // preformatted text.
+  EXPECT_EQ(kDefaultProperties.size(), 37u);
   EXPECT_EQ(kPropertyDatabase.size(), 169u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
@@ -158,7 +159,7 @@ TEST(Tables, DefaultValues) {
   const std::string mono = kMonospaceFonts;
   EXPECT_EQ(all,
             "CODE=" + mono + ";HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=" + mono + ";"
-            "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
+            "PRE=preserve;PRE=preserve;PRE=false;PRE=10pt;OL=14pt;OL=3pt;"
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
             "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
             "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
