@@ -46,6 +46,9 @@ struct Context {
   bool reportPropertyFailures = true;
   TagNode* documentRoot = nullptr;
   std::string inputName;  // the input path exactly as given on the command line
+  // Whether a file of that path exists, for the images a page names beside
+  // it; none: every one is taken to exist.
+  std::function<bool(const std::string&)> fileExists;
   Text capturedTitle;
   Text capturedFooter;
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so

@@ -24,6 +24,34 @@ constexpr AlignPair kAlignMap[] = {
     {"RIGHT", "end"},
 };
 
+// A CSS page break as the XSL-FO break or keep that means it, by property
+// and value; a row without a property serves all three. A keep has strength
+// 1 rather than "always": FOP keeps what fits on a page either way, but draws
+// what does not fit past the page's bottom edge under "always", where the
+// text is lost. What asks for nothing on paper is dropped.
+struct PageBreakMapping {
+  const char* property;
+  const char* css;
+  const char* target;  // nullptr: dropped
+  const char* fo;
+};
+
+constexpr PageBreakMapping kPageBreakMap[] = {
+    {"STYLE-page-break-before", "ALWAYS", "XML-BREAK-BEFORE", "page"},
+    {"STYLE-page-break-before", "LEFT", "XML-BREAK-BEFORE", "page"},
+    {"STYLE-page-break-before", "RIGHT", "XML-BREAK-BEFORE", "page"},
+    {"STYLE-page-break-before", "AVOID", "XML-KEEP-WITH-PREVIOUS", "1"},
+    {"STYLE-page-break-after", "ALWAYS", "XML-BREAK-AFTER", "page"},
+    {"STYLE-page-break-after", "LEFT", "XML-BREAK-AFTER", "page"},
+    {"STYLE-page-break-after", "RIGHT", "XML-BREAK-AFTER", "page"},
+    {"STYLE-page-break-after", "AVOID", "XML-KEEP-WITH-NEXT", "1"},
+    {"STYLE-page-break-inside", "AVOID", "XML-KEEP-TOGETHER", "1"},
+    {nullptr, "AUTO", nullptr, nullptr},
+    {nullptr, "INHERIT", nullptr, nullptr},
+    {nullptr, "INITIAL", nullptr, nullptr},
+    {nullptr, "UNSET", nullptr, nullptr},
+};
+
 // Point sizes of the HTML font sizes 0 to 5; larger sizes are computed.
 constexpr int kFontSizeTable[] = {7, 8, 10, 13, 16, 20};
 
@@ -174,11 +202,25 @@ bool MapAlign(Context& ctx, TagNode*, TagProperty* prop) {
   return false;
 }
 
-bool MapPageBreak(Context& ctx, TagNode*, TagProperty* prop) {
-  if (prop->value.null() || !EqualsNoCase(prop->value.view(), "ALWAYS")) return false;
-  prop->value.assign("page");
-  ctx.dbg().printf("map %s -> %s\n", "ALWAYS", "page");
-  return true;
+bool MapPageBreak(Context& ctx, TagNode* node, TagProperty* prop) {
+  if (prop->value.null()) return false;
+  std::string_view value = prop->value.view();
+  while (!value.empty() && IsScanfSpace(value.front())) value.remove_prefix(1);
+  while (!value.empty() && IsScanfSpace(value.back())) value.remove_suffix(1);
+  for (const PageBreakMapping& row : kPageBreakMap) {
+    if ((row.property && !EqualsNoCase(prop->def->name, row.property)) || !EqualsNoCase(value, row.css)) continue;
+    if (!row.target) {
+      prop->value.reset();
+      return true;
+    }
+    const PropertyDef* target = FindPropertyDefForTag(row.target, node->def);
+    if (!target) return false;
+    ctx.dbg().printf("map %s -> %s\n", row.css, row.fo);
+    prop->def = target;
+    prop->value.assign(row.fo);
+    return true;
+  }
+  return false;
 }
 
 bool RetypeNamedAnchor(Context&, TagNode* node, TagProperty* prop) {

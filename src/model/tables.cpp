@@ -20,6 +20,9 @@ constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
+// The blocks that hold flow content: text standing loose in one is printed
+// as a paragraph, as it is in the body.
+constexpr const char* kTextBlocks[] = {"DIV", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", "DL", nullptr};
 constexpr const char* kBody[] = {"BODY", nullptr};
 constexpr const char* kBodyTdTh[] = {"BODY", "TD", "TH", nullptr};
 constexpr const char* kBold[] = {"%BOLD;", nullptr};
@@ -289,6 +292,9 @@ constexpr DefaultProperty kDefaults[] = {
     {"PRE", "XML-LINEFEED-TREATMENT", "preserve"},
     {"PRE", "XML-WHITE-SPACE-TREATMENT", "preserve"},
     {"PRE", "XML-HYPHENATE", "false"},
+    // The size of the body's text: preformatted text stands outside paragraphs,
+    // whose fonts it would otherwise take.
+    {"PRE", "XML-FONT-SIZE", "10pt"},
     {"OL", "XML-provisional-distance-between-starts", "14pt"},
     {"OL", "XML-provisional-label-separation", "3pt"},
     {"UL", "XML-provisional-distance-between-starts", "14pt"},
@@ -456,9 +462,9 @@ constexpr PropertyDef kProperties[] = {
     {"STYLE-margin-bottom", "margin-bottom", kP, nullptr},
     {"STYLE-margin-left", "margin-left", kP, nullptr},
     {"STYLE-margin-right", "margin-right", kP, nullptr},
-    {"STYLE-page-break-before", "break-before", kBlockTable, MapPageBreak},
-    {"STYLE-page-break-inside", "break-inside", kBlockTable, MapPageBreak},
-    {"STYLE-page-break-after", "break-after", kBlockTable, MapPageBreak},
+    {"STYLE-page-break-before", nullptr, kBlockTable, MapPageBreak},
+    {"STYLE-page-break-inside", nullptr, kBlockTable, MapPageBreak},
+    {"STYLE-page-break-after", nullptr, kBlockTable, MapPageBreak},
     {"STYLE-text-decoration", "text-decoration", kPA, nullptr},
     {"STYLE-color", "color", kPA, nullptr},
     {"XML-CONFIG", nullptr, nullptr, DeclarationConverter},
@@ -494,9 +500,14 @@ constexpr PropertyDef kProperties[] = {
     {"START", nullptr, kOl, nullptr},
     {"VALUE", nullptr, kLi, nullptr},
     {"XML-PAGE-SEQUENCE-FONT-FAMILY", "font-family", kXmlPageSequence, nullptr},
+    // The breaks and keeps that page-break-before, -after and -inside become.
+    {"XML-BREAK-BEFORE", "break-before", kBlockTable, nullptr},
+    {"XML-BREAK-AFTER", "break-after", kBlockTable, nullptr},
+    {"XML-KEEP-WITH-PREVIOUS", "keep-with-previous.within-page", kBlockTable, nullptr},
+    {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
 
 }  // namespace
 
@@ -518,5 +529,6 @@ const NameList kItalicTags = kItalic;
 const NameList kUnderlineTags = kUnderline;
 const NameList kLineThroughTags = kLineThrough;
 const NameList kHeadingTags = kHeadings;
+const NameList kTextBlockTags = kTextBlocks;
 
 }  // namespace ps

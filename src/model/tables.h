@@ -62,6 +62,8 @@ extern const NameList kItalicTags;
 extern const NameList kUnderlineTags;
 extern const NameList kLineThroughTags;
 extern const NameList kHeadingTags;
+// Blocks that hold flow content, whose loose text becomes a paragraph.
+extern const NameList kTextBlockTags;
 // Lists, whose last item takes what they do not admit themselves.
 extern const NameList kItemListTags;
 

@@ -124,11 +124,14 @@ class Text {
     if (Tag() > kInline) return false;
     // Read in pieces that fit registers: assembling the number in memory
     // from a 7-byte copy stalls the load that follows.
+    // The bytes past the text's end were never written: they are masked
+    // off, so that equal texts give equal numbers and nothing unset is read.
     std::uint32_t low;
     std::uint16_t middle;
     std::memcpy(&low, raw_, sizeof low);
     std::memcpy(&middle, raw_ + 4, sizeof middle);
-    bits = low | std::uint64_t{middle} << 32 | std::uint64_t{raw_[6]} << 48;
+    const std::uint64_t used = (std::uint64_t{1} << (8 * (kInline - Tag()))) - 1;
+    bits = ((low | std::uint64_t{middle} << 32) & used) | std::uint64_t{raw_[6]} << 48;
     return true;
   }
 
@@ -187,7 +190,7 @@ class Text {
   void SetLength(std::size_t n);
   bool Overlaps(std::string_view s) const;
 
-  unsigned char raw_[7];
+  unsigned char raw_[7] = {};  // all set, so that whole-word reads never meet unset bytes
 };
 
 }  // namespace ps

@@ -1,5 +1,7 @@
 #include "run/run.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -81,6 +83,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     return 1;
   }
   ctx.inputName = inName;
+  ctx.fileExists = [&io](const std::string& path) { return io.FileExists(path); };
   InputText html;
   bool readOk = io.ReadInput(html);
   io.CloseInput();
@@ -144,6 +147,10 @@ class FileIo : public RunIo {
     if (!out_) return nullptr;
     stream_ = OutStream::ToFile(out_);
     return &stream_;
+  }
+  bool FileExists(const std::string& path) override {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
   }
   bool CloseOutput() override {
     if (!out_) return true;

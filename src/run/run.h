@@ -28,6 +28,9 @@ class RunIo {
   virtual OutStream* OpenOutput(const char* path) = 0;
   // Closes the output; false when anything written was lost.
   virtual bool CloseOutput() = 0;
+  // Whether a regular file of that path exists; a run from memory has no
+  // files beside its input and takes every one to exist.
+  virtual bool FileExists(const std::string&) { return true; }
 };
 
 // One whole run as the command line asks for it; `out` is standard output.

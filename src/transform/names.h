@@ -38,6 +38,7 @@ struct StepNames {
   TagSet inlineTags{kInlineTags};
   TagSet paragraphTags{kParagraphTags};
   TagSet blockFbTags{kBlockFbTags};
+  TagSet textBlockTags{kTextBlockTags};
   TagSet fontTags{kFontTags};
   TagSet boldTags{kBoldTags};
   TagSet italicTags{kItalicTags};

@@ -194,19 +194,50 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
 }  // namespace
 
-bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
-  if (!node || Names().blockTags.Has(node)) return false;
+namespace {
+
+// Wraps the node's content in one paragraph when it holds text or inline
+// content directly; true asks the calling level to treat the node as inline
+// content. Blocks below the node are not looked into.
+bool WrapMixedContent(Context& ctx, int depth, TagNode* node) {
+  if (!node || (depth > 0 && Names().blockTags.Has(node))) return false;
   bool mixed = HasContent(node->text);
   for (TagNode* c = node->firstChild; c; c = c->next) {
     if (!Names().blockTags.Has(c) && Names().inlineTags.Has(c))
       mixed = true;
     else if (!mixed)
-      mixed = InsertParagraphs(ctx, depth + 1, c);
+      mixed = WrapMixedContent(ctx, depth + 1, c);
     if (HasContent(c->tail)) mixed = true;
   }
   if (!mixed) return false;
   if (depth > 0 && !node->def->outputName) return true;
   WrapChildren(node, Names().paragraphTag);
+  return false;
+}
+
+}  // namespace
+
+bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
+  if (!node || Names().blockTags.Has(node)) return false;
+  if (WrapMixedContent(ctx, depth, node)) return true;
+  // Below a container whose content needs no paragraph of its own, the block
+  // containers (DIV, BLOCKQUOTE, sections) that hold loose text get theirs,
+  // as the container would. Paragraphs, tables and lists are left alone: a
+  // cell or an item gets its paragraphs when its table or list is built.
+  std::vector<TagNode*> pending;
+  for (TagNode* c = node->firstChild; c; c = c->next) pending.push_back(c);
+  while (!pending.empty()) {
+    TagNode* n = pending.back();
+    pending.pop_back();
+    if (Names().paragraphTags.Has(n)) continue;
+    if (Names().textBlockTags.Has(n)) {
+      if (!n->firstChild && !HasContent(n->text)) continue;
+      WrapMixedContent(ctx, 0, n);
+    } else if (Names().blockTags.Has(n)) {
+      continue;
+    }
+    for (TagNode* c = n->firstChild; c; c = c->next) pending.push_back(c);
+  }
   return false;
 }
 

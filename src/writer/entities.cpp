@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "writer/named_references.h"
 
@@ -60,6 +61,8 @@ constexpr bool ForbiddenControl(unsigned char c) {
 // windows-1252 page that ISO-8859-1 reads as control characters). A table,
 // since every byte of the output is tested.
 constexpr unsigned char kInLatin1 = 4;
+// Bit 3: in UTF-8 output only, the lead bytes of the sequences XML forbids.
+constexpr unsigned char kInUtf8 = 8;
 constexpr std::array<unsigned char, 256> kStopBytes = [] {
   std::array<unsigned char, 256> t{};
   for (int c = 0; c < 256; ++c)
@@ -67,8 +70,12 @@ constexpr std::array<unsigned char, 256> kStopBytes = [] {
   t['"'] = 2;
   t['<'] = 3;  // text may hold one that started no tag
   for (int c = 128; c < 160; ++c) t[c] = kInLatin1;
+  t[0xED] = kInUtf8;
+  t[0xEF] = kInUtf8;
   return t;
 }();
+
+constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 
 void AppendReference(unsigned c, std::string& out) {
   char buf[16];
@@ -128,9 +135,34 @@ std::size_t ConvertNamedReference(std::string_view in, std::size_t pos, std::str
 
 }  // namespace
 
+std::size_t XmlForbiddenUtf8At(std::string_view s, std::size_t i) {
+  if (s.size() - i < 3) return 0;
+  const unsigned char a = static_cast<unsigned char>(s[i]), b = static_cast<unsigned char>(s[i + 1]),
+                      c = static_cast<unsigned char>(s[i + 2]);
+  if (a == 0xEF && b == 0xBF && (c == 0xBE || c == 0xBF)) return 3;  // U+FFFE, U+FFFF
+  if (a == 0xED && b >= 0xA0 && b <= 0xBF && c >= 0x80 && c <= 0xBF) return 3;  // a surrogate
+  return 0;
+}
+
+void AppendXmlSafeUtf8(std::string_view in, std::string& out) {
+  std::size_t i = 0;
+  while (i < in.size()) {
+    const unsigned char c = static_cast<unsigned char>(in[i]);
+    if (c == 0xED || c == 0xEF) {
+      if (const std::size_t n = XmlForbiddenUtf8At(in, i)) {
+        out.append(kReplacementUtf8);
+        i += n;
+        continue;
+      }
+    }
+    out.push_back(in[i]);
+    ++i;
+  }
+}
+
 void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode, OutputEncoding enc) {
   const unsigned char stops =
-      (mode == ConvertMode::QuotedValue ? 3 : 1) | (enc == OutputEncoding::Latin1 ? kInLatin1 : 0);
+      (mode == ConvertMode::QuotedValue ? 3 : 1) | (enc == OutputEncoding::Latin1 ? kInLatin1 : kInUtf8);
   std::size_t i = 0;
   const std::size_t n = in.size();
   while (i < n) {
@@ -141,7 +173,15 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
     i = j;
     if (i >= n) break;
     unsigned char c = static_cast<unsigned char>(in[i]);
-    if (c >= 128) {  // a windows-1252 character in ISO-8859-1 output
+    if (enc == OutputEncoding::Utf8 && (c == 0xED || c == 0xEF)) {
+      // U+FFFE, U+FFFF and surrogates make the file no XML at all.
+      const std::size_t n = XmlForbiddenUtf8At(in, i);
+      if (n)
+        out.append(kReplacementUtf8);
+      else
+        out.push_back(static_cast<char>(c));
+      i += n ? n : 1;
+    } else if (c >= 128) {  // a windows-1252 character in ISO-8859-1 output
       // The five bytes windows-1252 leaves undefined are control characters
       // that no font draws (FOP prints '#'): like a browser, print nothing.
       if (kWindows1252[c - 128]) AppendReference(kWindows1252[c - 128], out);
@@ -193,6 +233,74 @@ void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode
       if (match->closing && !inValue) out.append(match->closing);
     }
   }
+}
+
+namespace {
+
+void AppendUtf8(unsigned long c, std::string& out) {
+  if (c < 0x80) {
+    out.push_back(static_cast<char>(c));
+  } else if (c < 0x800) {
+    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else if (c < 0x10000) {
+    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  } else {
+    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
+    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
+  }
+}
+
+// The reference at `pos` of a value as the writer writes it: its character
+// and length; length 0 when none stands there.
+std::pair<unsigned long, std::size_t> ReadReference(std::string_view s, std::size_t pos) {
+  static constexpr std::pair<std::string_view, char> kNamed[] = {
+      {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+  for (const auto& [name, c] : kNamed)
+    if (StartsWith(s, pos, name)) return {static_cast<unsigned char>(c), name.size()};
+  std::size_t i = pos + 1;
+  if (i >= s.size() || s[i] != '#') return {0, 0};
+  const bool hex = ++i < s.size() && (s[i] == 'x' || s[i] == 'X');
+  if (hex) ++i;
+  const std::size_t start = i;
+  unsigned long value = 0;
+  for (; i < s.size() && (hex ? IsHexDigit(s[i]) : IsDigit(s[i])); ++i) {
+    const unsigned d = IsDigit(s[i]) ? s[i] - '0' : (s[i] | 0x20) - 'a' + 10;
+    if (value <= 0x10FFFF) value = value * (hex ? 16 : 10) + d;
+  }
+  if (i == start || i >= s.size() || s[i] != ';' || !XmlAllowsChar(value)) return {0, 0};
+  return {value, i + 1 - pos};
+}
+
+}  // namespace
+
+std::string XmlAttributeValueRead(std::string_view written, OutputEncoding enc) {
+  std::string read;
+  read.reserve(written.size());
+  for (std::size_t i = 0; i < written.size();) {
+    const unsigned char c = static_cast<unsigned char>(written[i]);
+    if (c == '&') {
+      if (const auto [value, length] = ReadReference(written, i); length) {
+        AppendUtf8(value, read);
+        i += length;
+        continue;
+      }
+    }
+    // An XML parser reads a line end, a tab or a line feed in a value as a blank.
+    if (c == '\r' && i + 1 < written.size() && written[i + 1] == '\n') ++i;
+    if (c == '\r' || c == '\n' || c == '\t')
+      read.push_back(' ');
+    else if (c >= 0x80 && enc == OutputEncoding::Latin1)
+      AppendUtf8(c, read);
+    else
+      read.push_back(static_cast<char>(c));
+    ++i;
+  }
+  return read;
 }
 
 void ConvertSpecialChars(Text& t, ConvertMode mode, OutputEncoding enc) {

@@ -22,6 +22,15 @@ enum class OutputEncoding { Latin1, Utf8 };
 // few entities that become single characters are written.
 void ConvertSpecialChars(std::string_view in, std::string& out, ConvertMode mode = ConvertMode::Text,
                          OutputEncoding enc = OutputEncoding::Latin1);
+// The length of a UTF-8 sequence at `i` that XML forbids in any text (U+FFFE,
+// U+FFFF, a surrogate); 0 when there is none.
+std::size_t XmlForbiddenUtf8At(std::string_view s, std::size_t i);
+// Appends UTF-8 text as it is, but for those sequences, which become U+FFFD.
+void AppendXmlSafeUtf8(std::string_view in, std::string& out);
+// The value FOP reads from an attribute value written as ConvertSpecialChars
+// writes it: its references resolved, in UTF-8. Two ids are one for FOP
+// exactly when these are equal.
+std::string XmlAttributeValueRead(std::string_view written, OutputEncoding enc);
 // Converts a stored text in place; an absent or empty text is left alone.
 void ConvertSpecialChars(Text& t, ConvertMode mode = ConvertMode::Text,
                          OutputEncoding enc = OutputEncoding::Latin1);

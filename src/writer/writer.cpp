@@ -63,11 +63,16 @@ bool SpanValue(std::string& value, long long limit) {
 
 // A comment read from the HTML, rewritten so that it is a well-formed XML
 // comment whatever it held ("--" inside, a '-' at its end, a cut-off "<!--[if").
-void WriteRawComment(std::string& out, std::string_view raw) {
+void WriteRawComment(std::string& out, std::string_view raw, OutputEncoding enc) {
   std::string_view body = raw.substr(3);
   if (body.size() >= 2 && body.substr(body.size() - 2) == "--") body.remove_suffix(2);
   out.append("<!--");
   char prev = 0;
+  std::string safe;
+  if (enc == OutputEncoding::Utf8) {
+    AppendXmlSafeUtf8(body, safe);
+    body = safe;
+  }
   for (char c : body) {
     unsigned char u = static_cast<unsigned char>(c);
     if ((u >= 0x01 && u <= 0x08) || u == 0x0B || u == 0x0C || (u >= 0x0E && u <= 0x1F)) c = ' ';
@@ -346,7 +351,7 @@ class Writer {
     if (d->rawTag && n->raw.has()) {
       std::string_view raw = n->raw.view();
       if (raw.substr(0, 3) == "!--") {
-        WriteRawComment(buf_, raw);
+        WriteRawComment(buf_, raw, enc_);
       } else {
         buf_.push_back('<');
         buf_.append(raw);
@@ -400,7 +405,8 @@ class Writer {
       } else {
         ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       }
-      if (info.kind == AttributeKind::Id && !ids_.insert(value_).second) continue;  // ids must be unique, as IdKey tells
+      // Ids must be unique as FOP reads them, references resolved: as IdKey tells.
+      if (info.kind == AttributeKind::Id && !ids_.insert(XmlAttributeValueRead(value_, enc_)).second) continue;
       buf_.append(info.opening);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
@@ -556,9 +562,9 @@ const TagProperty* WrittenIdProperty(const TagNode* n) {
 }
 
 std::string IdKey(std::string_view value, OutputEncoding enc) {
-  std::string key;
-  ConvertSpecialChars(value, key, ConvertMode::QuotedValue, enc);
-  return key;
+  std::string written;
+  ConvertSpecialChars(value, written, ConvertMode::QuotedValue, enc);
+  return XmlAttributeValueRead(written, enc);
 }
 
 bool HasUsableLinkTarget(const TagNode* n) {

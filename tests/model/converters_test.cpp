@@ -240,14 +240,47 @@ TEST(MapAlign, KeywordsAndRefusals) {
   EXPECT_FALSE(absent.ok);
 }
 
-TEST(MapPageBreak, AlwaysBecomesPage) {
+// Each CSS page break becomes the XSL-FO break or keep that means it, under
+// that property's own row; FOP has no break-inside and rejects the document
+// that names it.
+TEST(MapPageBreak, BreaksAndKeepsFopKnows) {
+  struct Row {
+    const char* tag;
+    const char* property;
+    const char* in;
+    const char* written;
+  } rows[] = {{"P", "STYLE-page-break-before", "always", " break-before=\"page\""},
+              {"DIV", "STYLE-page-break-before", " Left ", " break-before=\"page\""},
+              {"TABLE", "STYLE-page-break-after", "right", " break-after=\"page\""},
+              {"P", "STYLE-page-break-before", "avoid", " keep-with-previous.within-page=\"1\""},
+              {"DIV", "STYLE-page-break-after", "AVOID", " keep-with-next.within-page=\"1\""},
+              {"P", "STYLE-page-break-inside", "avoid", " keep-together.within-page=\"1\""},
+              {"TABLE", "STYLE-page-break-inside", "avoid", " keep-together.within-page=\"1\""}};
+  for (const Row& r : rows) {
+    Converted t(r.tag, r.property, r.in, MapPageBreak);
+    EXPECT_TRUE(t.ok) << r.in;
+    const std::string fo = test::Write(t.node);
+    EXPECT_NE(fo.find(r.written), std::string::npos) << fo;
+    EXPECT_EQ(fo.find("break-inside"), std::string::npos) << fo;
+  }
   Converted always("P", "STYLE-page-break-before", "always", MapPageBreak);
-  EXPECT_TRUE(always.ok);
-  EXPECT_EQ(always.value(), "page");
   EXPECT_EQ(always.c.trace, "map ALWAYS -> page\n");
-  Converted avoid("P", "STYLE-page-break-inside", "avoid", MapPageBreak);
-  EXPECT_FALSE(avoid.ok);
-  EXPECT_EQ(avoid.value(), "avoid");
+}
+
+// Values that ask for nothing are dropped quietly; values that mean nothing
+// (a break inside a block) are reported and never written.
+TEST(MapPageBreak, DropsWhatMeansNothingOnPaper) {
+  for (const char* v : {"auto", "inherit", "initial", "unset"}) {
+    Converted t("P", "STYLE-page-break-inside", v, MapPageBreak);
+    EXPECT_TRUE(t.ok) << v;
+    EXPECT_TRUE(t.prop->value.null()) << v;
+    EXPECT_EQ(test::Write(t.node).find("break"), std::string::npos);
+  }
+  for (const char* v : {"always", "page", ""}) {
+    Converted t("P", "STYLE-page-break-inside", v, MapPageBreak);
+    EXPECT_FALSE(t.ok) << v;
+    EXPECT_EQ(test::Write(t.node).find("break"), std::string::npos) << v;
+  }
   Converted absent("DIV", "STYLE-page-break-after", nullptr, MapPageBreak);
   EXPECT_FALSE(absent.ok);
 }

@@ -246,6 +246,7 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"PRE", "XML-LINEFEED-TREATMENT", 143},
       {"PRE", "XML-WHITE-SPACE-TREATMENT", 144},
       {"PRE", "XML-HYPHENATE", 48},
+      {"PRE", "XML-FONT-SIZE", 11},
       {"OL", "XML-provisional-distance-between-starts", 120},
       {"OL", "XML-provisional-label-separation", 121},
       {"UL", "XML-provisional-distance-between-starts", 120},

@@ -57,9 +57,11 @@ TEST(Tables, Sizes) {
   // the original 17 and 142, then the ID row, then ten and six for the
   // phrase elements, then six for the metadata and the outline, two for
   // images, then three and one for header cells and captions, then one and
-  // four for definitions and list numbering, then the page sequence's font list.
-  EXPECT_EQ(kDefaultProperties.size(), 36u);
-  EXPECT_EQ(kPropertyDatabase.size(), 165u);
+  // four for definitions and list numbering, then the page sequence's font
+  // list, then four for the breaks and keeps of CSS page breaks; the size of
+  // preformatted text.
+  EXPECT_EQ(kDefaultProperties.size(), 37u);
+  EXPECT_EQ(kPropertyDatabase.size(), 169u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -157,7 +159,7 @@ TEST(Tables, DefaultValues) {
   const std::string mono = kMonospaceFonts;
   EXPECT_EQ(all,
             "CODE=" + mono + ";HR=rule;HR=2.0pt;HR=0pt;HR=0pt;HR=0cm;HR=0cm;PRE=false;PRE=" + mono + ";"
-            "PRE=preserve;PRE=preserve;PRE=false;OL=14pt;OL=3pt;"
+            "PRE=preserve;PRE=preserve;PRE=false;PRE=10pt;OL=14pt;OL=3pt;"
             "UL=14pt;UL=3pt;TABLE=fixed;TABLE=left;NOBR=no-wrap;CENTER=center;"
             "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
             "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
@@ -194,7 +196,7 @@ TEST(Tables, PropertyRowsFieldByField) {
   EXPECT_EQ(PropFields(118), "XML-start-indent|\"start-indent\"|XML-LIST-ITEM-BODY HR");
   EXPECT_EQ(PropFields(122), "STYLE|null|%FONTTAGS; A DIV TABLE");
   EXPECT_EQ(PropFields(128), "STYLE-line-height|\"@XML-LINE-HEIGHT\"|%BLOCK-NO-PG; %PARAGRAPH;");
-  EXPECT_EQ(PropFields(133), "STYLE-page-break-before|\"break-before\"|%BLOCK; TABLE");
+  EXPECT_EQ(PropFields(133), "STYLE-page-break-before|null|%BLOCK; TABLE");
   EXPECT_EQ(PropFields(137), "STYLE-color|\"color\"|P A");
   EXPECT_EQ(PropFields(138), "XML-CONFIG|null|any");
   EXPECT_EQ(PropFields(142), "XML-CONFIG-max-content-width|null|BODY TD TH");

@@ -147,6 +147,24 @@ TEST(Text, EveryLengthAroundTheInPlaceLimitAndAbsence) {
   EXPECT_EQ(Text::Copy(v).view(), "");
 }
 
+// Equal in-place texts are one number, whatever a longer value left behind
+// in the bytes past their end; different ones, also by length, are not.
+TEST(Text, InPlaceBitsDependOnTheTextOnly) {
+  Text shortened("abcdef");
+  shortened.assign("ab");
+  Text fresh("ab");
+  std::uint64_t a = 0, b = 0;
+  ASSERT_TRUE(shortened.InPlaceBits(a));
+  ASSERT_TRUE(fresh.InPlaceBits(b));
+  EXPECT_EQ(a, b);
+  Text withNul(std::string_view("ab\0", 3));
+  ASSERT_TRUE(withNul.InPlaceBits(b));
+  EXPECT_NE(a, b);
+  Text longer("0123456789");
+  EXPECT_FALSE(longer.InPlaceBits(b));
+  EXPECT_FALSE(Text().InPlaceBits(b));
+}
+
 // The arena: texts spread over many chunks keep their bytes while others
 // around them grow, shrink and go; every block comes back.
 TEST(TextArena, TextsKeepTheirBytesWhileOthersChange) {

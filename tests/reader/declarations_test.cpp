@@ -106,10 +106,10 @@ TEST(DeclarationConverter, ConfigurationKeys) {
 TEST(DeclarationConverter, RunsTheConvertersOfTheAddedProperties) {
   if (!FindPropertyDef("STYLE-page-break-before", "P")->converter)
     GTEST_SKIP() << "the page break converter is not in its slot yet";
-  Converted d("P", "STYLE", "page-break-before: always; page-break-after: avoid");
-  EXPECT_EQ(d.Added(), "STYLE-page-break-after=[avoid] STYLE-page-break-before=[page]");
+  Converted d("P", "STYLE", "page-break-before: always; page-break-after: banana");
+  EXPECT_EQ(d.Added(), "STYLE-page-break-after=[banana] XML-BREAK-BEFORE=[page]");
   EXPECT_EQ(d.c.messages,
-            "Property \"STYLE-page-break-after\" (Value \"avoid\") within tag \"P STYLE=...\" was not correct "
+            "Property \"STYLE-page-break-after\" (Value \"banana\") within tag \"P STYLE=...\" was not correct "
             "converted!\n");
 }
 

@@ -88,6 +88,33 @@ TEST(InsertParagraphs, FontTagsReportThemselvesAsInline) {
   EXPECT_EQ(body->firstChild->firstChild, font) << "the FONT is not wrapped on its own";
 }
 
+// Below a container that needs no paragraph, each block container holding
+// loose text gets one of its own, also under font markup; paragraphs, tables
+// and lists, and containers without loose text, are left alone.
+TEST(InsertParagraphs, BlockContainersWithLooseTextGetTheirOwn) {
+  Captured c;
+  TagNode* body = Own(c, Node("BODY"));
+  TagNode* div = With(Child(body, "DIV"), "loose ");
+  With(Child(div, "B"), "bold");
+  TagNode* font = Child(body, "FONT");
+  TagNode* quote = With(Child(font, "BLOCKQUOTE"), "quoted");
+  TagNode* empty = With(Child(body, "SECTION"), " \n");
+  TagNode* p = With(Child(body, "P"), "x");
+  TagNode* inP = With(Child(p, "DIV"), "in a paragraph");
+  TagNode* table = Child(body, "TABLE");
+  EXPECT_FALSE(InsertParagraphs(c.ctx, 0, body));
+  EXPECT_EQ(body->firstChild, div);
+  ASSERT_EQ(div->firstChild, div->lastChild);
+  EXPECT_STREQ(div->firstChild->name(), "P");
+  EXPECT_EQ(div->firstChild->text.view(), "loose ");
+  EXPECT_STREQ(div->firstChild->firstChild->name(), "B");
+  EXPECT_STREQ(quote->firstChild->name(), "P");
+  EXPECT_EQ(font->firstChild, quote);
+  EXPECT_EQ(empty->firstChild, nullptr);
+  EXPECT_EQ(inP->firstChild, nullptr) << "a paragraph carries its own fonts";
+  EXPECT_EQ(table->firstChild, nullptr);
+}
+
 TEST(PropagateFonts, PlainParagraphCarriesItsFonts) {
   Captured c;
   TagNode* p = Own(c, With(Node("P"), "x"));

@@ -5,6 +5,7 @@
 
 #include "support/test_util.h"
 #include "writer/uri.h"
+#include "writer/writer.h"
 
 namespace ps::test {
 namespace {
@@ -101,6 +102,20 @@ TEST(Ids, OnlyTheFirstOfEqualIdsIsWritten) {
   EXPECT_EQ(Write(t.root),
             "<fo:block><fo:inline id=\"x\"></fo:inline><fo:inline id=\"y\"></fo:inline>"
             "<fo:inline></fo:inline></fo:block>");
+}
+
+// Ids are told apart as FOP reads them: a reference and its character are one id.
+TEST(Ids, EqualAsReadAreOneId) {
+  Tree t("P");
+  t.Set(Child(t.root, "A"), "NAME", "x");
+  t.Set(Child(t.root, "A"), "NAME", "&#120;");
+  t.Set(Child(t.root, "A"), "NAME", "&#x78;y");
+  t.Set(Child(t.root, "A"), "NAME", "xy");
+  EXPECT_EQ(Write(t.root),
+            "<fo:block><fo:inline id=\"x\"></fo:inline><fo:inline></fo:inline><fo:inline id=\"&#x78;y\"></fo:inline>"
+            "<fo:inline></fo:inline></fo:block>");
+  EXPECT_EQ(IdKey("&#120;", OutputEncoding::Latin1), IdKey("x", OutputEncoding::Latin1));
+  EXPECT_NE(IdKey("&#120;", OutputEncoding::Latin1), IdKey("X", OutputEncoding::Latin1));
 }
 
 std::string Uri(std::string_view v) {

@@ -89,6 +89,31 @@ TEST(Utf8Output, SingleByteReplacementsBecomeUtf8) {
   EXPECT_EQ(Conv("Gr\xC3\xBC\xC3\x9F" "e", OutputEncoding::Utf8), "Gr\xC3\xBC\xC3\x9F" "e");
 }
 
+// U+FFFE, U+FFFF and surrogates make a file no XML: they become U+FFFD in
+// text and values; their neighbours (U+FFFD, U+FFEE, U+D7FF, U+E000) pass.
+TEST(Utf8Output, CharactersXmlForbidsBecomeReplacementCharacters) {
+  const std::string r = "\xEF\xBF\xBD";
+  EXPECT_EQ(Conv("a\xEF\xBF\xBE" "b\xEF\xBF\xBF" "c", OutputEncoding::Utf8), "a" + r + "b" + r + "c");
+  EXPECT_EQ(Conv("\xED\xA0\x80\xED\xBF\xBF", OutputEncoding::Utf8, ConvertMode::QuotedValue), r + r);
+  const std::string kept = "\xEF\xBF\xBD\xEF\xBF\xAE\xED\x9F\xBF\xEE\x80\x80\xEF\xBC\xA1";
+  EXPECT_EQ(Conv(kept, OutputEncoding::Utf8), kept);
+  // Cut short at the end of the text: passed as they are.
+  EXPECT_EQ(Conv("x\xEF\xBF", OutputEncoding::Utf8), "x\xEF\xBF");
+  // In ISO-8859-1 output the same bytes are letters.
+  EXPECT_EQ(Conv("\xEF\xBF\xBE"), "\xEF\xBF\xBE");
+}
+
+// The value an XML parser reads from a written value: what tells FOP's ids apart.
+TEST(XmlAttributeValueRead, ResolvesReferencesAndLineEnds) {
+  EXPECT_EQ(XmlAttributeValueRead("&#120;&#x79;&amp;&lt;&gt;&quot;&apos;z", OutputEncoding::Utf8), "xy&<>\"'z");
+  EXPECT_EQ(XmlAttributeValueRead("&#233;", OutputEncoding::Utf8), "\xC3\xA9");
+  EXPECT_EQ(XmlAttributeValueRead("\xE9", OutputEncoding::Latin1), "\xC3\xA9");
+  EXPECT_EQ(XmlAttributeValueRead("\xC3\xA9", OutputEncoding::Utf8), "\xC3\xA9");
+  EXPECT_EQ(XmlAttributeValueRead("a\r\nb\tc\nd", OutputEncoding::Utf8), "a b c d");
+  EXPECT_EQ(XmlAttributeValueRead("&#128512;", OutputEncoding::Utf8), "\xF0\x9F\x98\x80");
+  EXPECT_EQ(XmlAttributeValueRead("&bogus; &#; &#0;", OutputEncoding::Utf8), "&bogus; &#; &#0;");
+}
+
 // A page read as windows-1252 keeps ISO-8859-1 output; the bytes 128 to 159
 // that ISO-8859-1 would read as control characters become their characters.
 TEST(Latin1Output, Windows1252BytesBecomeReferences) {

@@ -257,10 +257,11 @@ TEST(WriteNode, EachAttributeNameAtMostOnce) {
 
 // ----------------------------------------------------------- raw comments
 
-std::string RawComment(const std::string& raw) {
+std::string RawComment(const std::string& raw, OutputEncoding enc = OutputEncoding::Latin1) {
   TagNode* n = Node("!--");
   n->raw.assign(raw);
-  std::string out = Write(n);
+  std::string out;
+  WriteNode(out, n, false, enc);
   FreeTree(n);
   return out;
 }
@@ -283,6 +284,8 @@ TEST(WriteNode, RawCommentsBecomeWellFormed) {
   EXPECT_EQ(RawComment("!-----"), "<!--- -->");
   EXPECT_EQ(RawComment("!-- <b>&amp; & \xE4 --"), "<!-- <b>&amp; & \xE4 -->");  // no entity conversion
   EXPECT_EQ(RawComment("!--a\x01\x1F" "b--"), "<!--a  b-->");
+  // Characters XML forbids, in UTF-8 output.
+  EXPECT_EQ(RawComment("!--a\xEF\xBF\xBF" "b--", OutputEncoding::Utf8), "<!--a\xEF\xBF\xBD" "b-->");
 }
 
 TEST(WriteNode, RawCommentsAreWellFormedWhateverTheyHold) {
