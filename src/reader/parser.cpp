@@ -445,8 +445,22 @@ class Parser {
     return more;
   }
 
+  bool IsOpen(std::string_view name) const {
+    for (int i = depth_ - 1; i >= 0; --i)
+      if (EqualsNoCase(EndTagNameOf(stack_[i]->def), name)) return true;
+    return false;
+  }
+
   bool ApplyEndTag(const Text& raw, const std::string& name) {
     if (depth_ == 0) return ReadAfterInnermostContent();
+    // An end tag whose element is not open anywhere closes nothing, as in
+    // HTML. Remembered as pending, it would close the next element of its
+    // name as soon as anything inside that one ended (a stray </p> would
+    // tear every later paragraph at its first link).
+    if (!IsOpen(name)) {
+      ctx_.msg().printf("Tag \"%s\" closes no open element, ignored!!!\nPos %lld\n", raw.c_str(), tagPos_);
+      return ReadAfterInnermostContent();
+    }
     int i = depth_ - 1;
     for (; i >= 0; --i) {
       TagNode* e = stack_[i];

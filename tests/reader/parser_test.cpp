@@ -145,7 +145,7 @@ TEST(ParseHtml, ListsHandWhatTheyRefuseToTheirLastItem) {
   Captured first;
   EXPECT_EQ(Shape(Parse(first, "<ol><pre>x</pre></ol>")), "OL(x)");
   EXPECT_EQ(first.messages, std::string("Tag \"pre\" is not allowed as child of \"OL\"!!!\nPos 5\n") + kNoNodeLine +
-                                "Tag \"/pre\" incorrect closed!!!\nPos 11\n");
+                                "Tag \"/pre\" closes no open element, ignored!!!\nPos 11\n");
 }
 
 TEST(ParseHtml, TextAfterATagThatMadeNoNodeKeepsItsPlace) {
@@ -178,15 +178,14 @@ TEST(ParseHtml, SelfClosedAndEmptyElementsTakeTheTextAsTail) {
   EXPECT_EQ(c.messages, "");
 }
 
-TEST(ParseHtml, SelfClosedLinkLeavesItsEndTagPending) {
+TEST(ParseHtml, SelfClosedLinkHasNoElementForItsEndTag) {
   Captured c;
   TagNode* div = Parse(c, "<div><a href=x/>link</a>more</div>");
-  // The end tag meets the DIV, which needs its own end tag: it becomes
-  // pending, and the text after it joins the A's tail.
+  // No A is open: the end tag is ignored, and the text after it joins the A's tail.
   EXPECT_EQ(Shape(div), "DIV[A{linkmore}]");
   EXPECT_EQ(Val(div->firstChild, "HREF"), "x");
   EXPECT_EQ(test::PropNames(div->firstChild), "HREF");
-  EXPECT_EQ(c.messages, "Tag \"/a\" incorrect closed!!!\nPos 21\n");
+  EXPECT_EQ(c.messages, "Tag \"/a\" closes no open element, ignored!!!\nPos 21\n");
 }
 
 TEST(ParseHtml, PositionPropertyReplacesAnAttributeOfThatName) {
@@ -223,7 +222,7 @@ TEST(ParseHtml, XmlDeclarationAndProgramTagsHaveNoRow) {
                             "Tag \"XML-INLINE\" not found in internal database!!!\nPos 27\n"
                             "TagString: \"XML-INLINEi\"\n\n" +
                             kNoNodeLine +
-                            "Tag \"/xml-inline\" incorrect closed!!!\nPos 40\n"
+                            "Tag \"/xml-inline\" closes no open element, ignored!!!\nPos 40\n"
                             "Tag \"xml-?\" not found in internal database!!!\nPos 53\n"
                             "TagString: \"xml-?i\"\n\n" +
                             kNoNodeLine);
@@ -276,12 +275,25 @@ TEST(ParseHtml, NestedLinksBecomeSiblings) {
   EXPECT_EQ(Shape(p), "P[A(x);A(y){z}]");
   EXPECT_EQ(c.messages,
             "Tag \"a href=1\" not or incorrect closed!!!\nPos 15\n"
-            "Tag \"p\" not closed!!!\nPos 31\n");
+            "Tag \"/a\" closes no open element, ignored!!!\nPos 31\n");
   // An A inside a B inside an A closes the outer A; at the top level the new
   // A then takes the old one's place.
   Captured top;
   EXPECT_EQ(Shape(Parse(top, "<a>x<b>y<a>z")), "A(z)");
   EXPECT_EQ(top.messages, "Tag \"a\" not or incorrect closed!!!\nPos 9\n");
+}
+
+// An end tag whose element is not open anywhere closes nothing and is not
+// remembered: a stray </p> must not end the next paragraph at its first link.
+TEST(ParseHtml, StrayEndTagsAreIgnored) {
+  Captured c;
+  TagNode* body = Parse(c, "<body><p>a <a>b</a> c</p></p><p>d <a><span>e</span></a> f</p></x><p>g</body>");
+  EXPECT_EQ(Shape(body), "BODY[P(a )[A(b){ c}];P(d )[A[SPAN(e)]{ f}];P(g)]");
+  EXPECT_EQ(c.messages,
+            "Tag \"/p\" closes no open element, ignored!!!\nPos 26\n"
+            "Tag \"/x\" closes no open element, ignored!!!\nPos 62\n"
+            "Tag \"p\" not closed!!!\nPos 70\n");
+  EXPECT_EQ(c.trace.find("bctpos 1"), std::string::npos);
 }
 
 TEST(ParseHtml, ClosesListsCloseInlineElements) {
@@ -310,36 +322,42 @@ TEST(ParseHtml, HtmlEndTagEndsTheRead) {
   EXPECT_EQ(Shape(top), "DIV(a)");
 }
 
+// An end tag whose element is open further out, beyond one that needs its
+// own end tag, becomes pending.
 TEST(ParseHtml, TextAfterAPendingEndTag) {
   {
     // The innermost element has children: its last child's tail.
     Captured c;
-    EXPECT_EQ(Shape(Parse(c, "<div><b>a<i>c</i></x>t</b></div>")), "DIV[B(a)[I(c){t}]]");
-    EXPECT_EQ(c.messages, "Tag \"/x\" incorrect closed!!!\nPos 18\n");
+    EXPECT_EQ(Shape(Parse(c, "<div><b>a<i>c</i></div>t</b></div>")), "DIV[B(a)[I(c){t}]]");
+    EXPECT_EQ(c.messages,
+              "Tag \"/div\" incorrect closed!!!\nPos 18\n"
+              "Tag \"div\" incorrect closed!!!\nPos 25\n");
   }
   {
     // No children and nothing was ever placed one level deeper: the element
     // is closed and the text is its tail.
     Captured c;
-    EXPECT_EQ(Shape(Parse(c, "<div><b></x>t</b>u</div>")), "DIV[B{tu}]");
-    EXPECT_EQ(c.messages, "Tag \"/x\" incorrect closed!!!\nPos 9\nTag \"/b\" incorrect closed!!!\nPos 14\n");
+    EXPECT_EQ(Shape(Parse(c, "<div><b></div>t</b>u</div>")), "DIV[B{tu}]");
+    EXPECT_EQ(c.messages,
+              "Tag \"/div\" incorrect closed!!!\nPos 9\n"
+              "Tag \"/b\" closes no open element, ignored!!!\nPos 16\n");
   }
   {
     // The level below still names a node from elsewhere (the U): the
     // innermost element keeps the text.
     Captured c;
-    EXPECT_EQ(Shape(Parse(c, "<div><i><u>a</u></i><b></x>t</b></div>")), "DIV[I[U(a)];B(t)]");
+    EXPECT_EQ(Shape(Parse(c, "<div><i><u>a</u></i><b></div>t</b></div>")), "DIV[I[U(a)];B(t)]");
   }
   {
     // A body is never closed that way: what follows would be outside the flow.
     Captured c;
-    EXPECT_EQ(Shape(Parse(c, "<body></b>t<p>u</p></body>")), "BODY(t)[P(u)]");
-    EXPECT_EQ(c.messages, "Tag \"/b\" incorrect closed!!!\nPos 7\n");
+    EXPECT_EQ(Shape(Parse(c, "<code><body></code>t<p>u</p></body></code>")), "CODE[BODY(t)[P(u)]]");
+    EXPECT_EQ(c.messages.substr(0, 39), "Tag \"/code\" incorrect closed!!!\nPos 13\n");
   }
   {
     // Nor the document element: the next top-level element would replace it.
     Captured c;
-    EXPECT_EQ(Shape(Parse(c, "<html></p>t<body>u</body></html>")), "HTML(t)[BODY(u)]");
+    EXPECT_EQ(Shape(Parse(c, "<code><html></code>t<body>u</body></html>")), "CODE[HTML(t)[BODY(u)]]");
   }
 }
 
@@ -383,18 +401,18 @@ TEST(ParseHtml, ASecondBodyContinuesTheFirst) {
 
 TEST(ParseHtml, PendingEndTagsAreLimited) {
   // The B keeps a child, so each stray end tag leaves it open.
-  std::string html = "<div><i><b><u>x</u>";
+  std::string html = "<div><s><i><b><u>x</u>";
   for (int i = 0; i < 200; ++i) html += "</s>";
   // The 201st would-be pending end tag is reported but not remembered, so the
   // B's end tag does not close the I.
   html += "</i></b>t</div>";
   Captured c;
-  EXPECT_EQ(Shape(Parse(c, html)), "DIV[I[B[U(x)]{t}]]");
+  EXPECT_EQ(Shape(Parse(c, html)), "DIV[S[I[B[U(x)]{t}]]]");
   EXPECT_NE(c.messages.find("Tag \"/i\" incorrect closed!!!"), std::string::npos);
   EXPECT_EQ(c.messages.find("Tag \"i\" incorrect closed!!!"), std::string::npos);
   // Below the limit the same end tag is remembered and closes the I.
   Captured few;
-  EXPECT_EQ(Shape(Parse(few, "<div><i><b><u>x</u></s></i></b>t</div>")), "DIV[I[B[U(x)]]{t}]");
+  EXPECT_EQ(Shape(Parse(few, "<div><s><i><b><u>x</u></s></i></b>t</div>")), "DIV[S[I[B[U(x)]]]{t}]");
   EXPECT_NE(few.messages.find("Tag \"i\" incorrect closed!!!"), std::string::npos);
 }
 
