@@ -99,8 +99,8 @@ TEST(Ids, OnlyTheFirstOfEqualIdsIsWritten) {
   t.Set(Child(t.root, "A"), "NAME", "y");
   t.Set(Child(t.root, "A"), "NAME", "x");
   EXPECT_EQ(Write(t.root),
-            "<fo:block><fo:inline id=\"x\"></fo:inline><fo:inline id=\"y\"></fo:inline>"
-            "<fo:inline></fo:inline></fo:block>");
+            "<fo:block><fo:wrapper id=\"x\"></fo:wrapper><fo:wrapper id=\"y\"></fo:wrapper>"
+            "<fo:wrapper></fo:wrapper></fo:block>");
 }
 
 std::string Uri(std::string_view v) {
