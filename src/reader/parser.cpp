@@ -290,6 +290,24 @@ class Parser {
     return ReadUntil('>', discard);
   }
 
+  // HTML's optional end tags: the open elements the start tag ends, from
+  // the innermost outwards up to the first element that stops the search.
+  void EndImpliedElements(const TagDef* def) {
+    const ImpliedEnd* rule = nullptr;
+    for (const ImpliedEnd& r : kImpliedEnds)
+      if (EqualsNoCase(r.tag, def->name)) rule = &r;
+    if (!rule) return;
+    for (int i = depth_ - 1; i >= 0; --i) {
+      const TagDef* open = stack_[i]->def;
+      const bool stop = MatchTagDef(open, rule->stops);
+      if (MatchTagDef(open, rule->ends)) {
+        ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(), tagPos_);
+        depth_ = i;
+      }
+      if (stop) return;
+    }
+  }
+
   bool StartTag(Text raw) {
     bool selfClosed = false;
     const bool comment = raw.view().substr(0, 3) == "!--";
@@ -312,6 +330,8 @@ class Parser {
       ctx_.msg().printf("TagString: \"%si\"\n\n", raw.c_str());
       return DropStartTag();
     }
+    // Before a dropped tag too: a TBODY start ends the header rows before it.
+    EndImpliedElements(def);
     if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
 
     if (depth_ > 0) {
