@@ -17,7 +17,7 @@ constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nul
 constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", "XML-LOOSE-CELL", "XML-LOOSE-ROW", "XML-LOOSE-ITEM", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 constexpr const char* kBody[] = {"BODY", nullptr};
@@ -243,6 +243,11 @@ constexpr TagDef kTags[] = {
     // A header or footer opening ends the table part or caption left open before it (kEnds).
     {"THEAD", "fo:table-header", 1, 0, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
     {"TFOOT", "fo:table-footer", 1, 0, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
+    // Table parts and list items outside their table or list (kPlacements):
+    // their content prints as a block, an item with its label.
+    {"XML-LOOSE-CELL", "fo:block", 1, 0, 0, 0, 2, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"XML-LOOSE-ROW", "fo:block", 1, 0, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"XML-LOOSE-ITEM", "fo:block", 1, 0, 0, 0, 2, nullptr, kListItemChildren, LabelLooseItem, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -267,13 +272,14 @@ constexpr TagGroup kGroups[] = {
 // through phrase markup or a DIV inside it, but never one of an outer list
 // or table; a paragraph ends the nearest open paragraph outside any table
 // cell or list item.
-constexpr const char* kCellEnds[] = {"TD", "TH", nullptr};
-constexpr const char* kCellStops[] = {"TD", "TH", "TR", "TABLE", nullptr};
-constexpr const char* kRowEnds[] = {"TD", "TH", "TR", "CAPTION", nullptr};
-constexpr const char* kRowStops[] = {"TR", "TABLE", nullptr};
+constexpr const char* kCellEnds[] = {"TD", "TH", "XML-LOOSE-CELL", nullptr};
+constexpr const char* kCellStops[] = {"TD", "TH", "TR", "TABLE", "XML-LOOSE-CELL", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kRowEnds[] = {"TD", "TH", "TR", "CAPTION", "XML-LOOSE-CELL", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kRowStops[] = {"TR", "TABLE", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kItemEnds[] = {"LI", "XML-LOOSE-ITEM", nullptr};
 constexpr const char* kRowGroupEnds[] = {"TD", "TH", "TR", "CAPTION", "THEAD", "TFOOT", nullptr};
 constexpr const char* kCaptionEnds[] = {"TD", "TH", "TR", "THEAD", "TFOOT", nullptr};
-constexpr const char* kItemStops[] = {"LI", "UL", "OL", "DL", "DD", "DT", "TD", "TH", "CAPTION", "TABLE", "BLOCKQUOTE", nullptr};
+constexpr const char* kItemStops[] = {"LI", "XML-LOOSE-ITEM", "UL", "OL", "DL", "DD", "DT", "TD", "TH", "CAPTION", "TABLE", "BLOCKQUOTE", nullptr};
 constexpr const char* kTermEnds[] = {"DT", "DD", "P", nullptr};
 constexpr const char* kParagraphStops[] = {"P", "TD", "TH", "CAPTION", "TABLE", "LI", "DD", "DT", "UL", "OL", "DL", nullptr};
 
@@ -286,10 +292,25 @@ constexpr ImpliedEnd kEnds[] = {
     {"TBODY", kRowGroupEnds, kTable},
     {"TFOOT", kRowGroupEnds, kTable},
     {"CAPTION", kCaptionEnds, kTable},
-    {"LI", kLi, kItemStops},
+    {"LI", kItemEnds, kItemStops},
     {"DT", kTermEnds, kItemStops},
     {"DD", kTermEnds, kItemStops},
     {"P", kP, kParagraphStops},
+};
+
+constexpr const char* kRowParents[] = {"TABLE", "THEAD", "TFOOT", nullptr};
+constexpr const char* kListParents[] = {"UL", "OL", nullptr};
+
+// tag, parents, standIn
+constexpr TagPlacement kPlacements[] = {
+    {"TD", kTr, "XML-LOOSE-CELL"},
+    {"TH", kTr, "XML-LOOSE-CELL"},
+    {"CAPTION", kTable, "XML-LOOSE-CELL"},
+    {"TR", kRowParents, "XML-LOOSE-ROW"},
+    {"THEAD", kTable, "XML-LOOSE-ROW"},
+    {"TFOOT", kTable, "XML-LOOSE-ROW"},
+    {"XML-TABLE-COLUMN", kTable, nullptr},
+    {"LI", kListParents, "XML-LOOSE-ITEM"},
 };
 
 // tag, variant
@@ -521,7 +542,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-PAGE-SEQUENCE-FONT-FAMILY", "font-family", kXmlPageSequence, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents};
 
 }  // namespace
 
@@ -531,6 +552,7 @@ const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
 const std::span<const TagVariant> kTagVariants(kVariants);
 const std::span<const ImpliedEnd> kImpliedEnds(kEnds);
+const std::span<const TagPlacement> kTagPlacements(kPlacements);
 const std::span<const NameList> kAllNameLists(kLists);
 
 const NameList kBlockTags = kBlock;

@@ -49,6 +49,30 @@ std::string_view EndTagNameOf(const TagDef* def) {
   return def->name;
 }
 
+// The row a table part or list item is read as where it stands: its own
+// inside its table or list, its stand-in elsewhere (none: dropped).
+const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
+  for (const TagPlacement& p : kTagPlacements) {
+    if (!EqualsNoCase(p.tag, def->name)) continue;
+    if (MatchTagDef(innermost->def, p.parents)) return def;
+    return p.standIn ? FindTagDef(nullptr, p.standIn) : nullptr;
+  }
+  return def;
+}
+
+bool IsStandIn(const TagDef* def) {
+  for (const TagPlacement& p : kTagPlacements)
+    if (p.standIn && EqualsNoCase(p.standIn, def->name)) return true;
+  return false;
+}
+
+// The name of the end tag that closes an open element: a stand-in is
+// closed by the end tag of the tag it was read from.
+std::string_view EndTagNameOf(const TagNode* e) {
+  if (IsStandIn(e->def)) return NameOf(e->raw.view());
+  return EndTagNameOf(e->def);
+}
+
 // Every element records where its tag began.
 const PropertyName& FilePosName() {
   static const PropertyName name("html-FilePos");
@@ -335,6 +359,12 @@ class Parser {
     if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
 
     if (depth_ > 0) {
+      def = PlacedRow(Innermost(), def);
+      if (!def) {
+        ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
+                          Innermost()->def->name, tagPos_);
+        return DropStartTag();
+      }
       def = RowUnder(Innermost(), def);
       // A: the innermost element must accept the tag, or be closed by it.
       for (;;) {
@@ -467,7 +497,7 @@ class Parser {
 
   bool IsOpen(std::string_view name) const {
     for (int i = depth_ - 1; i >= 0; --i)
-      if (EqualsNoCase(EndTagNameOf(stack_[i]->def), name)) return true;
+      if (EqualsNoCase(EndTagNameOf(stack_[i]), name)) return true;
     return false;
   }
 
@@ -484,13 +514,13 @@ class Parser {
     int i = depth_ - 1;
     for (; i >= 0; --i) {
       TagNode* e = stack_[i];
-      if (EqualsNoCase(EndTagNameOf(e->def), name)) break;
+      if (EqualsNoCase(EndTagNameOf(e), name)) break;
       if (e->def->contentKind == 1) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
         continue;
       }
       if (e->def->contentKind != 0) continue;
-      auto it = FindPending(EndTagNameOf(e->def));
+      auto it = FindPending(EndTagNameOf(e));
       if (it != pending_.end()) {
         ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
         pending_.erase(it);
@@ -503,7 +533,7 @@ class Parser {
     if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
     depth_ = i;
     while (depth_ > 0) {
-      auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]->def));
+      auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]));
       if (it == pending_.end()) break;
       ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
       pending_.erase(it);

@@ -50,8 +50,9 @@ std::string PropFields(int row) {
 TEST(Tables, Sizes) {
   // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
-  // header and footer.
-  EXPECT_EQ(kTagDatabase.size(), 114u);
+  // header and footer, 115 to 117 the stand-ins for table parts and list
+  // items outside their table or list.
+  EXPECT_EQ(kTagDatabase.size(), 117u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
@@ -120,8 +121,10 @@ TEST(Tables, TagRowsFieldByField) {
 TEST(Tables, CategoryMarksTheFlowRows) {
   for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
     // Rows 104 to 112 belong to the document frame (metadata and outline),
-    // the header and footer rows (113, 114) to the table structure.
-    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103);
+    // the header and footer rows (113, 114) to the table structure; the
+    // stand-ins for loose table parts and items (115 to 117) are blocks.
+    const bool flow =
+        (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103) || row >= 115;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }
@@ -141,7 +144,7 @@ TEST(Tables, Groups) {
       {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
       {"%BLOCK-NO-PG;",
        "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
-       "SUMMARY XML-BODY-FOOTER"},
+       "SUMMARY XML-BODY-FOOTER XML-LOOSE-CELL XML-LOOSE-ROW XML-LOOSE-ITEM"},
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 DT DD CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},

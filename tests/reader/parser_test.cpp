@@ -291,6 +291,23 @@ TEST(ParseHtml, StartTagsEndWhatHtmlLetsThemEnd) {
   }
 }
 
+// A table part or list item with no table or list around it is read as a
+// block stand-in, closed by its own end tag; a loose column is dropped.
+TEST(ParseHtml, LoosePartsAndItemsStandInAsBlocks) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<dl><li>c</li>d</dl>", "DL[XML-LOOSE-ITEM(c){d}]"},
+      {"<div><li>a<li>b</div>", "DIV[XML-LOOSE-ITEM(a);XML-LOOSE-ITEM(b)]"},
+      {"<a href=x><th>h</th>t</a>", "A[XML-LOOSE-CELL(h){t}]"},
+      {"<a><tfoot><tr><td>f<td>g</a>", "A[XML-LOOSE-ROW;XML-LOOSE-ROW[XML-LOOSE-CELL(f);XML-LOOSE-CELL(g)]]"},
+      {"<a><colgroup><col></a>y", "A{y}"},
+      {"<ul><li>a</ul>", "UL[LI(a)]"},
+  };
+  for (const auto& [html, shape] : cases) {
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, html)), shape) << html;
+  }
+}
+
 TEST(ParseHtml, NestedLinksBecomeSiblings) {
   Captured c;
   TagNode* p = Parse(c, "<p><a href=1>x<a href=2>y</a>z</a></p>");
