@@ -311,6 +311,9 @@ constexpr TagPlacement kPlacements[] = {
     {"TFOOT", kTable, "XML-LOOSE-ROW"},
     {"XML-TABLE-COLUMN", kTable, nullptr},
     {"LI", kListParents, "XML-LOOSE-ITEM"},
+    // The document element only at the top: nested, its FO root would stand
+    // inside the flow. HTML ignores a second HTML start tag too.
+    {"HTML", kNone, nullptr},
 };
 
 // tag, variant
