@@ -289,8 +289,7 @@ class Writer {
     static const Element kBlock{kBlockTags[0], kBlockTags[1], ElementInfoOf("fo:block")};
     static const Element kWrapper{kWrapperTags[0], kWrapperTags[1], ElementInfoOf("fo:wrapper")};
     const RowInfo& row = Row(n);
-    if (row.emptiable && n->def->writeForm == 0 && !n->firstChild && (n->text.null() || n->text.empty()))
-      return kWrapper;
+    if (row.emptiable && n->def->writeForm == 0 && WritesNothingInside(n)) return kWrapper;
     if (row.link && !HasUsableLinkTarget(n)) return kInline;
     if (row.list) {
       bool item = false;
@@ -298,6 +297,26 @@ class Writer {
       if (!item) return kBlock;
     }
     return {row.startTag, row.endTag, row.element};
+  }
+
+  // Whether nothing is written between the node's tags: no text, and no
+  // element below (phrase markup such as B writes none). A large subtree
+  // counts as content without being walked to the end.
+  static bool WritesNothingInside(const TagNode* n) {
+    constexpr int kMaxLooked = 64;
+    if (!n->text.empty()) return false;
+    std::vector<const TagNode*> chains;
+    if (n->firstChild) chains.push_back(n->firstChild);
+    int looked = 0;
+    while (!chains.empty()) {
+      const TagNode* c = chains.back();
+      chains.pop_back();
+      for (; c; c = c->next) {
+        if (++looked > kMaxLooked || c->def->outputName || !c->text.empty() || !c->tail.empty()) return false;
+        if (c->firstChild) chains.push_back(c->firstChild);
+      }
+    }
+    return true;
   }
 
   // Everything written into a block container passes here first.

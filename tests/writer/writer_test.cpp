@@ -208,9 +208,13 @@ TEST(WriteNode, EmptyInlinesBecomeWrappers) {
   TagNode* spaced = Child(p, "XML-INLINE");
   spaced->text.assign(" ");
   Child(p, "IMG");
+  Child(Child(Child(p, "XML-INLINE"), "B"), "B");  // phrase markup alone writes nothing
+  TagNode* worded = Child(Child(p, "XML-INLINE"), "B");
+  worded->tail.assign("w");
   EXPECT_EQ(Write(p),
             "<fo:block><fo:wrapper id=\"x\"></fo:wrapper> a<fo:wrapper external-destination=\"http://e.org/\">"
-            "</fo:wrapper><fo:inline> </fo:inline><fo:external-graphic/></fo:block>");
+            "</fo:wrapper><fo:inline> </fo:inline><fo:external-graphic/><fo:wrapper></fo:wrapper>"
+            "<fo:inline>w</fo:inline></fo:block>");
   FreeTree(p);
 }
 
