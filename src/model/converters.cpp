@@ -226,6 +226,8 @@ bool MapPageBreak(Context& ctx, TagNode* node, TagProperty* prop) {
 bool RetypeNamedAnchor(Context&, TagNode* node, TagProperty* prop) {
   // The flow's closing block owns that id: an author's anchor of the name marks nothing.
   if (prop->value.has() && prop->value.view() == kLastPageId) prop->value.reset();
+  // A named link stays a link: only an anchor without HREF is a mere target.
+  if (FindProperty(node, "HREF") || FindProperty(node, "XML-INTERNAL-DESTINATION")) return true;
   if (const TagDef* def = FindTagDef(nullptr, "XML-LINK-REFERENCE")) node->def = def;
   return true;
 }

@@ -19,6 +19,7 @@ bool SetContentWidth(Context&, TagNode*);
 bool BuildBodyFrame(Context&, TagNode*);
 bool StyleLink(Context&, TagNode*);
 bool BuildListItem(Context&, TagNode*);
+bool LabelLooseItem(Context&, TagNode*);
 bool NumberListItems(Context&, TagNode*);
 bool DiscardStyleContent(Context&, TagNode*);
 bool SizeHeading(Context&, TagNode*);

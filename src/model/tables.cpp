@@ -17,7 +17,7 @@ constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nul
 constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", "XML-LOOSE-CELL", "XML-LOOSE-ROW", "XML-LOOSE-ITEM", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 // The blocks that hold flow content: text standing loose in one is printed
@@ -31,11 +31,7 @@ constexpr const char* kBorderTagsGroup[] = {"TABLE", "TD", "TH", "TR", "XML-TABL
 constexpr const char* kBordertags[] = {"%BORDERTAGS;", nullptr};
 constexpr const char* kBoldGroup[] = {"B", "STRONG", nullptr};
 constexpr const char* kBlockquote[] = {"BLOCKQUOTE", nullptr};
-constexpr const char* kBr[] = {"BR", nullptr};
 constexpr const char* kBrFontBlockInline[] = {"BR", "%FONT;", "%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kCaption[] = {"CAPTION", nullptr};
-constexpr const char* kCaptionTheadTrTdTh[] = {"CAPTION", "THEAD", "TR", "TD", "TH", nullptr};
-constexpr const char* kCaptionTrTdTh[] = {"CAPTION", "TR", "TD", "TH", nullptr};
 constexpr const char* kCol[] = {"COL", nullptr};
 constexpr const char* kComment[] = {"!--", nullptr};
 constexpr const char* kDeclaration[] = {"XML-?", nullptr};
@@ -43,7 +39,6 @@ constexpr const char* kDd[] = {"DD", nullptr};
 // A definition list holds what a DIV may besides its terms and definitions:
 // pages put headings, paragraphs and tables between them.
 constexpr const char* kDtDdLiBlockFontInline[] = {"DT", "DD", "LI", "%BLOCK;", "%FONT;", "%INLINE;", nullptr};
-constexpr const char* kDtDdP[] = {"DT", "DD", "P", nullptr};
 constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
@@ -92,7 +87,6 @@ constexpr const char* kTableChildren[] = {"TR", "XML-TABLE-COLUMN", "XML-TABLE-B
 constexpr const char* kTableTrTdThBody[] = {"TABLE", "TR", "TD", "TH", "BODY", nullptr};
 constexpr const char* kTdTh[] = {"TD", "TH", nullptr};
 constexpr const char* kTh[] = {"TH", nullptr};
-constexpr const char* kTheadTfootTrTdTh[] = {"THEAD", "TFOOT", "TR", "TD", "TH", nullptr};
 constexpr const char* kTdThXmlEmptyCell[] = {"TD", "TH", "XML-EMPTY-CELL", nullptr};
 constexpr const char* kTdThTr[] = {"TD", "TH", "TR", nullptr};
 constexpr const char* kTr[] = {"TR", nullptr};
@@ -132,7 +126,7 @@ constexpr TagDef kTags[] = {
     {"BODY", "fo:flow", 0, 2, 0, 0, 0, nullptr, kFontBlockInlineComment, BuildBodyFrame, SetContentWidth},
     {"XML-STATIC-CONTENT", "fo:static-content", 2, 2, 0, 0, 0, nullptr, kFontBlockInline, nullptr, nullptr},
     {"XML-PAGE-SEQUENCE", "fo:page-sequence", 0, 2, 0, 0, 0, nullptr, kBody, nullptr, nullptr},
-    {"P", "fo:block", 1, 2, 0, 0, 2, kBr, kBlockFontInline, nullptr, nullptr},
+    {"P", "fo:block", 1, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
     {"NOBR", "fo:inline", 2, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     // An empty block ends the line: FOP reads a line feed inside an inline as a space.
     {"BR", "fo:block/", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
@@ -140,8 +134,8 @@ constexpr TagDef kTags[] = {
     {"FONT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInlinePre, nullptr, nullptr},
     {"TABLE", "fo:table", 0, 1, 0, 0, 0, kInline, kTableChildren, TableStep2, TableStep1},
     // Moved in front of its table by the table steps: FOP lays out no table
-    // caption. As in HTML, it ends the row or cell left open before it.
-    {"CAPTION", "fo:block", 0, 2, 0, 0, 0, kTheadTfootTrTdTh, kFontInline, nullptr, nullptr},
+    // caption. As in HTML, it ends the row or cell left open before it (kEnds).
+    {"CAPTION", "fo:block", 0, 2, 0, 0, 0, nullptr, kFontInline, nullptr, nullptr},
     {"COL", "@XML-TABLE-COLUMN", 2, 2, 2, 2, 0, nullptr, nullptr, nullptr, nullptr},
     {"XML-TABLE-COLUMN", "fo:table-column", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-TABLE-FOOTER", "fo:table-footer", 0, 1, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
@@ -150,9 +144,9 @@ constexpr TagDef kTags[] = {
     // Rows, cells and row groups end where their table ends, end tag or not,
     // as in HTML: a page that leaves them open loses no text to the table's
     // end tag.
-    {"TH", "fo:table-cell", 1, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
-    {"TR", "fo:table-row", 1, 1, 0, 0, 0, kCaption, kTdThXmlEmptyCell, nullptr, nullptr},
-    {"TD", "fo:table-cell", 1, 1, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"TH", "fo:table-cell", 1, 0, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"TR", "fo:table-row", 1, 0, 0, 0, 0, nullptr, kTdThXmlEmptyCell, nullptr, nullptr},
+    {"TD", "fo:table-cell", 1, 0, 0, 0, 0, nullptr, kBrFontBlockInline, nullptr, nullptr},
     {"XML-EMPTY-CELL", "fo:table-cell", 0, 1, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-LINK-REFERENCE", "fo:inline", 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"A", "fo:basic-link", 0, 2, 0, 0, 2, kA, nullptr, StyleLink, nullptr},
@@ -174,7 +168,7 @@ constexpr TagDef kTags[] = {
     {"PRE", "fo:block", 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
     {"OL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, NumberListItems, nullptr},
     {"UL", "fo:list-block", 0, 1, 0, 0, 2, nullptr, kLi, nullptr, nullptr},
-    {"LI", "fo:list-item", 1, 1, 0, 0, 2, kLi, kListItemChildren, BuildListItem, nullptr},
+    {"LI", "fo:list-item", 1, 0, 0, 0, 2, nullptr, kListItemChildren, BuildListItem, nullptr},
     {"XML-LIST-ITEM-LABEL", "fo:list-item-label", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"XML-LIST-ITEM-BODY", "fo:list-item-body", 2, 1, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"IMG", "fo:external-graphic", 2, 2, 1, 0, 2, nullptr, nullptr, FitImage, nullptr},
@@ -186,9 +180,9 @@ constexpr TagDef kTags[] = {
     {"STYLE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, DiscardStyleContent, nullptr},
     {"CODE", nullptr, 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"DL", "fo:block", 0, 1, 0, 0, 2, nullptr, kDtDdLiBlockFontInline, nullptr, nullptr},
-    // A term or definition ends the one before it, as HTML's implied end tags do.
-    {"DD", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
-    {"DT", "fo:block", 1, 1, 0, 0, 2, kDtDdP, kFontBlockInline, nullptr, nullptr},
+    // A term or definition ends the one before it, as HTML's implied end tags do (kEnds).
+    {"DD", "fo:block", 1, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"DT", "fo:block", 1, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"ABBR", nullptr, 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
     // Raised and lowered text is an inline of its own, which carries the shift
     // and the smaller size; it may hold a link (a footnote reference).
@@ -249,9 +243,14 @@ constexpr TagDef kTags[] = {
     {"XML-BOOKMARK-TREE", "fo:bookmark-tree", 2, 2, 0, 0, 0, nullptr, kXmlBookmark, nullptr, nullptr},
     {"XML-BOOKMARK", "fo:bookmark", 2, 2, 0, 0, 0, nullptr, kXmlBookmarkChildren, nullptr, nullptr},
     {"XML-BOOKMARK-TITLE", "fo:bookmark-title", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
-    // A header or footer opening ends the table part or caption left open before it.
-    {"THEAD", "fo:table-header", 1, 1, 0, 0, 0, kCaptionTrTdTh, kTr, nullptr, nullptr},
-    {"TFOOT", "fo:table-footer", 1, 1, 0, 0, 0, kCaptionTheadTrTdTh, kTr, nullptr, nullptr},
+    // A header or footer opening ends the table part or caption left open before it (kEnds).
+    {"THEAD", "fo:table-header", 1, 0, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
+    {"TFOOT", "fo:table-footer", 1, 0, 0, 0, 0, nullptr, kTr, nullptr, nullptr},
+    // Table parts and list items outside their table or list (kPlacements):
+    // their content prints as a block, an item with its label.
+    {"XML-LOOSE-CELL", "fo:block", 1, 0, 0, 0, 2, nullptr, kBrFontBlockInline, nullptr, nullptr},
+    {"XML-LOOSE-ROW", "fo:block", 1, 0, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"XML-LOOSE-ITEM", "fo:block", 1, 0, 0, 0, 2, nullptr, kListItemChildren, LabelLooseItem, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -268,6 +267,56 @@ constexpr TagGroup kGroups[] = {
     {"%ITALIC;", kItalicGroup},
     {"%UNDERLINE;", kUnderlineGroup},
     {"%LINE-THROUGH;", kLineThroughGroup},
+};
+
+// Who ends whom, as HTML's optional end tags say: a cell at the next cell,
+// row or row group; a row at the next row or row group; a row group at the
+// next one. An item, term or definition ends the open one of its list, also
+// through phrase markup or a DIV inside it, but never one of an outer list
+// or table; a paragraph ends the nearest open paragraph outside any table
+// cell or list item.
+constexpr const char* kCellEnds[] = {"TD", "TH", "XML-LOOSE-CELL", nullptr};
+constexpr const char* kCellStops[] = {"TD", "TH", "TR", "TABLE", "XML-LOOSE-CELL", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kRowEnds[] = {"TD", "TH", "TR", "CAPTION", "XML-LOOSE-CELL", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kRowStops[] = {"TR", "TABLE", "XML-LOOSE-ROW", nullptr};
+constexpr const char* kItemEnds[] = {"LI", "XML-LOOSE-ITEM", nullptr};
+constexpr const char* kRowGroupEnds[] = {"TD", "TH", "TR", "CAPTION", "THEAD", "TFOOT", nullptr};
+constexpr const char* kCaptionEnds[] = {"TD", "TH", "TR", "THEAD", "TFOOT", nullptr};
+constexpr const char* kItemStops[] = {"LI", "XML-LOOSE-ITEM", "UL", "OL", "DL", "DD", "DT", "TD", "TH", "CAPTION", "TABLE", "BLOCKQUOTE", nullptr};
+constexpr const char* kTermEnds[] = {"DT", "DD", "P", nullptr};
+constexpr const char* kParagraphStops[] = {"P", "TD", "TH", "CAPTION", "TABLE", "LI", "DD", "DT", "UL", "OL", "DL", nullptr};
+
+// tag, ends, stops
+constexpr ImpliedEnd kEnds[] = {
+    {"TD", kCellEnds, kCellStops},
+    {"TH", kCellEnds, kCellStops},
+    {"TR", kRowEnds, kRowStops},
+    {"THEAD", kRowGroupEnds, kTable},
+    {"TBODY", kRowGroupEnds, kTable},
+    {"TFOOT", kRowGroupEnds, kTable},
+    {"CAPTION", kCaptionEnds, kTable},
+    {"LI", kItemEnds, kItemStops},
+    {"DT", kTermEnds, kItemStops},
+    {"DD", kTermEnds, kItemStops},
+    {"P", kP, kParagraphStops},
+};
+
+constexpr const char* kRowParents[] = {"TABLE", "THEAD", "TFOOT", nullptr};
+constexpr const char* kListParents[] = {"UL", "OL", nullptr};
+
+// tag, parents, standIn
+constexpr TagPlacement kPlacements[] = {
+    {"TD", kTr, "XML-LOOSE-CELL"},
+    {"TH", kTr, "XML-LOOSE-CELL"},
+    {"CAPTION", kTable, "XML-LOOSE-CELL"},
+    {"TR", kRowParents, "XML-LOOSE-ROW"},
+    {"THEAD", kTable, "XML-LOOSE-ROW"},
+    {"TFOOT", kTable, "XML-LOOSE-ROW"},
+    {"XML-TABLE-COLUMN", kTable, nullptr},
+    {"LI", kListParents, "XML-LOOSE-ITEM"},
+    // The document element only at the top: nested, its FO root would stand
+    // inside the flow. HTML ignores a second HTML start tag too.
+    {"HTML", kNone, nullptr},
 };
 
 // tag, variant
@@ -507,7 +556,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks};
 
 }  // namespace
 
@@ -516,6 +565,8 @@ const std::span<const TagGroup> kTagGroups(kGroups);
 const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
 const std::span<const TagVariant> kTagVariants(kVariants);
+const std::span<const ImpliedEnd> kImpliedEnds(kEnds);
+const std::span<const TagPlacement> kTagPlacements(kPlacements);
 const std::span<const NameList> kAllNameLists(kLists);
 
 const NameList kBlockTags = kBlock;

@@ -26,7 +26,27 @@ struct TagVariant {
   const char* variant;
 };
 
+// HTML's optional end tags: a start tag of `tag` ends the open elements
+// listed in `ends`, looking outwards from the innermost one and stopping
+// at an element listed in `stops` (after ending it, when it is in both).
+struct ImpliedEnd {
+  const char* tag;
+  NameList ends;
+  NameList stops;
+};
+
+// A table part or list item belongs inside its table or list: where the
+// innermost open element is none of `parents`, the tag is read as the
+// `standIn` row, which prints its content as a block (no row: dropped).
+struct TagPlacement {
+  const char* tag;
+  NameList parents;
+  const char* standIn;
+};
+
 extern const std::span<const TagDef> kTagDatabase;
+extern const std::span<const ImpliedEnd> kImpliedEnds;
+extern const std::span<const TagPlacement> kTagPlacements;
 extern const std::span<const TagGroup> kTagGroups;
 extern const std::span<const DefaultProperty> kDefaultProperties;
 extern const std::span<const PropertyDef> kPropertyDatabase;

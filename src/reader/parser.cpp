@@ -49,6 +49,30 @@ std::string_view EndTagNameOf(const TagDef* def) {
   return def->name;
 }
 
+// The row a table part or list item is read as where it stands: its own
+// inside its table or list, its stand-in elsewhere (none: dropped).
+const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
+  for (const TagPlacement& p : kTagPlacements) {
+    if (!EqualsNoCase(p.tag, def->name)) continue;
+    if (MatchTagDef(innermost->def, p.parents)) return def;
+    return p.standIn ? FindTagDef(nullptr, p.standIn) : nullptr;
+  }
+  return def;
+}
+
+bool IsStandIn(const TagDef* def) {
+  for (const TagPlacement& p : kTagPlacements)
+    if (p.standIn && EqualsNoCase(p.standIn, def->name)) return true;
+  return false;
+}
+
+// The name of the end tag that closes an open element: a stand-in is
+// closed by the end tag of the tag it was read from.
+std::string_view EndTagNameOf(const TagNode* e) {
+  if (IsStandIn(e->def)) return NameOf(e->raw.view());
+  return EndTagNameOf(e->def);
+}
+
 // Every element records where its tag began.
 const PropertyName& FilePosName() {
   static const PropertyName name("html-FilePos");
@@ -290,6 +314,24 @@ class Parser {
     return ReadUntil('>', discard);
   }
 
+  // HTML's optional end tags: the open elements the start tag ends, from
+  // the innermost outwards up to the first element that stops the search.
+  void EndImpliedElements(const TagDef* def) {
+    const ImpliedEnd* rule = nullptr;
+    for (const ImpliedEnd& r : kImpliedEnds)
+      if (EqualsNoCase(r.tag, def->name)) rule = &r;
+    if (!rule) return;
+    for (int i = depth_ - 1; i >= 0; --i) {
+      const TagDef* open = stack_[i]->def;
+      const bool stop = MatchTagDef(open, rule->stops);
+      if (MatchTagDef(open, rule->ends)) {
+        ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(), tagPos_);
+        depth_ = i;
+      }
+      if (stop) return;
+    }
+  }
+
   bool StartTag(Text raw) {
     bool selfClosed = false;
     const bool comment = raw.view().substr(0, 3) == "!--";
@@ -312,9 +354,17 @@ class Parser {
       ctx_.msg().printf("TagString: \"%si\"\n\n", raw.c_str());
       return DropStartTag();
     }
+    // Before a dropped tag too: a TBODY start ends the header rows before it.
+    EndImpliedElements(def);
     if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
 
     if (depth_ > 0) {
+      def = PlacedRow(Innermost(), def);
+      if (!def) {
+        ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
+                          Innermost()->def->name, tagPos_);
+        return DropStartTag();
+      }
       def = RowUnder(Innermost(), def);
       // A: the innermost element must accept the tag, or be closed by it.
       for (;;) {
@@ -445,18 +495,32 @@ class Parser {
     return more;
   }
 
+  bool IsOpen(std::string_view name) const {
+    for (int i = depth_ - 1; i >= 0; --i)
+      if (EqualsNoCase(EndTagNameOf(stack_[i]), name)) return true;
+    return false;
+  }
+
   bool ApplyEndTag(const Text& raw, const std::string& name) {
     if (depth_ == 0) return ReadAfterInnermostContent();
+    // An end tag whose element is not open anywhere closes nothing, as in
+    // HTML. Remembered as pending, it would close the next element of its
+    // name as soon as anything inside that one ended (a stray </p> would
+    // tear every later paragraph at its first link).
+    if (!IsOpen(name)) {
+      ctx_.msg().printf("Tag \"%s\" closes no open element, ignored!!!\nPos %lld\n", raw.c_str(), tagPos_);
+      return ReadAfterInnermostContent();
+    }
     int i = depth_ - 1;
     for (; i >= 0; --i) {
       TagNode* e = stack_[i];
-      if (EqualsNoCase(EndTagNameOf(e->def), name)) break;
+      if (EqualsNoCase(EndTagNameOf(e), name)) break;
       if (e->def->contentKind == 1) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
         continue;
       }
       if (e->def->contentKind != 0) continue;
-      auto it = FindPending(EndTagNameOf(e->def));
+      auto it = FindPending(EndTagNameOf(e));
       if (it != pending_.end()) {
         ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
         pending_.erase(it);
@@ -469,7 +533,7 @@ class Parser {
     if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
     depth_ = i;
     while (depth_ > 0) {
-      auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]->def));
+      auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]));
       if (it == pending_.end()) break;
       ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
       pending_.erase(it);

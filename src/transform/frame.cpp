@@ -332,6 +332,16 @@ bool BuildListItem(Context& ctx, TagNode* item) {
   return true;
 }
 
+// An item outside any list prints as a block that starts with its label,
+// as browsers print it.
+bool LabelLooseItem(Context&, TagNode* item) {
+  Text label;
+  label.assign("- ");
+  label.append(item->text.view());
+  item->text = std::move(label);
+  return true;
+}
+
 // The marks are written as references, which the writer turns into the
 // characters or their numbers as the output encoding needs. A quotation
 // inside another takes single marks.

@@ -286,6 +286,11 @@ void WalkGrid(Context& ctx, TagNode* body, Pass& pass) {
       if (n >= 1) {
         counters.Spread(j, n);
         j += n;
+      } else {
+        // The span is not written (FOP reads none below 1), and FOP places
+        // the cell on one position: so does the grid, or the table would
+        // get fewer columns than FOP fills.
+        ++j;
       }
     }
     pass.EndRow(row);
@@ -349,7 +354,8 @@ struct DerivedColumnPass {
       msg.put(set ? 'x' : '+');
     } else if (firstRow) {
       msg.printf("%*s", static_cast<int>(n), "-+");
-      for (std::int64_t i = 0; i < n; ++i)
+      // A span below 1 still takes one position, as in the grid.
+      for (std::int64_t i = 0; i < std::max<std::int64_t>(n, 1); ++i)
         if (TagNode* col = NewColumn()) CreateProperty(ctx, col, Names().columnWidth);
     } else if (!spanning) {
       // A cursor on the body or past it refuses the width, with a report.

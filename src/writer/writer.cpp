@@ -133,6 +133,7 @@ TablePart TablePartOf(std::string_view element) {
 struct RowInfo {
   bool link;
   bool list;
+  bool emptiable;  // written as an inline or a link: empty, it becomes a wrapper
   bool bareAllowed;  // the declaration and comments may have bare attributes
   // What the row's own element is, when it has one.
   ElementInfo element;
@@ -149,6 +150,7 @@ RowInfo RowInfoOf(const TagDef* d) {
   const char* element = d->outputName;
   return {Is(d, "A"),
           Is(d, "UL") || Is(d, "OL"),
+          element && (std::strcmp(element, "fo:inline") == 0 || std::strcmp(element, "fo:basic-link") == 0),
           IsDeclarationOrComment(d),
           element ? ElementInfoOf(element) : ElementInfo{Kind::Block, false, false},
           element ? TablePartOf(element) : TablePart::None,
@@ -225,7 +227,7 @@ class Writer {
       const Element element = written ? ElementOf(cur) : Element{};
       if (written) {
         Emit(element.info.kind);
-        StartTag(cur, element.startTag);
+        StartTag(cur, element.startTag, element.info);
       }
       if (d->writeForm == 0) {
         if (written) open_.push_back({element.endTag, element.info.container, element.info.textless, false, false});
@@ -281,12 +283,18 @@ class Writer {
   // The element a node is written under. A link without a usable target
   // is written as an inline, and a list without items as a block: FOP
   // rejects either element otherwise.
+  // An inline or link with no content at all (an anchor such as <a
+  // name=x></a>) is written as an empty wrapper: FOP 2.8 fails with a
+  // NullPointerException on an empty inline when it hyphenates the line.
   static Element ElementOf(const TagNode* n) {
     static const std::string kInlineTags[] = {StartTagText("fo:inline"), EndTagText("fo:inline")};
     static const std::string kBlockTags[] = {StartTagText("fo:block"), EndTagText("fo:block")};
+    static const std::string kWrapperTags[] = {StartTagText("fo:wrapper"), EndTagText("fo:wrapper")};
     static const Element kInline{kInlineTags[0], kInlineTags[1], ElementInfoOf("fo:inline")};
     static const Element kBlock{kBlockTags[0], kBlockTags[1], ElementInfoOf("fo:block")};
+    static const Element kWrapper{kWrapperTags[0], kWrapperTags[1], ElementInfoOf("fo:wrapper")};
     const RowInfo& row = Row(n);
+    if (row.emptiable && n->def->writeForm == 0 && WritesNothingInside(n)) return kWrapper;
     if (row.link && !HasUsableLinkTarget(n)) return kInline;
     if (row.list) {
       bool item = false;
@@ -294,6 +302,26 @@ class Writer {
       if (!item) return kBlock;
     }
     return {row.startTag, row.endTag, row.element};
+  }
+
+  // Whether nothing is written between the node's tags: no text, and no
+  // element below (phrase markup such as B writes none). A large subtree
+  // counts as content without being walked to the end.
+  static bool WritesNothingInside(const TagNode* n) {
+    constexpr int kMaxLooked = 64;
+    if (!n->text.empty()) return false;
+    std::vector<const TagNode*> chains;
+    if (n->firstChild) chains.push_back(n->firstChild);
+    int looked = 0;
+    while (!chains.empty()) {
+      const TagNode* c = chains.back();
+      chains.pop_back();
+      for (; c; c = c->next) {
+        if (++looked > kMaxLooked || c->def->outputName || !c->text.empty() || !c->tail.empty()) return false;
+        if (c->firstChild) chains.push_back(c->firstChild);
+      }
+    }
+    return true;
   }
 
   // Everything written into a block container passes here first.
@@ -346,7 +374,7 @@ class Writer {
     Text(n->tail);
   }
 
-  void StartTag(const TagNode* n, std::string_view startTag) {
+  void StartTag(const TagNode* n, std::string_view startTag, const ElementInfo& element) {
     const TagDef* d = n->def;
     if (d->rawTag && n->raw.has()) {
       std::string_view raw = n->raw.view();
@@ -380,7 +408,12 @@ class Writer {
           dup = true;
           break;
         }
-      if (dup) continue;
+      if (dup) {
+        // A second name for the same place (<a name=x id=y>): an empty
+        // wrapper inside carries it, where one may stand.
+        if (info.kind == AttributeKind::Id && p->value.has()) secondIds_.push_back(&p->value);
+        continue;
+      }
       seen_.push_back(info.number);
       if (p->value.null()) {
         buf_.push_back(' ');
@@ -416,6 +449,15 @@ class Writer {
     }
     if (d->writeForm == 1) buf_.push_back('/');
     buf_.push_back('>');
+    if (secondIds_.empty()) return;
+    for (const ps::Text* id : secondIds_) {
+      if (element.container || element.textless) break;
+      value_.clear();
+      ConvertSpecialChars(id->view(), value_, ConvertMode::QuotedValue, enc_);
+      if (!ids_.insert(value_).second) continue;
+      buf_.append("<fo:wrapper id=\"").append(value_).append("\"/>");
+    }
+    secondIds_.clear();
   }
 
   // A plain attribute whose value is kept in place, written whole. A document
@@ -535,6 +577,7 @@ class Writer {
   OutputEncoding enc_;
   std::vector<Open> open_;
   std::vector<int> seen_;
+  std::vector<const ps::Text*> secondIds_;  // ids of the element beyond the one written on it
   std::string value_;
   // The table bodies planned so far (whether a cell's spans shrink in them),
   // the last one asked for, and the cells whose spans shrink.

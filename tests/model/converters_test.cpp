@@ -289,14 +289,26 @@ TEST(RetypeNamedAnchor, BecomesLinkReferenceKeepingName) {
   Converted t("A", "NAME", "x", RetypeNamedAnchor);
   EXPECT_TRUE(t.ok);
   EXPECT_STREQ(t.node->name(), "XML-LINK-REFERENCE");
-  EXPECT_EQ(test::Write(t.node), "<fo:inline id=\"x\"></fo:inline>");
+  EXPECT_EQ(test::Write(t.node), "<fo:wrapper id=\"x\"></fo:wrapper>");
+}
+
+// A link that also has a name stays a link, whichever attribute comes first.
+TEST(RetypeNamedAnchor, NamedLinkStaysALink) {
+  for (const char* href : {"HREF", "XML-INTERNAL-DESTINATION"}) {
+    Captured c;
+    TagNode* a = Own(c, Node("A"));
+    SetProperty(c.ctx, a, href, "x.html");
+    TagProperty* name = SetProperty(c.ctx, a, "NAME", "n");
+    EXPECT_TRUE(RetypeNamedAnchor(c.ctx, a, name));
+    EXPECT_STREQ(a->name(), "A") << href;
+  }
 }
 
 TEST(RetypeNamedAnchor, LeavesTheFlowsOwnIdAlone) {
   Converted t("A", "NAME", "LastPage", RetypeNamedAnchor);
   EXPECT_TRUE(t.ok);
   EXPECT_EQ(t.value(), "<null>");
-  EXPECT_EQ(test::Write(t.node), "<fo:inline></fo:inline>");
+  EXPECT_EQ(test::Write(t.node), "<fo:wrapper></fo:wrapper>");
 }
 
 TEST(PlaceIdTarget, ElementsWithAnFoElementKeepTheirId) {

@@ -50,8 +50,9 @@ std::string PropFields(int row) {
 TEST(Tables, Sizes) {
   // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
-  // header and footer.
-  EXPECT_EQ(kTagDatabase.size(), 114u);
+  // header and footer, 115 to 117 the stand-ins for table parts and list
+  // items outside their table or list.
+  EXPECT_EQ(kTagDatabase.size(), 117u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
@@ -65,6 +66,18 @@ TEST(Tables, Sizes) {
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
+// Every start tag that ends open elements has a row, and every rule says
+// where its search stops: no rule may reach past its table or list.
+TEST(Tables, ImpliedEndsNameRowsAndStop) {
+  EXPECT_EQ(kImpliedEnds.size(), 11u);
+  for (const ImpliedEnd& r : kImpliedEnds) {
+    EXPECT_NE(FindTagDef(nullptr, r.tag), nullptr) << r.tag;
+    ASSERT_NE(r.ends, nullptr) << r.tag;
+    ASSERT_NE(r.stops, nullptr) << r.tag;
+    EXPECT_TRUE(MatchTagDef(FindTagDef(nullptr, "TABLE"), r.stops)) << r.tag;
+  }
+}
+
 TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(1), "XML-?|\"?xml\"|2220|-|none");
   EXPECT_EQ(TagFields(2), "HTML|\"fo:root\"|0200|-|HEAD XML-LAYOUT-MASTER-SET XML-PAGE-SEQUENCE BODY XML-STATIC-CONTENT !-- XML-DECLARATIONS XML-BOOKMARK-TREE");
@@ -72,16 +85,16 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(8), "HEAD|null|0200|-|META TITLE Footer STYLE SCRIPT LINK !--");
   EXPECT_EQ(TagFields(11), "Footer|null|0200|-|none");
   EXPECT_EQ(TagFields(13), "BODY|\"fo:flow\"|0200|-|%FONT; %BLOCK; %INLINE; !--");
-  EXPECT_EQ(TagFields(16), "P|\"fo:block\"|1200|BR|%BLOCK; %FONT; %INLINE;");
+  EXPECT_EQ(TagFields(16), "P|\"fo:block\"|1000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(18), "BR|\"fo:block/\"|2220|-|any");
   EXPECT_EQ(TagFields(20), "FONT|null|0000|-|%FONT; %BLOCK; %INLINE; PRE");
   EXPECT_EQ(TagFields(21), "TABLE|\"fo:table\"|0100|%INLINE;|TR XML-TABLE-COLUMN XML-TABLE-BODY XML-TABLE-FOOTER COLGROUP CAPTION THEAD TFOOT");
-  EXPECT_EQ(TagFields(22), "CAPTION|\"fo:block\"|0200|THEAD TFOOT TR TD TH|%FONT; %INLINE;");
+  EXPECT_EQ(TagFields(22), "CAPTION|\"fo:block\"|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(23), "COL|\"@XML-TABLE-COLUMN\"|2222|-|any");
   EXPECT_EQ(TagFields(26), "TBODY|\"\"|2222|-|any");
-  EXPECT_EQ(TagFields(28), "TH|\"fo:table-cell\"|1100|-|BR %FONT; %BLOCK; %INLINE;");
-  EXPECT_EQ(TagFields(29), "TR|\"fo:table-row\"|1100|CAPTION|TD TH XML-EMPTY-CELL");
-  EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|1100|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(28), "TH|\"fo:table-cell\"|1000|-|BR %FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(29), "TR|\"fo:table-row\"|1000|-|TD TH XML-EMPTY-CELL");
+  EXPECT_EQ(TagFields(30), "TD|\"fo:table-cell\"|1000|-|BR %FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(33), "A|\"fo:basic-link\"|0200|A|any");
   EXPECT_EQ(TagFields(39), "!--|\"!--\"|2222|-|none");
   EXPECT_EQ(TagFields(40), "!DOCTYPE|null|2222|-|none");
@@ -89,12 +102,12 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(42), "HR|\"fo:leader\"|2200|-|none");
   EXPECT_EQ(TagFields(48), "H6|\"fo:block\"|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(52),
-            "LI|\"fo:list-item\"|1100|LI|%FONT; %BLOCK; %INLINE; OL UL DL XML-LIST-ITEM-LABEL XML-LIST-ITEM-BODY");
+            "LI|\"fo:list-item\"|1000|-|%FONT; %BLOCK; %INLINE; OL UL DL XML-LIST-ITEM-LABEL XML-LIST-ITEM-BODY");
   EXPECT_EQ(TagFields(55), "IMG|\"fo:external-graphic\"|2210|-|any");
   EXPECT_EQ(TagFields(59), "SCRIPT|null|0202|-|any");
   EXPECT_EQ(TagFields(50), "OL|\"fo:list-block\"|0100|-|LI");
   EXPECT_EQ(TagFields(62), "DL|\"fo:block\"|0100|-|DT DD LI %BLOCK; %FONT; %INLINE;");
-  EXPECT_EQ(TagFields(63), "DD|\"fo:block\"|1100|DT DD P|%FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(63), "DD|\"fo:block\"|1000|-|%FONT; %BLOCK; %INLINE;");
   EXPECT_EQ(TagFields(67), "SUB|\"fo:inline\"|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(68), "VAR|null|0200|-|%FONT; %INLINE;");
   EXPECT_EQ(TagFields(69), "BLOCKQUOTE|\"fo:block\"|0000|-|%FONT; %BLOCK; %INLINE;");
@@ -103,15 +116,17 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(90), "WBR|null|2200|-|none");
   EXPECT_EQ(TagFields(91), "SECTION|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
-  EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1100|CAPTION TR TD TH|TR");
-  EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1100|CAPTION THEAD TR TD TH|TR");
+  EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1000|-|TR");
+  EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1000|-|TR");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
   for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
     // Rows 104 to 112 belong to the document frame (metadata and outline),
-    // the header and footer rows (113, 114) to the table structure.
-    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103);
+    // the header and footer rows (113, 114) to the table structure; the
+    // stand-ins for loose table parts and items (115 to 117) are blocks.
+    const bool flow =
+        (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103) || row >= 115;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }
@@ -131,7 +146,7 @@ TEST(Tables, Groups) {
       {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
       {"%BLOCK-NO-PG;",
        "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
-       "SUMMARY XML-BODY-FOOTER"},
+       "SUMMARY XML-BODY-FOOTER XML-LOOSE-CELL XML-LOOSE-ROW XML-LOOSE-ITEM"},
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 DT DD CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
       {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},

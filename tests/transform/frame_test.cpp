@@ -155,17 +155,19 @@ TEST(Handlers, ListItemLinkAndStyle) {
   TagNode* a = Child(ul, "A");
   SetProperty(c.ctx, a, "XML-FONT-COLOR", "red");
   SetProperty(c.ctx, a, "HREF", "x.pdf");
+  a->text.assign("t");
   StyleLink(c.ctx, a);
   EXPECT_EQ(Write(a),
             "<fo:basic-link text-decoration=\"underline\" external-destination=\"x.pdf\" color=\"#0000ff\">"
-            "</fo:basic-link>");
+            "t</fo:basic-link>");
 
   // A link that leads nowhere keeps its own colour and is written as plain text.
   TagNode* nowhere = Child(ul, "A");
   SetProperty(c.ctx, nowhere, "XML-FONT-COLOR", "red");
   SetProperty(c.ctx, nowhere, "HREF", "");
+  nowhere->text.assign("t");
   StyleLink(c.ctx, nowhere);
-  EXPECT_EQ(Write(nowhere), "<fo:inline external-destination=\"\" color=\"red\"></fo:inline>");
+  EXPECT_EQ(Write(nowhere), "<fo:inline external-destination=\"\" color=\"red\">t</fo:inline>");
 
   TagNode* style = Child(ul, "STYLE");
   style->text.assign("p { color: red }");

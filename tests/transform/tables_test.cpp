@@ -378,12 +378,15 @@ TEST(TableSteps, TableWithoutRows) {
   EXPECT_EQ(cell->text.view(), "x");
 }
 
-TEST(TableSteps, NoColumnsEndsStepTwoEarly) {
+// A span below 1 is not written, so FOP places the cell on one position:
+// the table gets a column for it.
+TEST(TableSteps, SpanBelowOneTakesOneColumn) {
   Table t;
   t.Cell(t.Row(), "a", {{"COLSPAN", "0"}});
   std::string m = t.Step1();
   EXPECT_NE(m.find("cells...\n -+\n table columns retrieved\n"), std::string::npos) << m;
-  EXPECT_EQ(t.Step2(), "starting table processing step 2 of 2 - depth 1\n");
+  EXPECT_EQ(t.Children().size(), 2u);  // the column and the body
+  EXPECT_NE(t.Step2().find("processing table cells"), std::string::npos);
 }
 
 TEST(TableSteps, AlignmentSpreadsIntoTheCellContent) {
@@ -447,7 +450,8 @@ TEST(TableSteps, HostileSpans) {
   EXPECT_EQ(Value(r1->firstChild, "COLSPAN"), "2147483647");
   // -5: a field of -6 is left-aligned; the huge COLSPAN reads as no number (span 1).
   EXPECT_NE(m.find("\n -     +-+" + std::string(998, ' ') + "-The property"), std::string::npos) << m;
-  EXPECT_NE(m.find("+\n wrong column count (first row: 1000 - this row: 1001!!!\n !+\n wrong"), std::string::npos);
+  // b's span of -5 still takes a position, as FOP places it.
+  EXPECT_NE(m.find("+\n wrong column count (first row: 1000 - this row: 1002!!!\n"), std::string::npos);
   t.Step2();
   EXPECT_EQ(t.c.ctx.tableDepth, 0);
 }
@@ -472,10 +476,8 @@ TEST(TableSteps, CoveredPositionWithoutColumn) {
   t.Cell(r1, "a", {{"ROWSPAN", "2"}, {"COLSPAN", "0"}});
   t.Cell(r1, "b");
   std::string m = t.Step1();
-  EXPECT_NE(m.find("cells...\n -+internal error while table processing!!!\n !+\n wrong column count (first row: 1 - "
-                   "this row: 2!!!\n table"),
-            std::string::npos)
-      << m;
+  // The cell takes one position (FOP reads no span below 1) with a column.
+  EXPECT_NE(m.find("cells...\n -++\n table columns retrieved"), std::string::npos) << m;
 }
 
 TEST(Indentation, FromTheTextInFront) {

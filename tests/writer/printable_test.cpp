@@ -100,8 +100,8 @@ TEST(Ids, OnlyTheFirstOfEqualIdsIsWritten) {
   t.Set(Child(t.root, "A"), "NAME", "y");
   t.Set(Child(t.root, "A"), "NAME", "x");
   EXPECT_EQ(Write(t.root),
-            "<fo:block><fo:inline id=\"x\"></fo:inline><fo:inline id=\"y\"></fo:inline>"
-            "<fo:inline></fo:inline></fo:block>");
+            "<fo:block><fo:wrapper id=\"x\"></fo:wrapper><fo:wrapper id=\"y\"></fo:wrapper>"
+            "<fo:wrapper></fo:wrapper></fo:block>");
 }
 
 // Ids are told apart as FOP reads them: a reference and its character are one id.
@@ -112,8 +112,8 @@ TEST(Ids, EqualAsReadAreOneId) {
   t.Set(Child(t.root, "A"), "NAME", "&#x78;y");
   t.Set(Child(t.root, "A"), "NAME", "xy");
   EXPECT_EQ(Write(t.root),
-            "<fo:block><fo:inline id=\"x\"></fo:inline><fo:inline></fo:inline><fo:inline id=\"&#x78;y\"></fo:inline>"
-            "<fo:inline></fo:inline></fo:block>");
+            "<fo:block><fo:wrapper id=\"x\"></fo:wrapper><fo:wrapper></fo:wrapper><fo:wrapper id=\"&#x78;y\"></fo:wrapper>"
+            "<fo:wrapper></fo:wrapper></fo:block>");
   EXPECT_EQ(IdKey("&#120;", OutputEncoding::Latin1), IdKey("x", OutputEncoding::Latin1));
   EXPECT_NE(IdKey("&#120;", OutputEncoding::Latin1), IdKey("X", OutputEncoding::Latin1));
 }
