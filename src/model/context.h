@@ -12,6 +12,9 @@
 namespace ps {
 
 struct TagNode;
+namespace css {
+class ComputedStyles;
+}
 
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
 // everything without formatting it (the null device).
@@ -48,6 +51,9 @@ struct Context {
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so
   int tableCount = 0;
   int tableDepth = 0;
+  // What the style sheets gave the elements; nullptr when the document has
+  // none and none was given (the converter's own look).
+  const css::ComputedStyles* styles = nullptr;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

@@ -11,6 +11,17 @@
 set -u
 me="pagesmith-pdf"
 
+# Style options, passed on to pagesmith after the print style sheet (quoted for eval).
+quote() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
+css= printcss=1
+while [ $# -gt 0 ]; do
+  case $1 in
+    --css) [ $# -ge 2 ] || break; css="$css --css $(quote "$2")"; shift 2 ;;
+    --no-print-css) printcss=0; shift ;;
+    *) break ;;
+  esac
+done
+
 if [ $# -ne 2 ]; then
   echo "usage: $me IN.html OUT.pdf" >&2
   exit 2
@@ -51,7 +62,12 @@ trap 'exit 129' HUP
 trap 'exit 130' INT
 trap 'exit 143' TERM
 
-"$pagesmith" "$in" "$tmp/page.fo"
+# The print style sheet, beside the FOP configuration: pages look as a browser prints them.
+if [ "$printcss" = 1 ] && [ -n "$config" ] && [ -f "$(dirname "$config")/print.css" ]; then
+  css="--css $(quote "$(dirname "$config")/print.css")$css"
+fi
+eval "set -- $css"
+"$pagesmith" "$@" "$in" "$tmp/page.fo"
 status=$?
 if [ "$status" -ne 0 ]; then
   echo "$me: pagesmith could not convert $in (exit status $status); no PDF was made" >&2
