@@ -508,6 +508,13 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-WHITE-SPACE-TREATMENT", "white-space-treatment", nullptr, nullptr},
     {"XML-CSS-WHITE-SPACE-COLLAPSE", "white-space-collapse", nullptr, nullptr},
     {"XML-CSS-WRAP-OPTION", "wrap-option", nullptr, nullptr},
+    // The fonts on a block of the sheets', for the text it holds outside paragraphs.
+    {"XML-CSS-FONT-FAMILY", "font-family", nullptr, nullptr},
+    {"XML-CSS-FONT-SIZE", "font-size", nullptr, nullptr},
+    {"XML-CSS-FONT-WEIGHT", "font-weight", nullptr, nullptr},
+    {"XML-CSS-FONT-STYLE", "font-style", nullptr, nullptr},
+    {"XML-CSS-COLOR", "color", nullptr, nullptr},
+    {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi};

@@ -25,6 +25,12 @@ struct CssNames {
   PropertyName background{"XML-CSS-BACKGROUND-COLOR"};
   PropertyName baselineShift{"XML-CSS-BASELINE-SHIFT"};
   PropertyName tagShift{"XML-BASELINE-SHIFT"};
+  PropertyName blockFace{"XML-CSS-FONT-FAMILY"};
+  PropertyName blockSize{"XML-CSS-FONT-SIZE"};
+  PropertyName blockWeight{"XML-CSS-FONT-WEIGHT"};
+  PropertyName blockStyle{"XML-CSS-FONT-STYLE"};
+  PropertyName blockColor{"XML-CSS-COLOR"};
+  PropertyName blockLineHeight{"XML-CSS-LINE-HEIGHT"};
   PropertyName textAlign{"XML-CSS-TEXT-ALIGN"};
   PropertyName textIndent{"XML-CSS-TEXT-INDENT"};
   PropertyName linefeed{"XML-CSS-LINEFEED-TREATMENT"};
@@ -87,9 +93,12 @@ std::string FamilyList(const Computed& c) {
     for (char& ch : kl) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
     if (kl == lower) list = std::string(k) + ", ";
   }
-  if (g == css::Generic::Monospace) return list + kMonospaceFonts;
-  if (g == css::Generic::Serif) return list + "Times, Amiri, DejaVu Sans, FreeSans, Arundina Sans, IPAGothic, WenQuanYi Zen Hei";
-  return list + kTextFonts;
+  std::string generic = g == css::Generic::Monospace ? kMonospaceFonts
+                        : g == css::Generic::Serif
+                            ? "Times, Amiri, DejaVu Sans, FreeSans, Arundina Sans, IPAGothic, WenQuanYi Zen Hei"
+                            : kTextFonts;
+  if (!list.empty() && generic.compare(0, list.size(), list) == 0) return generic;
+  return list + generic;
 }
 
 const Text* Keep(std::deque<Text>* texts, std::string_view s) {
@@ -242,6 +251,22 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
     s.backgroundColor = c->backgroundColor;
     s.cssSet |= Bit(css::kBackgroundColor);
   }
+  // A block of the sheets' own: its fonts on it, for text outside paragraphs.
+  if ((c->declared & kFontProps) && node->def->outputName && std::string_view(node->def->outputName) == "fo:block" &&
+      node != s.carrier) {
+    if (s.face && (s.cssSet & Bit(css::kFontFamily))) SetProperty(ctx, node, Css().blockFace, s.face->view());
+    if (s.size && (s.cssSet & Bit(css::kFontSize))) SetProperty(ctx, node, Css().blockSize, s.size->view());
+    if (s.cssSet & Bit(css::kFontWeight)) SetProperty(ctx, node, Css().blockWeight, s.bold ? "bold" : "normal");
+    if (s.cssSet & Bit(css::kFontStyle)) SetProperty(ctx, node, Css().blockStyle, s.italic ? "italic" : "normal");
+    if (s.color && (s.cssSet & Bit(css::kColor))) SetProperty(ctx, node, Css().blockColor, s.color->view());
+    if (s.lineHeight && (s.cssSet & Bit(css::kLineHeight)))
+      SetProperty(ctx, node, Css().blockLineHeight, s.lineHeight->view());
+    WriteCssFonts(ctx, node, s);
+  }
+  constexpr css::PropSet kBlockProps = Bit(css::kTextAlign) | Bit(css::kTextIndent) | Bit(css::kWhiteSpace);
+  if ((c->declared & kBlockProps) && node->def->outputName && std::string_view(node->def->outputName) == "fo:block" &&
+      node != s.paragraph)
+    WriteCssParagraph(ctx, node, s);
   // What the element's tag wrote on it (a heading's size, a link's colour,
   // CODE's font) gives way to what the sheets declare for it.
   auto over = [&](css::Prop prop, const PropertyName& name, const Text* value) {
