@@ -98,29 +98,48 @@ const ElementInfo& ComponentElementView::Info(const TagNode* n) const {
 
 css::ElementView::Handle ComponentElementView::Parent(Handle e) const { return Node(e)->parent; }
 
-css::ElementView::Handle ComponentElementView::PreviousElement(Handle e) const {
-  const TagNode* n = Node(e);
-  const TagNode* p = n->parent;
+const ComponentElementView::Siblings* ComponentElementView::SiblingsOf(const TagNode* child) const {
+  const TagNode* p = child->parent;
   if (!p) return nullptr;
-  // The tree links forward only: each parent's elements are listed once, so
-  // that sibling combinators over long lists stay linear.
   auto it = siblings_.find(p);
-  if (it == siblings_.end()) {
-    if (siblingCount_ > (std::size_t{1} << 20)) {
-      siblings_.clear();
-      siblingCount_ = 0;
-    }
-    it = siblings_.try_emplace(p).first;
-    const TagNode* prev = nullptr;
-    for (const TagNode* c = p->firstChild; c; c = c->next) {
-      if (!IsElement(c)) continue;
-      it->second.emplace(c, prev);
-      prev = c;
-      ++siblingCount_;
-    }
+  if (it != siblings_.end()) return &it->second;
+  if (siblingCount_ > (std::size_t{1} << 20)) {
+    siblings_.clear();
+    siblingCount_ = 0;
   }
-  auto found = it->second.find(n);
-  return found == it->second.end() ? nullptr : found->second;
+  Siblings& s = siblings_[p];
+  for (const TagNode* c = p->firstChild; c; c = c->next) {
+    if (!IsElement(c)) continue;
+    s.place.emplace(c, static_cast<std::uint32_t>(s.elements.size()));
+    s.elements.push_back(c);
+  }
+  siblingCount_ += s.elements.size();
+  const std::size_t n = s.elements.size();
+  s.ofType.resize(n);
+  s.ofTypeFromEnd.resize(n);
+  std::unordered_map<std::string, std::uint32_t> count;
+  for (std::size_t i = 0; i < n; ++i) s.ofType[i] = ++count[Info(s.elements[i]).name];
+  count.clear();
+  for (std::size_t i = n; i-- > 0;) s.ofTypeFromEnd[i] = ++count[Info(s.elements[i]).name];
+  return &s;
+}
+
+css::ElementView::Handle ComponentElementView::PreviousElement(Handle e) const {
+  const Siblings* s = SiblingsOf(Node(e));
+  if (!s) return nullptr;
+  auto it = s->place.find(Node(e));
+  if (it == s->place.end() || it->second == 0) return nullptr;
+  return s->elements[it->second - 1];
+}
+
+long ComponentElementView::SiblingIndex(Handle e, bool fromEnd, bool ofType) const {
+  const Siblings* s = SiblingsOf(Node(e));
+  if (!s) return 1;
+  auto it = s->place.find(Node(e));
+  if (it == s->place.end()) return 1;
+  const std::uint32_t i = it->second;
+  if (ofType) return fromEnd ? s->ofTypeFromEnd[i] : s->ofType[i];
+  return fromEnd ? static_cast<long>(s->elements.size() - i) : static_cast<long>(i) + 1;
 }
 
 css::ElementView::Handle ComponentElementView::NextElement(Handle e) const {

@@ -4,6 +4,7 @@
 // element's matching reads is parsed once and kept until the next element.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -42,12 +43,20 @@ class ComponentElementView : public css::ElementView {
   bool HasTextChildren(Handle e) const override;
   std::string_view Language(Handle e) const override;
   bool IsLink(Handle e) const override;
+  long SiblingIndex(Handle e, bool fromEnd, bool ofType) const override;
 
  private:
   static const TagNode* Node(Handle e) { return static_cast<const TagNode*>(e); }
   mutable std::unordered_map<const TagNode*, ElementInfo> cache_;
-  // Each parent's elements, each with the element before it.
-  mutable std::unordered_map<const TagNode*, std::unordered_map<const TagNode*, const TagNode*>> siblings_;
+  // Each parent's elements in order, and each element's place among them
+  // and among those of its name: sibling selectors over long lists stay linear.
+  struct Siblings {
+    std::vector<const TagNode*> elements;
+    std::unordered_map<const TagNode*, std::uint32_t> place;
+    std::vector<std::uint32_t> ofType, ofTypeFromEnd;  // from 1
+  };
+  const Siblings* SiblingsOf(const TagNode* child) const;
+  mutable std::unordered_map<const TagNode*, Siblings> siblings_;
   mutable std::size_t siblingCount_ = 0;
 };
 
