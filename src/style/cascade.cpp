@@ -357,7 +357,7 @@ using CustomMap = std::map<std::string, ComponentValues, std::less<>>;
 
 // Replacing var() stops when a value grows beyond this: a few custom
 // properties that each use the one before several times grow exponentially.
-constexpr std::size_t kMaxSubstituted = 1 << 16;
+constexpr std::size_t kMaxSubstituted = 1 << 12;
 
 class VarResolver {
  public:
