@@ -43,10 +43,27 @@ struct StyleRule {
 };
 
 // One selector of a rule, as the buckets hold it.
+// A set of ancestors' tags, ids and classes, as 256 bits: two per name.
+struct Bloom {
+  std::uint64_t w[4] = {};
+  void Add(std::string_view kind, std::string_view name) {
+    std::uint64_t h = 1469598103934665603ull;
+    for (char c : kind) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    for (char c : name) h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    for (int i = 0; i < 2; ++i, h >>= 8) w[(h >> 6) & 3] |= std::uint64_t{1} << (h & 63);
+  }
+  bool Covers(const Bloom& need) const {
+    for (int i = 0; i < 4; ++i)
+      if (need.w[i] & ~w[i]) return false;
+    return true;
+  }
+};
+
 struct Entry {
   Selector selector;
   std::uint32_t rule;
   std::uint32_t order;
+  Bloom ancestors;  // what the element's ancestors must have for it to match
 };
 
 bool IsSpace(const ComponentValue& c) {
@@ -337,15 +354,122 @@ class Collector {
   void AddStyleRule(const Rule& r, Layer layer) {
     std::optional<std::vector<Selector>> selectors = ParseSelectorList(r.prelude);
     if (!selectors) return;
+    // A selector that needs more ancestors than the tree is deep never
+    // matches: dropped here, it costs nothing at each element.
+    const std::vector<int> needs = AncestorsNeeded(r.prelude);
+    std::vector<Bloom> blooms = AncestorFeatures(r.prelude);
+    if (needs.size() != selectors->size() || blooms.size() != selectors->size()) blooms.assign(selectors->size(), Bloom());
+    if (needs.size() == selectors->size()) {
+      std::vector<Selector> kept;
+      std::vector<Bloom> keptBlooms;
+      for (std::size_t i = 0; i < needs.size(); ++i)
+        if (needs[i] <= maxDepth) {
+          kept.push_back(std::move((*selectors)[i]));
+          keptBlooms.push_back(blooms[i]);
+        }
+      if (kept.empty()) return;
+      selectors = std::move(kept);
+      blooms = std::move(keptBlooms);
+    }
     StyleRule rule;
     rule.normalLayer = layer;
     AddDeclarations(ParseDeclarationList(r.block), rule.decls);
     if (rule.decls.empty()) return;
     const auto index = static_cast<std::uint32_t>(rules.size());
     rules.push_back(std::move(rule));
-    for (Selector& s : *selectors) entries.push_back({std::move(s), index, static_cast<std::uint32_t>(entries.size())});
+    for (std::size_t i = 0; i < selectors->size(); ++i)
+      entries.push_back({std::move((*selectors)[i]), index, static_cast<std::uint32_t>(entries.size()), blooms[i]});
   }
 
+  // For each selector of a list, the tags, ids and classes that its
+  // compounds before a descendant or child combinator ask of ancestors
+  // (those before a sibling combinator are siblings, not ancestors; what
+  // stands in :is() or :not() is left out).
+  static std::vector<Bloom> AncestorFeatures(const ComponentValues& prelude) {
+    std::vector<Bloom> out(1);
+    struct Part {
+      std::string kind, name;
+    };
+    std::vector<Part> compound;
+    bool space = false;
+    auto close = [&](bool ancestor) {
+      if (ancestor)
+        for (const Part& p : compound)
+          if (!p.kind.empty()) out.back().Add(p.kind, p.name);
+      compound.clear();
+    };
+    for (std::size_t i = 0; i < prelude.size(); ++i) {
+      const ComponentValue& c = prelude[i];
+      if (IsSpace(c)) {
+        space = true;
+        continue;
+      }
+      const bool tok = c.kind == ComponentValue::Kind::Token;
+      if (tok && c.token.type == TokenType::Comma) {
+        compound.clear();
+        out.emplace_back();
+        space = false;
+        continue;
+      }
+      if (tok && c.token.type == TokenType::Delim &&
+          (c.token.value == ">" || c.token.value == "+" || c.token.value == "~")) {
+        close(c.token.value == ">");
+        space = false;
+        continue;
+      }
+      if (space && !compound.empty()) close(true);
+      space = false;
+      if (!tok || (c.token.type == TokenType::Delim && c.token.value == "*")) {
+        compound.push_back({"", ""});
+      } else if (tok && c.token.type == TokenType::Ident && compound.empty()) {
+        compound.push_back({"t", Lower(c.token.value)});
+      } else if (tok && c.token.type == TokenType::Hash) {
+        compound.push_back({"#", c.token.value});
+      } else if (tok && c.token.type == TokenType::Delim && c.token.value == "." && i + 1 < prelude.size() &&
+                 prelude[i + 1].kind == ComponentValue::Kind::Token && prelude[i + 1].token.type == TokenType::Ident) {
+        compound.push_back({".", prelude[++i].token.value});
+      } else if (tok && c.token.type == TokenType::Colon) {
+        // A pseudo-class or pseudo-element: its name asks nothing here.
+        if (i + 1 < prelude.size() && prelude[i + 1].kind == ComponentValue::Kind::Token &&
+            prelude[i + 1].token.type == TokenType::Colon)
+          ++i;
+        if (i + 1 < prelude.size()) ++i;
+        compound.push_back({"", ""});  // the compound has begun
+      }
+    }
+    return out;
+  }
+
+  // For each selector of a list, how many ancestors its descendant and
+  // child combinators need.
+  static std::vector<int> AncestorsNeeded(const ComponentValues& prelude) {
+    std::vector<int> out{0};
+    bool space = false, afterCompound = false;
+    for (const ComponentValue& c : prelude) {
+      if (IsSpace(c)) {
+        space = true;
+        continue;
+      }
+      const bool delim = c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Delim;
+      if (c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Comma) {
+        out.push_back(0);
+        space = afterCompound = false;
+      } else if (delim && (c.token.value == ">" || c.token.value == "+" || c.token.value == "~")) {
+        if (c.token.value == ">") ++out.back();
+        space = afterCompound = false;
+      } else {
+        if (space && afterCompound) ++out.back();
+        space = false;
+        afterCompound = true;
+      }
+    }
+    return out;
+  }
+
+ public:
+  int maxDepth = 1 << 30;
+
+ private:
   Context& ctx_;
   const StyleInput& in_;
   Medium medium_;
@@ -457,14 +581,15 @@ class Cascader {
   }
 
   // Computes the element's values from its parent's frame.
-  void Element(const TagNode* node, const Frame& parent, Frame& out, ComputedStyles& styles) {
+  void Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out, ComputedStyles& styles) {
     view_.Forget();
     matched_.clear();
     const ElementInfo& info = view_.Info(node);
     auto tryList = [&](const std::vector<std::uint32_t>* list) {
       if (!list) return;
       for (std::uint32_t i : *list)
-        if (Matches(sheets_.entries[i].selector, view_, node)) matched_.push_back(i);
+        if (ancestors.Covers(sheets_.entries[i].ancestors) && Matches(sheets_.entries[i].selector, view_, node))
+          matched_.push_back(i);
     };
     if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
     for (const std::string& c : info.classes) tryList(Find(byClass_, c));
@@ -618,12 +743,27 @@ bool TokenListHas(std::string_view list, std::string_view word) {
   return false;
 }
 
+// The number of ancestors of the deepest element.
+int TreeDepth(const TagNode* html) {
+  int deepest = 0;
+  std::vector<std::pair<const TagNode*, int>> todo;
+  if (html) todo.push_back({html, 0});
+  while (!todo.empty()) {
+    auto [n, d] = todo.back();
+    todo.pop_back();
+    deepest = std::max(deepest, d);
+    for (const TagNode* c = n->firstChild; c; c = c->next) todo.push_back({c, d + 1});
+  }
+  return deepest;
+}
+
 }  // namespace
 
 std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in) {
   TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
   ComponentElementView view;
   Collector sheets(ctx, in);
+  sheets.maxDepth = TreeDepth(html);
   bool anySheet = !in.userSheets.empty();
   std::vector<std::string> chain;
   for (const StyleInput::Sheet& s : in.userSheets) sheets.AddSheet(DecodeSheet(s.bytes, ""), kUserNormal, FolderOf(s.name), chain, 0);
@@ -677,14 +817,23 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in) {
     std::size_t depth;  // frames below it
   };
   std::vector<Todo> todo;
+  std::vector<Bloom> blooms(1);  // the ancestors' names seen from each depth
   if (html) todo.push_back({html, 1});
   while (!todo.empty()) {
     Todo t = todo.back();
     todo.pop_back();
     frames.resize(t.depth);
     Frame f;
-    cascader.Element(t.node, frames.back(), f, *styles);
+    blooms.resize(t.depth);
+    cascader.Element(t.node, frames.back(), blooms.back(), f, *styles);
     frames.push_back(std::move(f));
+    // What this element's descendants find among their ancestors.
+    Bloom mine = blooms.back();
+    const ElementInfo& info = view.Info(t.node);
+    mine.Add("t", info.name);
+    if (const std::string* id = view.Attribute(t.node, "id")) mine.Add("#", *id);
+    for (const std::string& c : info.classes) mine.Add(".", c);
+    blooms.push_back(mine);
     const std::size_t mark = todo.size();
     for (const TagNode* c = t.node->firstChild; c; c = c->next)
       if (!IsComment(c)) todo.push_back({c, t.depth + 1});

@@ -286,7 +286,7 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other) {
     const char* shift = c->valign == css::VAlign::Sub ? "sub" : c->valign == css::VAlign::Super ? "super" : nullptr;
     const std::string len = Points(c->valignPt);
-    const std::string_view value = shift ? std::string_view(shift) : c->valign == css::VAlign::Baseline ? "baseline" : len;
+    const std::string value = shift ? shift : c->valign == css::VAlign::Baseline ? "baseline" : len;
     // On the element's own inline, or on the carrier made for it alone.
     TagNode* on = node->def->outputName ? node : nullptr;
     if (!on && s.carrier && s.carrier->firstChild == node && s.carrier->lastChild == node) on = s.carrier;
