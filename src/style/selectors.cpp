@@ -117,12 +117,6 @@ constexpr AttrOpRow kAttrOps[] = {
 // The form controls :enabled and :disabled speak of.
 constexpr const char* kFormControls[] = {"button", "input", "select", "textarea", "optgroup", "option", "fieldset"};
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 template <class Row>
 const Row* FindRow(const Row* begin, const Row* end, std::string_view name) {
@@ -205,7 +199,7 @@ class SelectorParser {
     if (ns == Ns::Invalid) return false;
     if (IsTok(Peek(), TokenType::Ident)) {
       c.simples.push_back({ns == Ns::NoNamespace ? SimpleKind::NoNamespaceType : SimpleKind::Type});
-      c.simples.back().name = Lower(p_->token.value);
+      c.simples.back().name = AsciiLower(p_->token.value);
       ++p_;
     } else if (IsDelim(Peek(), '*')) {
       if (ns == Ns::NoNamespace) c.simples.push_back({SimpleKind::NoNamespaceType});
@@ -314,7 +308,7 @@ class SelectorParser {
         continue;
       }
       if (!expectRange || !(IsTok(&a, TokenType::Ident) || IsTok(&a, TokenType::String))) return false;
-      s.langs.push_back(Lower(a.token.value));
+      s.langs.push_back(AsciiLower(a.token.value));
       expectRange = false;
     }
     if (expectRange) return false;
@@ -328,7 +322,7 @@ class SelectorParser {
     const Ns ns = a.NamespacePrefix();
     if (ns == Ns::Invalid || !IsTok(a.Peek(), TokenType::Ident)) return false;
     Simple s{SimpleKind::Attribute};
-    s.name = Lower(a.p_->token.value);
+    s.name = AsciiLower(a.p_->token.value);
     ++a.p_;
     a.SkipSpace();
     if (a.Peek()) {
@@ -351,7 +345,7 @@ class SelectorParser {
       ++a.p_;
       a.SkipSpace();
       if (IsTok(a.Peek(), TokenType::Ident)) {
-        const std::string flag = Lower(a.p_->token.value);
+        const std::string flag = AsciiLower(a.p_->token.value);
         if (flag != "i" && flag != "s") return false;
         s.ignoreCase = flag == "i";
         ++a.p_;

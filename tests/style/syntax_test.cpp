@@ -34,6 +34,15 @@ TEST(Syntax, BadDeclarationsAndRulesDropAloneNeverTheSheet) {
   EXPECT_EQ(Preludes(s), "[p]@import[ \"x.css\"]@media[ print ][h1 ]@bad[ rule][} stray ]@font-face[][div ]");
   const Rule& media = s.rules[2];
   ASSERT_EQ(ParseRuleList(media.block).size(), 1u);
+  // Taken over instead of copied, the values read the same.
+  ComponentValues block = media.block;
+  const std::vector<Rule> moved = ParseRuleList(std::move(block));
+  ASSERT_EQ(moved.size(), 1u);
+  EXPECT_EQ(Serialize(moved[0].prelude), Serialize(ParseRuleList(media.block)[0].prelude));
+  ComponentValues decls = ParseComponentValues("a:b; @x; c:d e");
+  std::vector<Rule> at;
+  EXPECT_EQ(Names(ParseDeclarationList(std::move(decls), &at)), "a=b;c=d e;");
+  EXPECT_EQ(at.size(), 1u);
   EXPECT_EQ(Names(ParseDeclarationList(s.rules[3].block)), "c=d;");
   // A rule without its block at the end drops; the one before stays.
   EXPECT_EQ(ParseStylesheet("a{} b").rules.size(), 1u);
