@@ -4,6 +4,8 @@
 # libxml2's HTML parser (xmllint --html --noout, parse only) takes on the same
 # input as a reference. Needs python3, xmllint and GNU time (/usr/bin/time).
 # usage: [RUNS=N] bench/run.sh [SIZES_MB...]   (default: 5 runs of 1 10 50)
+# Last, a 1 MB style sheet (bench/gen_css.py) on the 10 MB page, against the
+# same page without it: the cascade must stay within a small factor.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sizes=("$@"); [ ${#sizes[@]} -gt 0 ] || sizes=(1 10 50)
@@ -55,3 +57,16 @@ if [ ${#sizes[@]} -ge 2 ]; then
   printf 'time(%s MB) / time(%s MB) = %.2f (user time: %.2f)\n' "$b" "$a" \
     "$(echo "${secs[$b]} / ${secs[$a]}" | bc -l)" "$(echo "${users[$b]} / ${users[$a]}" | bc -l)"
 fi
+# A 1 MB user sheet on the 10 MB page: bucketed rules keep matching linear.
+in="$work/in10.html"; [ -f "$in" ] || python3 bench/gen_html.py 10 7 > "$in"
+python3 bench/gen_css.py 1 7 > "$work/sheet.css"
+p=""; s=""
+for _ in $(seq "$runs"); do
+  read -r tw _ < <(timed build-bench/pagesmith "$in" "$work/out.fo")
+  p=$(min "$p" "$tw")
+  read -r tw _ < <(timed build-bench/pagesmith --css "$work/sheet.css" "$in" "$work/out.fo")
+  s=$(min "$s" "$tw")
+done
+rss=$( { /usr/bin/time -f '%M' build-bench/pagesmith --css "$work/sheet.css" "$in" "$work/out.fo" > /dev/null; } 2>&1 | tail -1)
+printf '10 MB page with a 1 MB sheet: %.3f s (without: %.3f s, ratio %.2f), peakRSS/in %.2f\n' "$s" "$p" \
+  "$(echo "$s / $p" | bc -l)" "$(echo "$rss*1024/$(stat -c %s "$in")" | bc -l)"

@@ -15,6 +15,9 @@ namespace ps {
 
 struct TagNode;
 struct NestedTableMeasures;
+namespace css {
+class ComputedStyles;
+}
 
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
 // everything without formatting it (the null device).
@@ -64,6 +67,9 @@ struct Context {
   // What the automatic layout measured of nested tables along with their
   // outermost table, kept until each one's own layout.
   std::shared_ptr<NestedTableMeasures> nestedTableMeasures;
+  // What the style sheets gave the elements; nullptr when the document has
+  // none and none was given (the converter's own look).
+  const css::ComputedStyles* styles = nullptr;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

@@ -16,12 +16,14 @@ set -u
 me="pagesmith-pdf"
 
 usage() {
-  echo "usage: $me [-v] [--allow-remote] [--sandbox DIR] IN.html OUT.pdf" >&2
-  echo "       $me -o OUTDIR [-j N] [-v] [--allow-remote] [--sandbox DIR] PAGE.html..." >&2
+  echo "usage: $me [-v] [--allow-remote] [--sandbox DIR] [--no-print-css] [--css FILE]... IN.html OUT.pdf" >&2
+  echo "       $me -o OUTDIR [-j N] [-v] [--allow-remote] [--sandbox DIR] [--no-print-css] [--css FILE]... PAGE.html..." >&2
   exit 2
 }
 
-outdir= jobs= verbose= allow_remote= sandbox=
+# Words for the converter's command line, each quoted for eval.
+quote() { printf "'%s'" "$(printf '%s' "$1" | sed "s/'/'\\\\''/g")"; }
+outdir= jobs= verbose= allow_remote= sandbox= css= printcss=1
 while [ $# -gt 0 ]; do
   case $1 in
     -o) [ $# -ge 2 ] || usage; outdir=$2; [ -n "$outdir" ] || usage; shift 2 ;;
@@ -30,6 +32,8 @@ while [ $# -gt 0 ]; do
     -v) verbose=1; shift ;;
     --allow-remote) allow_remote=1; shift ;;
     --sandbox) [ $# -ge 2 ] || usage; sandbox=$2; shift 2 ;;
+    --css) [ $# -ge 2 ] || usage; css="$css --css $(quote "$2")"; shift 2 ;;
+    --no-print-css) printcss=0; shift ;;
     --) shift; break ;;
     -?*) echo "$me: unknown option $1" >&2; usage ;;
     *) break ;;
@@ -78,12 +82,14 @@ if [ -n "$sandbox" ]; then
     exit 2
   }
 fi
-# The converter reads style sheets itself: where it can be kept to the
-# sandbox (its usage text names --sandbox), it is.
+# The converter reads style sheets itself: the print style sheet (beside
+# the FOP configuration) first, then the user's; kept to the sandbox too.
 convert_opts=
-if [ -n "$sandbox" ] && "$pagesmith" 2>&1 < /dev/null | grep -q -e '--sandbox'; then
-  convert_opts=--sandbox
+if [ "$printcss" = 1 ] && [ -n "$config" ] && [ -f "$(dirname "$config")/print.css" ]; then
+  convert_opts="--css $(quote "$(dirname "$config")/print.css")"
 fi
+convert_opts="$convert_opts$css"
+[ -z "$sandbox" ] || convert_opts="$convert_opts --sandbox $(quote "$sandbox")"
 if [ -n "$outdir" ]; then
   mkdir -p -- "$outdir" || exit 1
   outdir=$(cd "$outdir" && pwd -P) || exit 1
@@ -361,11 +367,7 @@ for in in "$@"; do
   printf '%s\n' "$out" > "$tmp/$index.target"
   case $in in -*) in=./$in ;; esac
   fo=$tmp/$index.fo
-  if [ -n "$convert_opts" ]; then
-    "$pagesmith" --sandbox "$sandbox" "$in" "$fo" > "$tmp/$index.out"
-  else
-    "$pagesmith" "$in" "$fo" > "$tmp/$index.out"
-  fi
+  eval "\"\$pagesmith\" $convert_opts \"\$in\" \"\$fo\"" > "$tmp/$index.out"
   converted=$?
   [ -z "$verbose" ] || cat "$tmp/$index.out"
   if [ "$converted" -ne 0 ]; then

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "model/tree.h"
+#include "style/tokenizer.h"
 #include "style/syntax.h"
 
 namespace ps::css {
@@ -28,12 +29,6 @@ bool AllDigits(std::string_view s) {
   return true;
 }
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 // The values without white space, each remembering whether white space
 // stood before it ("+n" must be one piece, "+ n" is not An+B).
@@ -61,7 +56,7 @@ bool ParseAnPlusB(const ComponentValues& values, long& a, long& b) {
   std::string rest;  // what follows the `n` in the first piece
   const ComponentValue* first = p[0].v;
   if (IsToken(first, TokenType::Ident)) {
-    const std::string name = Lower(first->token.value);
+    const std::string name = AsciiLower(first->token.value);
     if (name == "odd" || name == "even") {
       a = 2;
       b = name == "odd" ? 1 : 0;
@@ -78,7 +73,7 @@ bool ParseAnPlusB(const ComponentValues& values, long& a, long& b) {
     }
   } else if (IsToken(first, TokenType::Delim) && first->token.value == "+" && IsToken(at(1), TokenType::Ident) &&
              !p[1].spaceBefore) {
-    const std::string name = Lower(at(1)->token.value);
+    const std::string name = AsciiLower(at(1)->token.value);
     if (name.rfind("n", 0) != 0) return false;
     a = 1;
     rest = name.substr(1);
@@ -88,7 +83,7 @@ bool ParseAnPlusB(const ComponentValues& values, long& a, long& b) {
     b = ToLong(first->token.number);
     return p.size() == 1;
   } else if (IsToken(first, TokenType::Dimension) && first->token.integer) {
-    const std::string unit = Lower(first->token.value);
+    const std::string unit = AsciiLower(first->token.value);
     if (unit.rfind("n", 0) != 0) return false;
     a = ToLong(first->token.number);
     rest = unit.substr(1);

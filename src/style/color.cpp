@@ -7,6 +7,7 @@
 #include <string>
 
 #include "model/tree.h"
+#include "style/tokenizer.h"
 
 namespace ps::css {
 
@@ -60,12 +61,6 @@ constexpr NamedColor kNamedColors[] = {
     {"white", 0xffffff}, {"whitesmoke", 0xf5f5f5}, {"yellow", 0xffff00}, {"yellowgreen", 0x9acd32},
 };
 
-std::string Lower(std::string_view s) {
-  std::string out(s);
-  for (char& c : out)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  return out;
-}
 
 void SetRgb(Rgba& c, std::uint32_t rgb, double alpha) {
   c = Rgba{};
@@ -76,7 +71,7 @@ void SetRgb(Rgba& c, std::uint32_t rgb, double alpha) {
 }
 
 bool FromKeyword(std::string_view word, Rgba& out) {
-  const std::string name = Lower(word);
+  const std::string name = AsciiLower(word);
   if (name == "transparent") {
     SetRgb(out, 0, 0);
     return true;

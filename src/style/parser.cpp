@@ -3,6 +3,7 @@
 // component values, taken either from the tokenizer or from a block already
 // read; blocks are built with an explicit stack, never by recursion.
 #include <string>
+#include <type_traits>
 
 #include "style/tokenizer.h"
 
@@ -128,16 +129,23 @@ class TokenSource final : public Source {
   bool done_ = false;
 };
 
+// Values already read; `Values` const copies them out, mutable moves them.
+template <class Values>
 class ListSource final : public Source {
  public:
-  explicit ListSource(const ComponentValues& values, std::size_t from = 0) : values_(values), i_(from) {}
+  explicit ListSource(Values& values) : values_(values) {}
   const ComponentValue* Peek() override { return i_ < values_.size() ? &values_[i_] : nullptr; }
-  ComponentValue Take() override { return values_[i_++]; }
+  ComponentValue Take() override {
+    if constexpr (std::is_const_v<Values>) return values_[i_++];
+    else return std::move(values_[i_++]);
+  }
 
  private:
-  const ComponentValues& values_;
-  std::size_t i_;
+  Values& values_;
+  std::size_t i_ = 0;
 };
+using CopyingSource = ListSource<const ComponentValues>;
+using MovingSource = ListSource<ComponentValues>;
 
 void TrimTrailingWhitespace(ComponentValues& v) {
   while (!v.empty() && IsToken(v.back(), TokenType::Whitespace)) v.pop_back();
@@ -245,7 +253,7 @@ void ConsumeDeclarationList(Source& in, std::vector<Declaration>& out, std::vect
       else in.Skip();
     }
     if (!ident) continue;
-    ListSource decl(pending);
+    MovingSource decl(pending);
     Declaration d;
     if (ConsumeDeclaration(decl, d)) out.push_back(std::move(d));
   }
@@ -279,15 +287,30 @@ std::vector<Declaration> ParseDeclarationList(const ComponentValues& block) {
 }
 
 std::vector<Declaration> ParseDeclarationList(const ComponentValues& block, std::vector<Rule>* atRules) {
-  ListSource in(block);
+  CopyingSource in(block);
   std::vector<Declaration> out;
   ConsumeDeclarationList(in, out, atRules);
   return out;
 }
 
 std::vector<Rule> ParseRuleList(const ComponentValues& block) {
-  ListSource in(block);
+  CopyingSource in(block);
   return ConsumeRuleList(in, false);
+}
+
+std::vector<Declaration> ParseDeclarationList(ComponentValues&& block, std::vector<Rule>* atRules) {
+  MovingSource in(block);
+  std::vector<Declaration> out;
+  ConsumeDeclarationList(in, out, atRules);
+  block.clear();
+  return out;
+}
+
+std::vector<Rule> ParseRuleList(ComponentValues&& block) {
+  MovingSource in(block);
+  std::vector<Rule> rules = ConsumeRuleList(in, false);
+  block.clear();
+  return rules;
 }
 
 ComponentValues ParseComponentValues(std::string_view input) {
@@ -298,7 +321,7 @@ ComponentValues ParseComponentValues(std::string_view input) {
 }
 
 bool ParseOneDeclaration(const ComponentValues& values, Declaration& out) {
-  ListSource in(values);
+  CopyingSource in(values);
   return OneDeclaration(in, out);
 }
 

@@ -74,6 +74,10 @@ std::vector<Declaration> ParseDeclarationList(const ComponentValues& block);
 std::vector<Declaration> ParseDeclarationList(const ComponentValues& block, std::vector<Rule>* atRules);
 // A rule's block contents read as rules (the block of @media, @supports).
 std::vector<Rule> ParseRuleList(const ComponentValues& block);
+// The same, taking the values over instead of copying them: nested @media
+// blocks read level by level then cost no copy per level.
+std::vector<Rule> ParseRuleList(ComponentValues&& block);
+std::vector<Declaration> ParseDeclarationList(ComponentValues&& block, std::vector<Rule>* atRules = nullptr);
 ComponentValues ParseComponentValues(std::string_view input);
 // Exactly one declaration (an @supports condition's `(prop: value)`), one
 // component value, or one rule, with nothing but white space around; false

@@ -114,6 +114,13 @@ void AppendUtf8(std::string& out, char32_t cp) {
   }
 }
 
+std::string AsciiLower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  return out;
+}
+
 std::string Preprocess(std::string_view in) {
   std::string out;
   out.reserve(in.size());

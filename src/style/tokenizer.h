@@ -12,6 +12,8 @@ namespace ps::css {
 
 // Appends the code point as UTF-8.
 void AppendUtf8(std::string& out, char32_t cp);
+// The text with ASCII capitals in lower case (CSS keywords compare so).
+std::string AsciiLower(std::string_view s);
 
 class Tokenizer {
  public:

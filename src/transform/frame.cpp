@@ -122,6 +122,9 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
   // Inherited by every block, so text in any script finds a font with its glyphs.
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-FONT-FAMILY", kTextFonts);
+  // A styled page's text outside paragraphs (in a bare DIV) has the text
+  // size too, which its sheets' relative sizes count from.
+  if (ctx.styles) SetProperty(ctx, seq, "XML-CSS-FONT-SIZE", "10pt");
 }
 
 // A length such as "12.5pt" or "16.30cm" in hundredths of its unit; -1

@@ -2,6 +2,9 @@
 // or an inline.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+
 #include "model/tree.h"
 
 namespace ps {
@@ -14,6 +17,9 @@ struct HeadingStyle {
 };
 inline constexpr HeadingStyle kHeadingStyles[] = {{16, true}, {16, false}, {14, true},
                                                   {14, false}, {12, true}, {12, false}};
+namespace css {
+struct Computed;
+}
 
 // Wraps a container's content in one "P" when it holds text or inline content
 // directly. True asks the calling level to treat the node as inline content.
@@ -34,6 +40,14 @@ struct FontState {
   bool lineThrough = false;
   TagNode* paragraph = nullptr;
   TagNode* carrier = nullptr;
+  // What the style sheets give: the nearest element's computed values, the
+  // properties they set (css::Prop bits), and what the fields above cannot
+  // hold. Texts made for the state live in `texts` (none: no sheets).
+  const css::Computed* css = nullptr;
+  std::uint32_t cssSet = 0;
+  bool background = false;
+  std::uint32_t backgroundColor = 0;
+  std::deque<Text>* texts = nullptr;
 };
 
 // The font step over a subtree; returns the node that now stands in the

@@ -20,6 +20,7 @@ in=input.html
 fo=out.fo
 expect_status=0
 expect_fo=1
+options=()  # before the file names
 fail=0
 
 n() { echo $(( $1 / scale )); }
@@ -184,13 +185,42 @@ case $case_name in
     memory_limit_kb=60000
     expect_status=1; expect_fo=0
     expect_line "not enough memory to convert $in!" ;;
+  css-nested-blocks)
+    # A 10 MB user sheet of blocks in blocks, and a page sheet likewise.
+    repeat "$(n 2500000)" 'a{[(' > sheet.css
+    { printf '<html><head><style>'; repeat "$(n 100000)" '@media print{'; printf '</style></head><body>'
+      repeat "$(n 10000)" '<p class="a">styled</p>'; printf '</body></html>'; } > $in
+    options=(--css sheet.css)
+    expect_line "$closing" ;;
+  css-unterminated)
+    printf 'p { color: red } /* never closed' > sheet.css
+    { printf '<html><head><style>p { font-family: "never closed\n; color: blue } q { background: url(x'
+      printf '</style></head><body><p style="color: \x27open">text</p></body></html>'; } > $in
+    options=(--css sheet.css)
+    # The bad string drops only its declaration: the blue after it stands.
+    expect_in_fo 'color="#0000ff"'
+    expect_line "$closing" ;;
+  css-long-selector)
+    # One selector of 10,000 compound parts, matched against every element.
+    { printf '<html><head><style>'; repeat "$(n 10000)" 'div > p ~ '; printf 'p { color: red }</style></head><body>'
+      repeat "$(n 20000)" '<div><p>x</p><p>y</p></div>'; printf '</body></html>'; } > $in
+    expect_line "$closing" ;;
+  css-many-rules)
+    # 100,000 rules, bucketed by class, on 100,000 elements.
+    { printf '<html><head><style>'
+      awk -v n="$(n 100000)" 'BEGIN { for (i = 0; i < n; i++) printf ".c%d { color: #%06x }\n", i, i }'
+      printf '</style></head><body>'
+      awk -v n="$(n 100000)" 'BEGIN { for (i = 0; i < n; i++) printf "<p class=\"c%d\">p%d</p>\n", i, i }'
+      printf '</body></html>'; } > $in
+    expect_in_fo 'color="#000010"'
+    expect_line "$closing" ;;
   *)
     echo "unknown case $case_name"; exit 2 ;;
 esac
 
 (
   if [ -n "${memory_limit_kb:-}" ]; then ulimit -v "$memory_limit_kb"; fi
-  exec timeout "$limit" "$bin" "$in" "$fo"
+  exec timeout "$limit" "$bin" "${options[@]}" "$in" "$fo"
 ) > out.txt 2> err.txt
 status=$?
 if [ $status = 124 ]; then
