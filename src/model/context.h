@@ -12,6 +12,9 @@
 namespace ps {
 
 struct TagNode;
+namespace css {
+struct PageSetup;
+}
 
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
 // everything without formatting it (the null device).
@@ -48,6 +51,9 @@ struct Context {
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so
   int tableCount = 0;
   int tableDepth = 0;
+  // The page the style sheets' @page rules give; nullptr, or not `given`,
+  // keeps the converter's own page frame.
+  const css::PageSetup* page = nullptr;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

@@ -50,16 +50,18 @@ std::string PropFields(int row) {
 TEST(Tables, Sizes) {
   // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
-  // header and footer.
-  EXPECT_EQ(kTagDatabase.size(), 114u);
+  // header and footer, 115 to 126 the page masters and margin boxes the
+  // style sheets give.
+  EXPECT_EQ(kTagDatabase.size(), 126u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
   // phrase elements, then six for the metadata and the outline, two for
   // images, then three and one for header cells and captions, then one and
-  // four for definitions and list numbering, then the page sequence's font list.
+  // four for definitions and list numbering, then the page sequence's font
+  // list, then fifteen for the page the style sheets give.
   EXPECT_EQ(kDefaultProperties.size(), 36u);
-  EXPECT_EQ(kPropertyDatabase.size(), 165u);
+  EXPECT_EQ(kPropertyDatabase.size(), 180u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
