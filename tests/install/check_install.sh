@@ -36,10 +36,23 @@ check() {  # check ROOT: the installed tree under ROOT
   else
     printf '<p>x</p>' > "$work/page.html"
     rm -f "$work/stub.xconf"
-    if ! PATH="$here/../pdf/stub:$PATH" STUB_LOG="$work/stub" "$root/bin/pagesmith-pdf" "$work/page.html" "$work/page.pdf" > "$work/pdf.txt" 2>&1; then
+    if ! PATH="$here/../pdf/stub:$PATH" STUB_LOG="$work/stub" PAGESMITH_PDF_JAVA=none "$root/bin/pagesmith-pdf" "$work/page.html" "$work/page.pdf" > "$work/pdf.txt" 2>&1; then
       echo "$root/bin/pagesmith-pdf failed:"; cat "$work/pdf.txt"; fail=1
     elif ! sed 's|<base>[^<]*</base>||' "$work/stub.xconf" | cmp -s - "$root/share/pagesmith/fop.xconf"; then
       echo "$root/bin/pagesmith-pdf did not hand FOP $root/share/pagesmith/fop.xconf"; fail=1
+    fi
+    # The batch driver, where the build made one, lies beside the script,
+    # which runs it (here a stand-in java) with the installed configuration.
+    if [ -f "$build/pagesmith-fop.jar" ]; then
+      rm -f "$work/stub.java"
+      if [ ! -f "$root/bin/pagesmith-fop.jar" ]; then
+        echo "missing: $root/bin/pagesmith-fop.jar"; fail=1
+      elif ! PATH="$here/../pdf/stub:$PATH" STUB_LOG="$work/stub" "$root/bin/pagesmith-pdf" -o "$work/batch" "$work/page.html" > "$work/pdf.txt" 2>&1; then
+        echo "$root/bin/pagesmith-pdf -o failed:"; cat "$work/pdf.txt"; fail=1
+      elif ! grep -q ":$root/bin/pagesmith-fop.jar\$" "$work/stub.java" || ! grep -qx "$root/bin/../share/pagesmith/fop.xconf" "$work/stub.java"; then
+        echo "$root/bin/pagesmith-pdf did not run $root/bin/pagesmith-fop.jar with the installed configuration:"
+        cat "$work/stub.java"; fail=1
+      fi
     fi
   fi
 }
