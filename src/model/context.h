@@ -14,6 +14,7 @@ namespace ps {
 struct TagNode;
 namespace css {
 struct PageSetup;
+class ComputedStyles;
 }
 
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
@@ -54,6 +55,9 @@ struct Context {
   // The page the style sheets' @page rules give; nullptr, or not `given`,
   // keeps the converter's own page frame.
   const css::PageSetup* page = nullptr;
+  // What the style sheets gave the elements; nullptr when the document has
+  // none and none was given (the converter's own look).
+  const css::ComputedStyles* styles = nullptr;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

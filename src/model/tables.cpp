@@ -542,6 +542,27 @@ constexpr PropertyDef kProperties[] = {
     {"XML-BOX-COLOR", "color", kXmlBox, nullptr},
     {"XML-BOX-TABLE-LAYOUT", "table-layout", kXmlBoxTable, nullptr},
     {"XML-BOX-TABLE-WIDTH", "width", kXmlBoxTable, nullptr},
+    // What the style sheets give text beyond the fonts, written where the
+    // font step writes the fonts or on the element's own block.
+    {"XML-CSS-FONT-VARIANT", "font-variant", nullptr, nullptr},
+    {"XML-CSS-TEXT-TRANSFORM", "text-transform", nullptr, nullptr},
+    {"XML-CSS-LETTER-SPACING", "letter-spacing", nullptr, nullptr},
+    {"XML-CSS-WORD-SPACING", "word-spacing", nullptr, nullptr},
+    {"XML-CSS-BACKGROUND-COLOR", "background-color", nullptr, nullptr},
+    {"XML-CSS-BASELINE-SHIFT", "baseline-shift", nullptr, nullptr},
+    {"XML-CSS-TEXT-ALIGN", "text-align", nullptr, nullptr},
+    {"XML-CSS-TEXT-INDENT", "text-indent", nullptr, nullptr},
+    {"XML-CSS-LINEFEED-TREATMENT", "linefeed-treatment", nullptr, nullptr},
+    {"XML-CSS-WHITE-SPACE-TREATMENT", "white-space-treatment", nullptr, nullptr},
+    {"XML-CSS-WHITE-SPACE-COLLAPSE", "white-space-collapse", nullptr, nullptr},
+    {"XML-CSS-WRAP-OPTION", "wrap-option", nullptr, nullptr},
+    // The fonts on a block of the sheets', for the text it holds outside paragraphs.
+    {"XML-CSS-FONT-FAMILY", "font-family", nullptr, nullptr},
+    {"XML-CSS-FONT-SIZE", "font-size", nullptr, nullptr},
+    {"XML-CSS-FONT-WEIGHT", "font-weight", nullptr, nullptr},
+    {"XML-CSS-FONT-STYLE", "font-style", nullptr, nullptr},
+    {"XML-CSS-COLOR", "color", nullptr, nullptr},
+    {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren};

@@ -2,12 +2,17 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "model/tables.h"
 #include "model/tree.h"
 #include "reader/reader.h"
+#include "style/cascade.h"
+#include "style/sheet_files.h"
 #include "transform/pass.h"
+#include "transform/styled.h"
 #include "writer/writer.h"
 
 namespace ps {
@@ -44,6 +49,49 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
   ctx.message = &out;
   ctx.debug = &out;
   ctx.documentRoot = CreateDocumentRoot(ctx);
+
+  // Options stand before the file names: --css FILE (repeatable), --sandbox DIR.
+  StyleInput styleInput;
+  std::vector<std::string> cssFiles;
+  std::string sandbox;
+  bool sandboxGiven = false;
+  int first = 1;
+  while (first < argc && argv[first][0] == '-' && argv[first][1] == '-') {
+    const std::string_view opt = argv[first];
+    if (opt != "--css" && opt != "--sandbox") break;
+    if (first + 1 >= argc) {
+      ctx.msg().printf("option %s needs a value\n", argv[first]);
+      FreeTree(ctx.documentRoot);
+      return 2;
+    }
+    if (opt == "--css") {
+      cssFiles.emplace_back(argv[first + 1]);
+    } else {
+      sandbox = argv[first + 1];
+      sandboxGiven = true;
+    }
+    first += 2;
+  }
+  if (sandboxGiven) {
+    styleInput.sandbox = ResolveFolder(sandbox);
+    if (styleInput.sandbox.empty()) {
+      ctx.msg().printf("sandbox %s is not a readable folder!\n", sandbox.c_str());
+      FreeTree(ctx.documentRoot);
+      return 2;
+    }
+  }
+  for (const std::string& name : cssFiles) {
+    // The user names the sheet: the sandbox, which guards against the page, does not apply.
+    SheetFile f = ReadSheetFile(name, "");
+    if (!f.notice.empty()) {
+      ctx.msg().printf("style sheet %s is not readable: %s!\n", name.c_str(), f.notice.c_str());
+      FreeTree(ctx.documentRoot);
+      return 2;
+    }
+    styleInput.userSheets.push_back({name, std::move(f.bytes)});
+  }
+  argv += first - 1;
+  argc -= first - 1;
 
   const int args = argc - 1;
   OutStream nullSink = OutStream::Discard();
@@ -91,6 +139,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     return 1;
   }
 
+  std::unique_ptr<css::ComputedStyles> styles;
   {
     // A large input's tree takes about seven times its size, nearly all of
     // it made while reading and transforming; room left over is only
@@ -98,6 +147,9 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     PrefaultedRoom room(html.size() >= kRoomFrom ? html.size() * 8 : 0);
     LoadHtmlText(ctx, html);
     InputText().swap(html);  // its pages serve the tree from here on
+    styles = RunCascade(ctx, styleInput);
+    ctx.styles = styles.get();
+    if (styles) ApplyDisplay(ctx);
     ProcessChain(ctx, ctx.documentRoot);
   }
 

@@ -30,6 +30,11 @@ class ElementView {
   virtual bool HasTextChildren(Handle e) const = 0;   // for :empty
   virtual std::string_view Language(Handle e) const = 0;  // inherited lang, for :lang()
   virtual bool IsLink(Handle e) const = 0;            // for :link / :any-link
+  // The element's position among its element siblings, from 1: counted from
+  // the last one when `fromEnd`, among those of its own name when `ofType`.
+  // This default walks the siblings; an adapter may answer from a cache so
+  // that :nth-child() on a parent of many children stays linear.
+  virtual long SiblingIndex(Handle e, bool fromEnd, bool ofType) const;
 };
 
 struct Specificity {
@@ -50,5 +55,12 @@ struct Selector {
 // A comma-separated list; nullopt when any part is invalid (the rule drops).
 std::optional<std::vector<Selector>> ParseSelectorList(const ComponentValues& prelude);
 bool Matches(const Selector& s, const ElementView& view, ElementView::Handle e);
+
+// :is() and :not() nest no deeper than this within one selector; a deeper
+// selector is invalid.
+inline constexpr int kMaxSelectorNesting = 32;
+// The selector has a pseudo-element (::before, ::first-line...): it is valid
+// but matches no element, since pagesmith generates no such boxes.
+bool HasPseudoElement(const Selector& s);
 
 }  // namespace ps::css

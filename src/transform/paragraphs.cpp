@@ -1,11 +1,14 @@
 #include "transform/paragraphs.h"
 
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "model/handlers.h"
 #include "model/tables.h"
+#include "style/computed.h"
 #include "transform/names.h"
+#include "transform/styled.h"
 
 namespace ps {
 
@@ -83,7 +86,8 @@ bool FitsOnOnePage(const TagNode* paragraph) {
 }
 
 // Whether the node sets a font attribute that the state lacks.
-bool ChangesFont(const TagNode* n, const FontState& s) {
+bool ChangesFont(const Context& ctx, const TagNode* n, const FontState& s) {
+  if (ctx.styles && CssChangesFont(ctx, n)) return true;
   if (!Names().fontTags.Has(n))
     return (!s.bold && Names().boldTags.Has(n)) || (!s.italic && Names().italicTags.Has(n)) ||
            (!s.underline && Names().underlineTags.Has(n)) || (!s.lineThrough && Names().lineThroughTags.Has(n));
@@ -131,7 +135,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     // Outside a paragraph, or its fonts already have a carrier. But a carrier
     // that holds more text than the node's must not take the node's fonts:
     // one bold word would make the whole paragraph bold.
-    if (s.carrier && node->def->contentKind != 2 && ChangesFont(node, s) && HoldsOtherText(s.carrier, node)) {
+    if (s.carrier && node->def->contentKind != 2 && ChangesFont(ctx, node, s) && HoldsOtherText(s.carrier, node)) {
       if (TagNode* w = WrapNodeAfter(prev, node, Names().inlineTag)) {
         s.carrier = w;
         node = w;
@@ -161,6 +165,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
       if (const TagProperty* own = FindProperty(node, Names().size); own && own->value.has()) s.size = &own->value;
     ReadFonts(node, s);
   }
+  if (ctx.styles) ApplyCssFonts(ctx, node, s);
 
   const bool wrapLoose = s.paragraph && !s.carrier;
   if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, Names().inlineTag);
@@ -176,7 +181,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   }
 
   static const Text kDefaultSize("10pt"), kDefaultLineHeight("12pt");
-  if (s.carrier) {
+  if (s.carrier && !s.cssSet) {
     if (s.face) SpreadOn(ctx, s.carrier, Names().face, *s.face);
     SpreadOn(ctx, s.carrier, Names().size, s.size ? *s.size : kDefaultSize);
     if (s.color) SpreadOn(ctx, s.carrier, Names().color, *s.color);
@@ -184,9 +189,27 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
     if (s.underline || s.lineThrough)
       SpreadOn(ctx, s.carrier, Names().decoration, Text(DecorationOf(s)));
     if (s.italic) SpreadOn(ctx, s.carrier, Names().style, Text("italic"));
+  } else if (s.carrier) {
+    // With the sheets' values: what they take back from an ancestor's
+    // carrier (normal weight, no line) is written too.
+    if (s.face) SpreadOn(ctx, s.carrier, Names().face, *s.face);
+    SpreadOn(ctx, s.carrier, Names().size, s.size ? *s.size : kDefaultSize);
+    if (s.color) SpreadOn(ctx, s.carrier, Names().color, *s.color);
+    static const Text kBold("bold"), kNormal("normal"), kItalic("italic"), kNone("none");
+    if (s.bold || (s.cssSet & css::Bit(css::kFontWeight)))
+      SpreadOn(ctx, s.carrier, Names().weight, s.bold ? kBold : kNormal);
+    if (s.underline || s.lineThrough)
+      SpreadOn(ctx, s.carrier, Names().decoration, Text(DecorationOf(s)));
+    else if (s.cssSet & css::Bit(css::kTextDecoration))
+      SpreadOn(ctx, s.carrier, Names().decoration, kNone);
+    if (s.italic || (s.cssSet & css::Bit(css::kFontStyle)))
+      SpreadOn(ctx, s.carrier, Names().style, s.italic ? kItalic : kNormal);
+    WriteCssFonts(ctx, s.carrier, s);
   }
-  if (s.paragraph)
+  if (s.paragraph) {
     SpreadOn(ctx, s.paragraph, Names().lineHeight, s.lineHeight ? *s.lineHeight : kDefaultLineHeight);
+    if (s.paragraph == node && s.css) WriteCssParagraph(ctx, node, s);
+  }
 
   if (ctx.tracing()) ctx.dbg().printf("%*s/%s\n", 4 * depth, "", node->def->name);
   return node;
@@ -238,6 +261,8 @@ bool IsSimpleContent(int depth, const TagNode* node) {
 }
 
 TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state) {
+  std::deque<Text> texts;
+  if (ctx.styles && !state.texts) state.texts = &texts;
   return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
 }
 

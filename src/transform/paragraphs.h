@@ -2,9 +2,16 @@
 // or an inline.
 #pragma once
 
+#include <cstdint>
+#include <deque>
+
 #include "model/tree.h"
 
 namespace ps {
+
+namespace css {
+struct Computed;
+}
 
 // Wraps a container's content in one "P" when it holds text or inline content
 // directly. True asks the calling level to treat the node as inline content.
@@ -25,6 +32,14 @@ struct FontState {
   bool lineThrough = false;
   TagNode* paragraph = nullptr;
   TagNode* carrier = nullptr;
+  // What the style sheets give: the nearest element's computed values, the
+  // properties they set (css::Prop bits), and what the fields above cannot
+  // hold. Texts made for the state live in `texts` (none: no sheets).
+  const css::Computed* css = nullptr;
+  std::uint32_t cssSet = 0;
+  bool background = false;
+  std::uint32_t backgroundColor = 0;
+  std::deque<Text>* texts = nullptr;
 };
 
 // The font step over a subtree; returns the node that now stands in the

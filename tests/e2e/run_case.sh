@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # run_case.sh BINARY CASE_DIR
-# Converts CASE_DIR/input.html and compares the FO file and standard output
+# Converts CASE_DIR/input.html (with the options of CASE_DIR/options, the
+# arguments of CASE_DIR/args) and compares the FO file and standard output
 # with expected.fo and expected.out byte for byte. With UPDATE=1 it writes the
 # expectations instead (review them before committing).
 set -u
@@ -10,7 +11,10 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 args=()
 if [ -f "$dir/args" ]; then read -r -a args < "$dir/args"; fi
-(cd "$dir" && "$bin" input.html "$tmp/out.fo" "${args[@]}" > "$tmp/out.txt" 2> "$tmp/err.txt")
+# Options stand before the file names (--css FILE...).
+options=()
+if [ -f "$dir/options" ]; then read -r -a options < "$dir/options"; fi
+(cd "$dir" && "$bin" "${options[@]}" input.html "$tmp/out.fo" "${args[@]}" > "$tmp/out.txt" 2> "$tmp/err.txt")
 status=$?
 if [ "${UPDATE:-0}" = 1 ]; then
   cp "$tmp/out.fo" "$dir/expected.fo" 2>/dev/null || rm -f "$dir/expected.fo"

@@ -1,0 +1,696 @@
+#include "style/cascade.h"
+
+#include <algorithm>
+#include <map>
+#include <optional>
+#include <set>
+#include <unordered_map>
+
+#include "model/tree.h"
+#include "style/element_view.h"
+#include "style/media.h"
+#include "style/selectors.h"
+#include "style/sheet_files.h"
+#include "style/syntax.h"
+
+namespace ps {
+
+using namespace css;
+
+namespace {
+
+// Where a declaration stands: origin and importance, lowest first.
+enum Layer : std::uint8_t { kUserNormal, kAuthorNormal, kAuthorImportant, kUserImportant };
+
+// Shorthands whose longhands are taken out of the value when it is used
+// (after var() is replaced, which may give any of their parts).
+enum class Shorthand : std::uint8_t { None, Font, Background };
+
+// A declaration of a printed property, of a custom property or of a
+// shorthand's part.
+struct Decl {
+  Prop prop = kPropCount;  // kPropCount: a custom property
+  Shorthand from = Shorthand::None;
+  bool important = false;
+  bool hasVar = false;
+  std::string custom;  // the custom property's name
+  ComponentValues value;
+};
+
+struct StyleRule {
+  std::vector<Decl> decls;
+  Layer normalLayer;
+};
+
+// One selector of a rule, as the buckets hold it.
+struct Entry {
+  Selector selector;
+  std::uint32_t rule;
+  std::uint32_t order;
+};
+
+bool IsSpace(const ComponentValue& c) {
+  return c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Whitespace;
+}
+
+bool HasVar(const ComponentValues& v) {
+  for (const ComponentValue& c : v) {
+    if (c.kind == ComponentValue::Kind::Function && EqualsNoCase(c.token.value, "var")) return true;
+    if (c.kind != ComponentValue::Kind::Token && HasVar(c.children)) return true;
+  }
+  return false;
+}
+
+bool IsCssWideKeyword(const ComponentValues& v) {
+  const ComponentValue* only = nullptr;
+  for (const ComponentValue& c : v) {
+    if (IsSpace(c)) continue;
+    if (only) return false;
+    only = &c;
+  }
+  if (!only || only->kind != ComponentValue::Kind::Token || only->token.type != TokenType::Ident) return false;
+  const std::string& s = only->token.value;
+  return EqualsNoCase(s, "inherit") || EqualsNoCase(s, "initial") || EqualsNoCase(s, "unset") ||
+         EqualsNoCase(s, "revert") || EqualsNoCase(s, "revert-layer");
+}
+
+ComponentValue Ident(std::string_view s) {
+  ComponentValue c;
+  c.token.type = TokenType::Ident;
+  c.token.value = s;
+  return c;
+}
+
+// The longhand values of a `font` shorthand, in the order of `kFontParts`;
+// false when the value is not one.
+constexpr Prop kFontParts[] = {kFontStyle, kFontVariant, kFontWeight, kFontSize, kLineHeight, kFontFamily};
+
+bool SplitFont(const ComponentValues& v, ComponentValues (&parts)[6]) {
+  std::vector<const ComponentValue*> s;
+  for (const ComponentValue& c : v)
+    if (!IsSpace(c)) s.push_back(&c);
+  std::size_t i = 0;
+  bool haveStyle = false, haveVariant = false, haveWeight = false;
+  for (; i < s.size() && i < 4; ++i) {
+    const ComponentValue* c = s[i];
+    if (c->kind != ComponentValue::Kind::Token) break;
+    const Token& t = c->token;
+    if (t.type == TokenType::Number && t.number >= 1 && t.number <= 1000 && !haveWeight) {
+      parts[2] = {*c};
+      haveWeight = true;
+      continue;
+    }
+    if (t.type != TokenType::Ident) break;
+    const std::string& w = t.value;
+    if (EqualsNoCase(w, "normal")) continue;
+    if (!haveStyle && (EqualsNoCase(w, "italic") || EqualsNoCase(w, "oblique"))) {
+      parts[0] = {*c};
+      haveStyle = true;
+    } else if (!haveVariant && EqualsNoCase(w, "small-caps")) {
+      parts[1] = {*c};
+      haveVariant = true;
+    } else if (!haveWeight && (EqualsNoCase(w, "bold") || EqualsNoCase(w, "bolder") || EqualsNoCase(w, "lighter"))) {
+      parts[2] = {*c};
+      haveWeight = true;
+    } else if (EqualsNoCase(w, "condensed") || EqualsNoCase(w, "expanded") || EqualsNoCase(w, "semi-condensed") ||
+               EqualsNoCase(w, "semi-expanded") || EqualsNoCase(w, "ultra-condensed") ||
+               EqualsNoCase(w, "extra-condensed") || EqualsNoCase(w, "extra-expanded") ||
+               EqualsNoCase(w, "ultra-expanded")) {
+      continue;  // a stretch: no font of the lists has one
+    } else {
+      break;
+    }
+  }
+  if (i >= s.size()) return false;
+  parts[3] = {*s[i++]};
+  if (i < s.size() && s[i]->kind == ComponentValue::Kind::Token && s[i]->token.type == TokenType::Delim &&
+      s[i]->token.value == "/") {
+    if (++i >= s.size()) return false;
+    parts[4] = {*s[i++]};
+  }
+  if (i >= s.size()) return false;
+  // The family list as written, with the white space between its names.
+  const ComponentValue* first = s[i];
+  bool on = false;
+  for (const ComponentValue& c : v) {
+    if (&c == first) on = true;
+    if (on) parts[5].push_back(c);
+  }
+  if (parts[0].empty()) parts[0] = {Ident("normal")};
+  if (parts[1].empty()) parts[1] = {Ident("normal")};
+  if (parts[2].empty()) parts[2] = {Ident("normal")};
+  if (parts[4].empty()) parts[4] = {Ident("normal")};
+  return true;
+}
+
+// The colour of the last layer of a `background`, or transparent.
+ComponentValues BackgroundColorOf(const ComponentValues& v) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < v.size(); ++i)
+    if (v[i].kind == ComponentValue::Kind::Token && v[i].token.type == TokenType::Comma) start = i + 1;
+  Computed probe, parent;
+  for (std::size_t i = start; i < v.size(); ++i) {
+    if (IsSpace(v[i])) continue;
+    ComponentValues one{v[i]};
+    if (ComputeValue(kBackgroundColor, one, parent, probe, 12)) return one;
+  }
+  return {Ident("transparent")};
+}
+
+// The value of one longhand out of a shorthand's value; false when the
+// shorthand's value is not valid.
+bool Longhand(Shorthand from, Prop prop, const ComponentValues& value, ComponentValues& out) {
+  if (from == Shorthand::Background) {
+    out = BackgroundColorOf(value);
+    return true;
+  }
+  ComponentValues parts[6];
+  if (!SplitFont(value, parts)) return false;
+  for (int i = 0; i < 6; ++i)
+    if (kFontParts[i] == prop) out = std::move(parts[i]);
+  return true;
+}
+
+// Whether a declaration's value (with no var()) is valid for its property.
+bool Valid(const Decl& d) {
+  if (IsCssWideKeyword(d.value)) return d.from == Shorthand::None;
+  Computed parent, out;
+  ComponentValues v;
+  const ComponentValues* use = &d.value;
+  if (d.from != Shorthand::None) {
+    if (!Longhand(d.from, d.prop, d.value, v)) return false;
+    use = &v;
+  }
+  return ComputeValue(d.prop, *use, parent, out, 12);
+}
+
+// The declarations of a block (or STYLE attribute) as the cascade keeps
+// them: printed properties, their shorthands and custom properties; other
+// properties and invalid values are dropped.
+void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out) {
+  for (const Declaration& d : in) {
+    Decl x;
+    x.important = d.important;
+    x.hasVar = HasVar(d.value);
+    if (d.name.size() > 2 && d.name[0] == '-' && d.name[1] == '-') {
+      x.custom = d.name;
+      x.value = d.value;
+      out.push_back(std::move(x));
+      continue;
+    }
+    std::string name = d.name;
+    for (char& c : name) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    if (name == "text-decoration-line") name = "text-decoration";
+    std::vector<Prop> props;
+    if (name == "font") {
+      x.from = Shorthand::Font;
+      props.assign(std::begin(kFontParts), std::end(kFontParts));
+    } else if (name == "background") {
+      x.from = Shorthand::Background;
+      props = {kBackgroundColor};
+    } else if (Prop p = PropOfName(name); p != kPropCount) {
+      props = {p};
+    }
+    if (props.empty()) continue;
+    if (x.from != Shorthand::None && !x.hasVar && IsCssWideKeyword(d.value)) {
+      x.from = Shorthand::None;  // font: inherit and the like set every part so
+    }
+    for (Prop p : props) {
+      Decl one = x;
+      one.prop = p;
+      one.value = d.value;
+      if (!one.hasVar && !Valid(one)) break;  // a shorthand's parts are valid or not together
+      out.push_back(std::move(one));
+    }
+  }
+}
+
+bool Supported(std::string_view property, const ComponentValues& value) {
+  if (property.size() > 2 && property.substr(0, 2) == "--") return true;
+  std::vector<Decl> decls;
+  Declaration d;
+  d.name = property;
+  d.value = value;
+  AddDeclarations({d}, decls);
+  return !decls.empty();
+}
+
+std::string Lower(std::string_view s) {
+  std::string r(s);
+  for (char& c : r) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return r;
+}
+
+// --- gathering the sheets ---
+
+constexpr int kMaxImportDepth = 16;
+
+class Collector {
+ public:
+  Collector(Context& ctx, const StyleInput& in) : ctx_(ctx), in_(in) {}
+
+  std::vector<StyleRule> rules;
+  std::vector<Entry> entries;
+
+  // A sheet's text, read at the given import depth; `file`: its resolved
+  // path, for relative imports and cycles (empty for STYLE elements).
+  void AddSheet(std::string_view text, Layer layer, const std::string& folder, std::vector<std::string>& chain,
+                int depth) {
+    const Stylesheet sheet = ParseStylesheet(text);
+    AddRules(sheet.rules, layer, folder, chain, depth, true);
+  }
+
+ private:
+  void AddRules(const std::vector<Rule>& list, Layer layer, const std::string& folder,
+                std::vector<std::string>& chain, int depth, bool top) {
+    for (const Rule& r : list) {
+      if (!r.at) {
+        if (r.hasBlock) AddStyleRule(r, layer);
+        continue;
+      }
+      const std::string name = Lower(r.name);
+      if (name == "media") {
+        if (r.hasBlock && MediaMatches(r.prelude, medium_)) AddRules(ParseRuleList(r.block), layer, folder, chain, depth, false);
+      } else if (name == "supports") {
+        if (r.hasBlock && SupportsMatches(r.prelude, Supported))
+          AddRules(ParseRuleList(r.block), layer, folder, chain, depth, false);
+      } else if (name == "import" && top) {
+        Import(r, layer, folder, chain, depth);
+      }
+    }
+  }
+
+  void Import(const Rule& r, Layer layer, const std::string& folder, std::vector<std::string>& chain, int depth) {
+    // @import "url" | url(url), then an optional media query list.
+    std::string url;
+    ComponentValues rest;
+    bool found = false;
+    for (const ComponentValue& c : r.prelude) {
+      if (!found && IsSpace(c)) continue;
+      if (!found) {
+        if (c.kind == ComponentValue::Kind::Token &&
+            (c.token.type == TokenType::String || c.token.type == TokenType::Url)) {
+          url = c.token.value;
+        } else if (c.kind == ComponentValue::Kind::Function && EqualsNoCase(c.token.value, "url")) {
+          for (const ComponentValue& a : c.children)
+            if (a.kind == ComponentValue::Kind::Token && a.token.type == TokenType::String) url = a.token.value;
+        } else {
+          return;
+        }
+        found = true;
+        continue;
+      }
+      rest.push_back(c);
+    }
+    if (!found) return;
+    bool anyQuery = false;
+    for (const ComponentValue& c : rest)
+      if (!IsSpace(c)) anyQuery = true;
+    if (anyQuery && !MediaMatches(rest, medium_)) return;
+    LoadLinked(url, layer, folder, chain, depth + 1, "imported");
+  }
+
+ public:
+  // Reads a linked or imported sheet and adds its rules; every failure is
+  // one notice and the conversion goes on.
+  void LoadLinked(const std::string& url, Layer layer, const std::string& folder, std::vector<std::string>& chain,
+                  int depth, const char* how) {
+    if (depth > kMaxImportDepth) {
+      ctx_.msg().printf("style sheet \"%s\" not read: imports nest deeper than %d\n", url.c_str(), kMaxImportDepth);
+      return;
+    }
+    SheetFile file = ReadLinkedSheet(url, folder, in_.sandbox);
+    if (!file.notice.empty()) {
+      ctx_.msg().printf("%s style sheet \"%s\" not read: %s\n", how, url.c_str(), file.notice.c_str());
+      return;
+    }
+    if (std::find(chain.begin(), chain.end(), file.path) != chain.end()) {
+      ctx_.msg().printf("%s style sheet \"%s\" not read: it imports itself\n", how, url.c_str());
+      return;
+    }
+    chain.push_back(file.path);
+    AddSheet(DecodeSheet(file.bytes, ""), layer, FolderOf(file.path), chain, depth);
+    chain.pop_back();
+  }
+
+ private:
+  void AddStyleRule(const Rule& r, Layer layer) {
+    std::optional<std::vector<Selector>> selectors = ParseSelectorList(r.prelude);
+    if (!selectors) return;
+    StyleRule rule;
+    rule.normalLayer = layer;
+    AddDeclarations(ParseDeclarationList(r.block), rule.decls);
+    if (rule.decls.empty()) return;
+    const auto index = static_cast<std::uint32_t>(rules.size());
+    rules.push_back(std::move(rule));
+    for (Selector& s : *selectors) entries.push_back({std::move(s), index, static_cast<std::uint32_t>(entries.size())});
+  }
+
+  Context& ctx_;
+  const StyleInput& in_;
+  Medium medium_;
+};
+
+// --- the walk ---
+
+using CustomMap = std::map<std::string, ComponentValues, std::less<>>;
+
+// Replacing var() stops when a value grows beyond this: a few custom
+// properties that each use the one before several times grow exponentially.
+constexpr std::size_t kMaxSubstituted = 1 << 12;
+
+class VarResolver {
+ public:
+  VarResolver(const CustomMap* inherited, const std::map<std::string, const ComponentValues*, std::less<>>& own)
+      : inherited_(inherited), own_(own) {}
+
+  // The custom property's value after substitution; nullptr when it is
+  // invalid (a cycle, too large) or absent.
+  const ComponentValues* Get(const std::string& name) {
+    if (auto it = done_.find(name); it != done_.end()) return it->second ? &*it->second : nullptr;
+    auto own = own_.find(name);
+    if (own == own_.end()) {
+      if (inherited_)
+        if (auto it = inherited_->find(name); it != inherited_->end()) return &it->second;
+      return nullptr;
+    }
+    if (!busy_.insert(name).second) return nullptr;  // a cycle
+    ComponentValues out;
+    std::size_t budget = kMaxSubstituted;
+    const bool ok = Substitute(*own->second, out, budget);
+    busy_.erase(name);
+    auto& slot = done_[name];
+    if (ok) slot = std::move(out);
+    return slot ? &*slot : nullptr;
+  }
+
+  bool Substitute(const ComponentValues& in, ComponentValues& out, std::size_t& budget) {
+    for (const ComponentValue& c : in) {
+      if (budget == 0) return false;
+      --budget;
+      if (c.kind == ComponentValue::Kind::Function && EqualsNoCase(c.token.value, "var")) {
+        if (!Var(c.children, out, budget)) return false;
+        continue;
+      }
+      if (c.kind == ComponentValue::Kind::Token) {
+        out.push_back(c);
+        continue;
+      }
+      ComponentValue copy;
+      copy.kind = c.kind;
+      copy.token = c.token;
+      copy.open = c.open;
+      if (!Substitute(c.children, copy.children, budget)) return false;
+      out.push_back(std::move(copy));
+    }
+    return true;
+  }
+
+ private:
+  // var(--name) or var(--name, fallback).
+  bool Var(const ComponentValues& args, ComponentValues& out, std::size_t& budget) {
+    std::size_t i = 0;
+    while (i < args.size() && IsSpace(args[i])) ++i;
+    if (i == args.size() || args[i].kind != ComponentValue::Kind::Token || args[i].token.type != TokenType::Ident ||
+        args[i].token.value.compare(0, 2, "--") != 0)
+      return false;
+    const std::string name = args[i].token.value;
+    ++i;
+    while (i < args.size() && IsSpace(args[i])) ++i;
+    const bool hasFallback = i < args.size() && args[i].kind == ComponentValue::Kind::Token &&
+                             args[i].token.type == TokenType::Comma;
+    if (i < args.size() && !hasFallback) return false;
+    if (const ComponentValues* v = Get(name)) {
+      if (v->size() > budget) return false;
+      budget -= v->size();
+      out.insert(out.end(), v->begin(), v->end());
+      return true;
+    }
+    if (!hasFallback) return false;
+    ComponentValues fallback(args.begin() + static_cast<std::ptrdiff_t>(i) + 1, args.end());
+    return Substitute(fallback, out, budget);
+  }
+
+  const CustomMap* inherited_;
+  const std::map<std::string, const ComponentValues*, std::less<>>& own_;
+  std::map<std::string, std::optional<ComponentValues>, std::less<>> done_;
+  std::set<std::string, std::less<>> busy_;
+};
+
+struct Frame {
+  const TagNode* node;
+  Computed computed;
+  std::shared_ptr<const CustomMap> customs;
+};
+
+class Cascader {
+ public:
+  Cascader(Collector& sheets, const StyleInput& in, ComponentElementView& view)
+      : sheets_(sheets), in_(in), view_(view) {
+    for (std::uint32_t i = 0; i < sheets_.entries.size(); ++i) {
+      const Selector& s = sheets_.entries[i].selector;
+      if (!s.keyId.empty()) byId_[s.keyId].push_back(i);
+      else if (!s.keyClass.empty()) byClass_[s.keyClass].push_back(i);
+      else if (!s.keyTag.empty()) byTag_[Lower(s.keyTag)].push_back(i);
+      else universal_.push_back(i);
+    }
+  }
+
+  // Computes the element's values from its parent's frame.
+  void Element(const TagNode* node, const Frame& parent, Frame& out, ComputedStyles& styles) {
+    view_.Forget();
+    matched_.clear();
+    const ElementInfo& info = view_.Info(node);
+    auto tryList = [&](const std::vector<std::uint32_t>* list) {
+      if (!list) return;
+      for (std::uint32_t i : *list)
+        if (Matches(sheets_.entries[i].selector, view_, node)) matched_.push_back(i);
+    };
+    if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
+    for (const std::string& c : info.classes) tryList(Find(byClass_, c));
+    tryList(Find(byTag_, info.name));
+    tryList(&universal_);
+    std::sort(matched_.begin(), matched_.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const Entry& x = sheets_.entries[a];
+      const Entry& y = sheets_.entries[b];
+      if (x.selector.specificity != y.selector.specificity) return x.selector.specificity < y.selector.specificity;
+      return x.order < y.order;
+    });
+
+    // The winning declaration of each property and custom property.
+    const Decl* winner[kPropCount] = {};
+    Layer winLayer[kPropCount] = {};
+    std::map<std::string, const ComponentValues*, std::less<>> ownCustoms;
+    std::map<std::string, Layer, std::less<>> customLayer;
+    auto consider = [&](const Decl& d, Layer normal) {
+      Layer layer = normal;
+      if (d.important) layer = normal == kUserNormal ? kUserImportant : kAuthorImportant;
+      if (d.prop == kPropCount) {
+        auto it = customLayer.find(d.custom);
+        if (it != customLayer.end() && it->second > layer) return;
+        customLayer[d.custom] = layer;
+        ownCustoms[d.custom] = &d.value;
+        return;
+      }
+      if (winner[d.prop] && winLayer[d.prop] > layer) return;
+      winner[d.prop] = &d;
+      winLayer[d.prop] = layer;
+    };
+    for (std::uint32_t i : matched_) {
+      const StyleRule& rule = sheets_.rules[sheets_.entries[i].rule];
+      for (const Decl& d : rule.decls) consider(d, rule.normalLayer);
+    }
+    inlineDecls_.clear();
+    if (const std::string* style = view_.Attribute(node, "style"))
+      AddDeclarations(ParseDeclarationList(*style), inlineDecls_);
+    for (const Decl& d : inlineDecls_) consider(d, kAuthorNormal);
+
+    out.node = node;
+    // Custom properties: inherited, with the element's own laid over them.
+    VarResolver vars(parent.customs.get(), ownCustoms);
+    if (ownCustoms.empty()) {
+      out.customs = parent.customs;
+    } else {
+      auto merged = std::make_shared<CustomMap>(parent.customs ? *parent.customs : CustomMap());
+      for (const auto& [name, value] : ownCustoms) {
+        if (const ComponentValues* v = vars.Get(name))
+          (*merged)[name] = *v;
+        else
+          merged->erase(name);
+      }
+      out.customs = std::move(merged);
+    }
+
+    Computed& c = out.computed;
+    const Computed& p = parent.computed;
+    c = p;
+    c.set = p.set & kInheritedBits;
+    c.declared = 0;
+    for (int i = 0; i < kPropCount; ++i)
+      if (!IsInherited(static_cast<Prop>(i))) SetInitial(static_cast<Prop>(i), c, in_.mediumPt);
+    bool any = false;
+    // The font size first: the other lengths are counted in it.
+    Apply(kFontSize, winner[kFontSize], vars, p, c, any);
+    for (int i = 0; i < kPropCount; ++i)
+      if (i != kFontSize) Apply(static_cast<Prop>(i), winner[i], vars, p, c, any);
+    if (any) styles.Put(node, c);
+  }
+
+ private:
+  static PropSet InheritedBits() {
+    PropSet s = 0;
+    for (int i = 0; i < kPropCount; ++i)
+      if (IsInherited(static_cast<Prop>(i))) s |= Bit(static_cast<Prop>(i));
+    return s;
+  }
+  const PropSet kInheritedBits = InheritedBits();
+
+  void Apply(Prop prop, const Decl* d, VarResolver& vars, const Computed& parent, Computed& c, bool& any) {
+    if (!d) return;
+    any = true;
+    c.declared |= Bit(prop);
+    ComponentValues substituted;
+    const ComponentValues* value = &d->value;
+    bool valid = true;
+    if (d->hasVar) {
+      std::size_t budget = kMaxSubstituted;
+      valid = vars.Substitute(d->value, substituted, budget);
+      value = &substituted;
+    }
+    ComponentValues part;
+    if (valid && d->from != Shorthand::None) {
+      valid = Longhand(d->from, prop, *value, part);
+      value = &part;
+    }
+    const Token* keyword = nullptr;
+    if (valid && IsCssWideKeyword(*value))
+      for (const ComponentValue& v : *value)
+        if (!IsSpace(v)) keyword = &v.token;
+    // Invalid at the time it is used, a value is unset.
+    if (!valid || keyword) {
+      const bool inherit = keyword ? EqualsNoCase(keyword->value, "inherit") ||
+                                         (!EqualsNoCase(keyword->value, "initial") && IsInherited(prop))
+                                   : IsInherited(prop);
+      if (inherit) {
+        CopyValue(prop, parent, c);
+        c.set = (c.set & ~Bit(prop)) | (parent.set & Bit(prop));
+        if (IsInherited(prop) && (parent.set & Bit(prop)) == 0) c.set &= ~Bit(prop);
+        else c.set |= Bit(prop);
+      } else {
+        SetInitial(prop, c, in_.mediumPt);
+        c.set |= Bit(prop);
+      }
+      return;
+    }
+    if (ComputeValue(prop, *value, parent, c, in_.mediumPt)) c.set |= Bit(prop);
+  }
+
+  static const std::vector<std::uint32_t>* Find(const std::unordered_map<std::string, std::vector<std::uint32_t>>& m,
+                                                const std::string& key) {
+    auto it = m.find(key);
+    return it == m.end() ? nullptr : &it->second;
+  }
+
+  Collector& sheets_;
+  const StyleInput& in_;
+  ComponentElementView& view_;
+  std::unordered_map<std::string, std::vector<std::uint32_t>> byId_, byClass_, byTag_;
+  std::vector<std::uint32_t> universal_;
+  std::vector<std::uint32_t> matched_;
+  std::vector<Decl> inlineDecls_;
+};
+
+bool IsComment(const TagNode* n) { return n->def && std::string_view(n->def->name) == "!--"; }
+
+bool TokenListHas(std::string_view list, std::string_view word) {
+  std::size_t i = 0;
+  while (i < list.size()) {
+    while (i < list.size() && (list[i] == ' ' || list[i] == '\t' || list[i] == '\n' || list[i] == '\r' ||
+                               list[i] == '\f'))
+      ++i;
+    std::size_t j = i;
+    while (j < list.size() && !(list[j] == ' ' || list[j] == '\t' || list[j] == '\n' || list[j] == '\r' ||
+                                list[j] == '\f'))
+      ++j;
+    if (j > i && EqualsNoCase(list.substr(i, j - i), word)) return true;
+    i = j;
+  }
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in) {
+  TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
+  ComponentElementView view;
+  Collector sheets(ctx, in);
+  bool anySheet = !in.userSheets.empty();
+  std::vector<std::string> chain;
+  for (const StyleInput::Sheet& s : in.userSheets) sheets.AddSheet(DecodeSheet(s.bytes, ""), kUserNormal, FolderOf(s.name), chain, 0);
+
+  // The page's sheets in document order; STYLE attributes are read in the walk.
+  const std::string folder = FolderOf(ctx.inputName);
+  bool anyStyleAttribute = false;
+  std::vector<const TagNode*> stack;
+  if (html) stack.push_back(html);
+  while (!stack.empty()) {
+    const TagNode* n = stack.back();
+    stack.pop_back();
+    const std::size_t mark = stack.size();
+    for (const TagNode* c = n->firstChild; c; c = c->next)
+      if (!IsComment(c)) stack.push_back(c);
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
+    const ElementInfo& info = view.Info(n);
+    if (!anyStyleAttribute && view.Attribute(n, "style")) anyStyleAttribute = true;
+    if (info.name == "style") {
+      anySheet = true;
+      const std::string* media = view.Attribute(n, "media");
+      if (media && !MediaMatches(*media, Medium())) continue;
+      if (const std::string* type = view.Attribute(n, "type"); type && !type->empty() && !EqualsNoCase(*type, "text/css"))
+        continue;
+      sheets.AddSheet(n->text.view(), kAuthorNormal, folder, chain, 0);
+    } else if (info.name == "link") {
+      const std::string* rel = view.Attribute(n, "rel");
+      const std::string* href = view.Attribute(n, "href");
+      if (!rel || !TokenListHas(*rel, "stylesheet") || TokenListHas(*rel, "alternate") || !href) continue;
+      anySheet = true;
+      const std::string* media = view.Attribute(n, "media");
+      if (media && !MediaMatches(*media, Medium())) continue;
+      sheets.LoadLinked(*href, kAuthorNormal, folder, chain, 0, "linked");
+    }
+    view.Forget();
+  }
+  if (!anySheet) return nullptr;
+  (void)anyStyleAttribute;
+
+  auto styles = std::make_unique<ComputedStyles>();
+  Cascader cascader(sheets, in, view);
+  // Depth first; each frame is its element's computed values.
+  std::vector<Frame> frames;
+  frames.reserve(64);
+  Frame root;
+  root.node = nullptr;
+  SetInitial(kFontSize, root.computed, in.mediumPt);
+  frames.push_back(std::move(root));
+  struct Todo {
+    const TagNode* node;
+    std::size_t depth;  // frames below it
+  };
+  std::vector<Todo> todo;
+  if (html) todo.push_back({html, 1});
+  while (!todo.empty()) {
+    Todo t = todo.back();
+    todo.pop_back();
+    frames.resize(t.depth);
+    Frame f;
+    cascader.Element(t.node, frames.back(), f, *styles);
+    frames.push_back(std::move(f));
+    const std::size_t mark = todo.size();
+    for (const TagNode* c = t.node->firstChild; c; c = c->next)
+      if (!IsComment(c)) todo.push_back({c, t.depth + 1});
+    std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
+  }
+  return styles;
+}
+
+}  // namespace ps

@@ -1,0 +1,99 @@
+// Computed values of the text properties the converter prints, and the side
+// table that holds them for the elements the style sheets reach.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "style/syntax.h"
+
+namespace ps {
+struct TagNode;
+}
+
+namespace ps::css {
+
+// One bit per property: which of them a style sheet gave the element (or
+// its ancestors, for the inherited ones). Without the bit the converter's
+// own look applies.
+enum Prop : std::uint8_t {
+  kDisplay, kVisibility, kFontFamily, kFontSize, kFontWeight, kFontStyle, kFontVariant, kColor,
+  kTextDecoration, kTextTransform, kVerticalAlign, kTextAlign, kTextIndent, kLineHeight,
+  kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor, kPropCount
+};
+using PropSet = std::uint32_t;
+inline constexpr PropSet Bit(Prop p) { return PropSet{1} << p; }
+bool IsInherited(Prop p);
+// The property of a name in lower case; kPropCount for none.
+Prop PropOfName(std::string_view name);
+
+enum class Display : std::uint8_t { Inline, Block, ListItem, None, Other };
+enum class Generic : std::uint8_t { None, Serif, SansSerif, Monospace, Cursive, Fantasy };
+enum class Transform : std::uint8_t { None, Uppercase, Lowercase, Capitalize };
+enum class VAlign : std::uint8_t { Baseline, Sub, Super, Length, Other };
+enum class TextAlign : std::uint8_t { Start, Left, Right, Center, Justify, End };
+enum class WhiteSpace : std::uint8_t { Normal, Pre, PreWrap, PreLine, Nowrap };
+enum Decoration : std::uint8_t { kUnderline = 1, kOverline = 2, kLineThrough = 4 };
+
+// Lengths in points. Colours as 0xRRGGBB, already laid over white.
+struct Computed {
+  PropSet set = 0;
+  PropSet declared = 0;  // the properties a declaration gave this element itself
+  Display display = Display::Inline;
+  bool hidden = false;  // visibility: hidden or collapse
+  Generic generic = Generic::None;
+  std::string family;  // the first named family the sheet gave, if any, before the generic one
+  float fontSize = 12;
+  std::uint16_t fontWeight = 400;
+  bool italic = false;
+  bool smallCaps = false;
+  std::uint32_t color = 0;
+  std::uint8_t decoration = 0;
+  Transform transform = Transform::None;
+  VAlign valign = VAlign::Baseline;
+  float valignPt = 0;
+  TextAlign textAlign = TextAlign::Start;
+  float textIndent = 0;
+  bool lineHeightNormal = true;
+  float lineHeightFactor = 0;  // a multiple of the font size, inherited as such; 0: a length
+  float lineHeight = 0;        // points, when neither normal nor a factor
+  float letterSpacing = 0;
+  float wordSpacing = 0;
+  WhiteSpace whiteSpace = WhiteSpace::Normal;
+  bool background = false;  // background-color is not transparent
+  std::uint32_t backgroundColor = 0xFFFFFF;
+};
+
+// The computed values of the elements that have an entry: those a
+// declaration reached directly. Elements between them inherit what the
+// converter carries down the tree.
+class ComputedStyles {
+ public:
+  const Computed* Find(const TagNode* n) const {
+    auto it = index_.find(n);
+    return it == index_.end() ? nullptr : &entries_[it->second];
+  }
+  void Put(const TagNode* n, Computed c) {
+    index_.emplace(n, static_cast<std::uint32_t>(entries_.size()));
+    entries_.push_back(std::move(c));
+  }
+  std::size_t size() const { return entries_.size(); }
+
+ private:
+  std::unordered_map<const TagNode*, std::uint32_t> index_;
+  std::vector<Computed> entries_;
+};
+
+// Computing one declared value onto `out`, given the parent's computed
+// values; false when the value is invalid (the declaration is then ignored).
+// `mediumPt` is the size of `font-size: medium`.
+bool ComputeValue(Prop p, const ComponentValues& value, const Computed& parent, Computed& out, double mediumPt);
+// The initial value of a property onto `out`.
+void SetInitial(Prop p, Computed& out, double mediumPt);
+// The parent's value onto `out`.
+void CopyValue(Prop p, const Computed& parent, Computed& out);
+
+}  // namespace ps::css

@@ -1,0 +1,212 @@
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <fstream>
+#include <string>
+
+#include "reader/reader.h"
+#include "run/run.h"
+#include "style/cascade.h"
+#include "style/computed.h"
+#include "style/element_view.h"
+#include "style/sheet_files.h"
+#include "support/test_util.h"
+
+namespace ps {
+namespace {
+
+using css::Bit;
+using css::Computed;
+using test::Captured;
+
+Computed Compute(css::Prop p, std::string_view value, const Computed& parent = Computed(), bool* ok = nullptr) {
+  Computed out = parent;
+  const bool valid = css::ComputeValue(p, css::ParseComponentValues(value), parent, out, 10);
+  if (ok) *ok = valid;
+  return out;
+}
+
+TEST(ComputedValues, FontSizesInEveryUnitComeOutInPoints) {
+  Computed parent;
+  parent.fontSize = 10;
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "16px", parent).fontSize, 12);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "1in", parent).fontSize, 72);
+  EXPECT_NEAR(Compute(css::kFontSize, "2.54cm", parent).fontSize, 72, 1e-3);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "1.5em", parent).fontSize, 15);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "2rem", parent).fontSize, 20);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "150%", parent).fontSize, 15);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "x-large", parent).fontSize, 15);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "medium", parent).fontSize, 10);
+  EXPECT_NEAR(Compute(css::kFontSize, "smaller", parent).fontSize, 10 / 1.2, 1e-3);
+  EXPECT_FLOAT_EQ(Compute(css::kFontSize, "larger", parent).fontSize, 12);
+  bool ok = true;
+  Compute(css::kFontSize, "-3pt", parent, &ok);
+  EXPECT_FALSE(ok);
+  Compute(css::kFontSize, "12", parent, &ok);
+  EXPECT_FALSE(ok) << "a bare number is no length";
+}
+
+TEST(ComputedValues, WeightsColoursAndKeywords) {
+  Computed parent;
+  EXPECT_EQ(Compute(css::kFontWeight, "bolder", parent).fontWeight, 700);
+  parent.fontWeight = 700;
+  EXPECT_EQ(Compute(css::kFontWeight, "bolder", parent).fontWeight, 900);
+  EXPECT_EQ(Compute(css::kFontWeight, "lighter", parent).fontWeight, 400);
+  EXPECT_EQ(Compute(css::kColor, "rgba(255, 0, 0, 0.5)").color, 0xff8080u) << "alpha laid over white";
+  EXPECT_EQ(Compute(css::kColor, "#00f").color, 0x0000ffu);
+  Computed red;
+  red.color = 0xff0000;
+  EXPECT_EQ(Compute(css::kBackgroundColor, "currentcolor", red).backgroundColor, 0xff0000u);
+  EXPECT_FALSE(Compute(css::kBackgroundColor, "transparent").background);
+  EXPECT_TRUE(Compute(css::kFontStyle, "oblique 10deg").italic);
+  EXPECT_EQ(Compute(css::kTextDecoration, "underline dotted red").decoration, css::kUnderline);
+  EXPECT_EQ(Compute(css::kVerticalAlign, "super").valign, css::VAlign::Super);
+  EXPECT_EQ(Compute(css::kWhiteSpace, "pre-wrap").whiteSpace, css::WhiteSpace::PreWrap);
+  Computed f = Compute(css::kFontFamily, "\"My Font\", Menlo, monospace, serif");
+  EXPECT_EQ(f.family, "My Font");
+  EXPECT_EQ(f.generic, css::Generic::Monospace);
+  bool ok = true;
+  Compute(css::kFontFamily, "a,,b", Computed(), &ok);
+  EXPECT_FALSE(ok);
+}
+
+TEST(ElementView, StartTagsReadAsHtmlReadsThem) {
+  ElementInfo info;
+  ParseStartTag("DIV Class=\"a  b a\" id=x data-V='1 &amp; 2' hidden ID=y", info);
+  EXPECT_EQ(info.name, "div");
+  ASSERT_EQ(info.classes.size(), 2u);
+  EXPECT_EQ(info.classes[1], "b");
+  ASSERT_GE(info.attributes.size(), 4u);
+  EXPECT_EQ(info.attributes[1].second, "x") << "the first of a name counts";
+  EXPECT_EQ(info.attributes[2].second, "1 & 2");
+  EXPECT_EQ(info.attributes[3].first, "hidden");
+}
+
+// A document read and cascaded, with the user sheets given.
+struct Cascaded {
+  Captured c;
+  std::unique_ptr<css::ComputedStyles> styles;
+  TagNode* html = nullptr;
+  Cascaded(std::string_view page, std::vector<std::string> userSheets = {}) {
+    c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+    c.ctx.inputName = "input.html";
+    ParseHtml(c.ctx, page);
+    html = c.ctx.documentRoot->next;
+    StyleInput in;
+    for (std::string& s : userSheets) in.userSheets.push_back({"user.css", std::move(s)});
+    styles = RunCascade(c.ctx, in);
+  }
+  // The first element of the name in document order.
+  const TagNode* Find(std::string_view name, const TagNode* n = nullptr) const {
+    std::vector<const TagNode*> todo{n ? n : html};
+    while (!todo.empty()) {
+      const TagNode* x = todo.back();
+      todo.pop_back();
+      if (EqualsNoCase(x->def->name, name)) return x;
+      std::vector<const TagNode*> kids;
+      for (const TagNode* k = x->firstChild; k; k = k->next) kids.push_back(k);
+      todo.insert(todo.end(), kids.rbegin(), kids.rend());
+    }
+    return nullptr;
+  }
+};
+
+TEST(Cascade, NothingIsDoneForAPageWithoutSheets) {
+  Cascaded d("<html><body><p style=\"color: red\">x</p></body></html>");
+  EXPECT_EQ(d.styles, nullptr);
+}
+
+TEST(Cascade, OriginsImportanceSpecificityAndOrder) {
+  Cascaded d(
+      "<html><head><style>"
+      "p { color: #000001 } .k { color: #000002 } p { font-weight: bold !important }"
+      "#i { font-style: italic } .k { font-style: normal }"
+      "</style></head><body><p class=k id=i style=\"font-weight: normal\">x</p></body></html>",
+      {"p.k { color: #000003 } p { font-weight: 100 !important }"});
+  ASSERT_NE(d.styles, nullptr);
+  const Computed* p = d.styles->Find(d.Find("P"));
+  ASSERT_NE(p, nullptr);
+  EXPECT_EQ(p->color, 2u) << "author normal beats user normal of higher specificity";
+  EXPECT_EQ(p->fontWeight, 100) << "user !important beats author !important and STYLE";
+  EXPECT_TRUE(p->italic) << "an id beats a class";
+}
+
+TEST(Cascade, InheritanceAndTheWideKeywords) {
+  Cascaded d(
+      "<html><head><style>"
+      "div { color: #000005; font-size: 20pt; background-color: #ffff00 }"
+      "span { background-color: inherit; font-size: initial }"
+      "b { color: unset }"
+      "</style></head><body><div><span>a <b>b</b></span></div></body></html>");
+  const Computed* span = d.styles->Find(d.Find("SPAN"));
+  ASSERT_NE(span, nullptr);
+  EXPECT_EQ(span->color, 5u);
+  EXPECT_TRUE(span->set & Bit(css::kColor)) << "inherited from a sheet's value";
+  EXPECT_TRUE(span->background);
+  EXPECT_FLOAT_EQ(span->fontSize, 10);
+  const Computed* b = d.styles->Find(d.Find("B"));
+  ASSERT_NE(b, nullptr);
+  EXPECT_EQ(b->color, 5u);
+}
+
+TEST(Cascade, CustomPropertiesWithFallbacksAndCycles) {
+  Cascaded d(
+      "<html><head><style>"
+      ":root { --a: #000007; --n: 2 }"
+      "p { color: var(--a) } em { color: var(--none, #000008) }"
+      "i { --x: var(--y); --y: var(--x); color: var(--x, #000009) }"
+      "u { --b: var(--a); color: var(--b) }"
+      "s { color: var(--none) }"
+      "</style></head><body><p>a <em>b</em> <i>c</i> <u>d</u> <s>e</s></p></body></html>");
+  EXPECT_EQ(d.styles->Find(d.Find("P"))->color, 7u);
+  EXPECT_EQ(d.styles->Find(d.Find("EM"))->color, 8u);
+  EXPECT_EQ(d.styles->Find(d.Find("I"))->color, 9u);
+  EXPECT_EQ(d.styles->Find(d.Find("U"))->color, 7u);
+  EXPECT_EQ(d.styles->Find(d.Find("S"))->color, 7u) << "invalid at use: unset, so inherited";
+}
+
+TEST(Cascade, ExponentialCustomPropertiesStayBounded) {
+  std::string sheet = ":root { --v0: x";
+  for (int i = 1; i < 40; ++i)
+    sheet += "; --v" + std::to_string(i) + ": var(--v" + std::to_string(i - 1) + ") var(--v" +
+             std::to_string(i - 1) + ")";
+  sheet += " } p { color: var(--v39, red) }";
+  Cascaded d("<html><head><style>" + sheet + "</style></head><body><p>x</p></body></html>");
+  ASSERT_NE(d.styles, nullptr);
+}
+
+TEST(Cascade, ShorthandsGiveTheirParts) {
+  Cascaded d(
+      "<html><head><style>"
+      "p { font: italic small-caps bold 15pt/2 \"Courier New\", monospace; background: url(x.png) #00ff00 }"
+      "</style></head><body><p>x</p></body></html>");
+  const Computed* p = d.styles->Find(d.Find("P"));
+  ASSERT_NE(p, nullptr);
+  EXPECT_TRUE(p->italic && p->smallCaps);
+  EXPECT_EQ(p->fontWeight, 700);
+  EXPECT_FLOAT_EQ(p->fontSize, 15);
+  EXPECT_FLOAT_EQ(p->lineHeightFactor, 2);
+  EXPECT_EQ(p->generic, css::Generic::Monospace);
+  EXPECT_EQ(p->backgroundColor, 0x00ff00u);
+}
+
+TEST(SheetFiles, OnlyRegularFilesUnderTheSandboxAreRead) {
+  const std::string dir = ::testing::TempDir() + "/sheets_sandbox";
+  std::string cmd = "mkdir -p '" + dir + "/in'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  std::ofstream(dir + "/in/a.css") << "p{}";
+  std::ofstream(dir + "/b.css") << "p{}";
+  const std::string sandbox = ResolveFolder(dir + "/in");
+  ASSERT_FALSE(sandbox.empty());
+  EXPECT_EQ(ReadLinkedSheet("a.css", dir + "/in", sandbox).notice, "");
+  EXPECT_EQ(ReadLinkedSheet("a%2ecss?x#y", dir + "/in", sandbox).bytes, "p{}");
+  EXPECT_EQ(ReadLinkedSheet("../b.css", dir + "/in", sandbox).notice, "outside the sandbox");
+  EXPECT_EQ(ReadLinkedSheet("../b.css", dir + "/in", "").notice, "");
+  EXPECT_EQ(ReadLinkedSheet("https://example.com/a.css", dir, "").notice, "a remote address, not fetched");
+  EXPECT_EQ(ReadLinkedSheet("//example.com/a.css", dir, "").notice, "a remote address, not fetched");
+  EXPECT_EQ(ReadSheetFile("/dev/zero", "").notice, "not a regular file");
+  EXPECT_EQ(ReadSheetFile(dir, "").notice, "a folder");
+}
+
+}  // namespace
+}  // namespace ps
