@@ -16,6 +16,7 @@ namespace ps {
 struct TagNode;
 struct NestedTableMeasures;
 namespace css {
+struct PageSetup;
 class ComputedStyles;
 }
 
@@ -67,6 +68,9 @@ struct Context {
   // What the automatic layout measured of nested tables along with their
   // outermost table, kept until each one's own layout.
   std::shared_ptr<NestedTableMeasures> nestedTableMeasures;
+  // The page the style sheets' @page rules give; nullptr, or not `given`,
+  // keeps the converter's own page frame.
+  const css::PageSetup* page = nullptr;
   // What the style sheets gave the elements; nullptr when the document has
   // none and none was given (the converter's own look).
   const css::ComputedStyles* styles = nullptr;

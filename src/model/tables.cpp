@@ -27,6 +27,7 @@ constexpr const char* kBody[] = {"BODY", nullptr};
 constexpr const char* kBodyTdTh[] = {"BODY", "TD", "TH", nullptr};
 constexpr const char* kBold[] = {"%BOLD;", nullptr};
 constexpr const char* kBodyXmlStaticContent[] = {"BODY", "XML-STATIC-CONTENT", nullptr};
+constexpr const char* kStaticContentChildren[] = {"%FONT;", "%BLOCK;", "%INLINE;", "XML-BOX", "XML-BOX-TABLE", nullptr};
 constexpr const char* kBorderTagsGroup[] = {"TABLE", "TD", "TH", "TR", "XML-TABLE-BODY", "XML-TABLE-COLUMN", "IMG", nullptr};
 constexpr const char* kBordertags[] = {"%BORDERTAGS;", nullptr};
 constexpr const char* kBoldGroup[] = {"B", "STRONG", nullptr};
@@ -100,6 +101,21 @@ constexpr const char* kXmlPageSequenceBlock[] = {"XML-PAGE-SEQUENCE", "%BLOCK;",
 constexpr const char* kXmlPageSequenceBlockNobr[] = {"XML-PAGE-SEQUENCE", "%BLOCK;", "NOBR", nullptr};
 constexpr const char* kXmlRegionBeforeXmlRegionAfter[] = {"XML-REGION-BEFORE", "XML-REGION-AFTER", nullptr};
 constexpr const char* kXmlSimplePageMaster[] = {"XML-SIMPLE-PAGE-MASTER", nullptr};
+// The page masters the style sheets' @page rules make, and what they write
+// on the page.
+constexpr const char* kXmlPageMasters[] = {"XML-SIMPLE-PAGE-MASTER", "XML-PAGE-SEQUENCE-MASTER", nullptr};
+constexpr const char* kXmlPageSequenceMaster[] = {"XML-PAGE-SEQUENCE-MASTER", nullptr};
+constexpr const char* kXmlPageAlternatives[] = {"XML-PAGE-ALTERNATIVES", nullptr};
+constexpr const char* kXmlConditionalReference[] = {"XML-CONDITIONAL-REFERENCE", nullptr};
+constexpr const char* kXmlPageNumberCitation[] = {"XML-PAGE-NUMBER-CITATION", nullptr};
+constexpr const char* kXmlMarker[] = {"XML-MARKER", nullptr};
+constexpr const char* kXmlRetrieveMarker[] = {"XML-RETRIEVE-MARKER", nullptr};
+constexpr const char* kXmlBox[] = {"XML-BOX", nullptr};
+constexpr const char* kXmlBoxTable[] = {"XML-BOX-TABLE", nullptr};
+constexpr const char* kXmlBoxTableBody[] = {"XML-BOX-TABLE-BODY", nullptr};
+constexpr const char* kXmlBoxRow[] = {"XML-BOX-ROW", nullptr};
+constexpr const char* kXmlBoxCell[] = {"XML-BOX-CELL", nullptr};
+constexpr const char* kXmlBoxTableChildren[] = {"XML-TABLE-COLUMN", "XML-BOX-TABLE-BODY", nullptr};
 constexpr const char* kXmlSimplePageMasterXmlRegionBody[] = {"XML-SIMPLE-PAGE-MASTER", "XML-REGION-BODY", nullptr};
 constexpr const char* kXmlTableColumn[] = {"XML-TABLE-COLUMN", nullptr};
 constexpr const char* kXmlXmpmeta[] = {"XML-XMPMETA", nullptr};
@@ -113,7 +129,7 @@ constexpr const char* kXmlBookmarkChildren[] = {"XML-BOOKMARK-TITLE", "XML-BOOKM
 constexpr TagDef kTags[] = {
     {"XML-?", "?xml", 2, 2, 2, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"HTML", "fo:root", 0, 2, 0, 0, 0, nullptr, kHtmlChildren, BuildPageFrame, nullptr},
-    {"XML-LAYOUT-MASTER-SET", "fo:layout-master-set", 2, 2, 0, 0, 0, nullptr, kXmlSimplePageMaster, nullptr, nullptr},
+    {"XML-LAYOUT-MASTER-SET", "fo:layout-master-set", 2, 2, 0, 0, 0, nullptr, kXmlPageMasters, nullptr, nullptr},
     {"XML-SIMPLE-PAGE-MASTER", "fo:simple-page-master", 2, 2, 0, 0, 0, nullptr, kPageMasterChildren, nullptr, nullptr},
     {"XML-REGION-BEFORE", "fo:region-before", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"XML-REGION-BODY", "fo:region-body", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
@@ -124,7 +140,7 @@ constexpr TagDef kTags[] = {
     {"Footer", nullptr, 0, 2, 0, 0, 0, nullptr, kNone, CaptureFooter, nullptr},
     {"LINK", nullptr, 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     {"BODY", "fo:flow", 0, 2, 0, 0, 0, nullptr, kFontBlockInlineComment, BuildBodyFrame, SetContentWidth},
-    {"XML-STATIC-CONTENT", "fo:static-content", 2, 2, 0, 0, 0, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"XML-STATIC-CONTENT", "fo:static-content", 2, 2, 0, 0, 0, nullptr, kStaticContentChildren, nullptr, nullptr},
     {"XML-PAGE-SEQUENCE", "fo:page-sequence", 0, 2, 0, 0, 0, nullptr, kBody, nullptr, nullptr},
     {"P", "fo:block", 1, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
     {"NOBR", "fo:inline", 2, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
@@ -251,6 +267,22 @@ constexpr TagDef kTags[] = {
     {"XML-LOOSE-CELL", "fo:block", 1, 0, 0, 0, 2, nullptr, kBrFontBlockInline, nullptr, nullptr},
     {"XML-LOOSE-ROW", "fo:block", 1, 0, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"XML-LOOSE-ITEM", "fo:block", 1, 0, 0, 0, 2, nullptr, kListItemChildren, LabelLooseItem, nullptr},
+    // First, left and right pages of different masters.
+    {"XML-PAGE-SEQUENCE-MASTER", "fo:page-sequence-master", 2, 2, 0, 0, 0, nullptr, kXmlPageAlternatives, nullptr, nullptr},
+    {"XML-PAGE-ALTERNATIVES", "fo:repeatable-page-master-alternatives", 2, 2, 0, 0, 0, nullptr, kXmlConditionalReference, nullptr, nullptr},
+    {"XML-CONDITIONAL-REFERENCE", "fo:conditional-page-master-reference", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    // The margin boxes of the page: one block, or a row of them as a table's
+    // cells; page numbers and running strings inside.
+    {"XML-BOX", "fo:block", 2, 2, 0, 0, 0, nullptr, nullptr, nullptr, nullptr},
+    {"XML-BOX-TABLE", "fo:table", 2, 2, 0, 0, 0, nullptr, kXmlBoxTableChildren, nullptr, nullptr},
+    {"XML-BOX-TABLE-BODY", "fo:table-body", 2, 2, 0, 0, 0, nullptr, kXmlBoxRow, nullptr, nullptr},
+    {"XML-BOX-ROW", "fo:table-row", 2, 2, 0, 0, 0, nullptr, kXmlBoxCell, nullptr, nullptr},
+    {"XML-BOX-CELL", "fo:table-cell", 2, 2, 0, 0, 0, nullptr, kXmlBox, nullptr, nullptr},
+    {"XML-PAGE-NUMBER", "fo:page-number", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-PAGE-NUMBER-CITATION", "fo:page-number-citation", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    {"XML-RETRIEVE-MARKER", "fo:retrieve-marker", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
+    // A running string's value, first in the block that sets it.
+    {"XML-MARKER", "fo:marker", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -554,6 +586,22 @@ constexpr PropertyDef kProperties[] = {
     {"XML-BREAK-AFTER", "break-after", kBlockTable, nullptr},
     {"XML-KEEP-WITH-PREVIOUS", "keep-with-previous.within-page", kBlockTable, nullptr},
     {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
+    // The page the style sheets give.
+    {"XML-REGION-NAME", "region-name", kXmlRegionBeforeXmlRegionAfter, nullptr},
+    {"XML-DISPLAY-ALIGN", "display-align", kXmlRegionBeforeXmlRegionAfter, nullptr},
+    {"XML-SEQUENCE-MASTER-NAME", "master-name", kXmlPageSequenceMaster, nullptr},
+    {"XML-MASTER-REFERENCE", "master-reference", kXmlConditionalReference, nullptr},
+    {"XML-PAGE-POSITION", "page-position", kXmlConditionalReference, nullptr},
+    {"XML-ODD-OR-EVEN", "odd-or-even", kXmlConditionalReference, nullptr},
+    {"XML-REF-ID", "ref-id", kXmlPageNumberCitation, nullptr},
+    {"XML-MARKER-CLASS-NAME", "marker-class-name", kXmlMarker, nullptr},
+    {"XML-RETRIEVE-CLASS-NAME", "retrieve-class-name", kXmlRetrieveMarker, nullptr},
+    {"XML-RETRIEVE-POSITION", "retrieve-position", kXmlRetrieveMarker, nullptr},
+    {"XML-BOX-TEXT-ALIGN", "text-align", kXmlBox, nullptr},
+    {"XML-BOX-FONT-SIZE", "font-size", kXmlBox, nullptr},
+    {"XML-BOX-COLOR", "color", kXmlBox, nullptr},
+    {"XML-BOX-TABLE-LAYOUT", "table-layout", kXmlBoxTable, nullptr},
+    {"XML-BOX-TABLE-WIDTH", "width", kXmlBoxTable, nullptr},
     // What the style sheets give text beyond the fonts, written where the
     // font step writes the fonts or on the element's own block.
     {"XML-CSS-FONT-VARIANT", "font-variant", nullptr, nullptr},
@@ -577,7 +625,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren};
 
 }  // namespace
 

@@ -12,6 +12,7 @@
 #include "model/tree.h"
 #include "reader/reader.h"
 #include "style/cascade.h"
+#include "style/page.h"
 #include "style/sheet_files.h"
 #include "transform/pass.h"
 #include "transform/styled.h"
@@ -143,6 +144,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
   }
 
   std::unique_ptr<css::ComputedStyles> styles;
+  css::PageSetup page;
   {
     // A large input's tree takes about seven times its size, nearly all of
     // it made while reading and transforming; room left over is only
@@ -150,7 +152,8 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     PrefaultedRoom room(html.size() >= kRoomFrom ? html.size() * 8 : 0);
     LoadHtmlText(ctx, html);
     InputText().swap(html);  // its pages serve the tree from here on
-    styles = RunCascade(ctx, styleInput);
+    styles = RunCascade(ctx, styleInput, &page);
+    ctx.page = &page;
     ctx.styles = styles.get();
     if (styles) ApplyDisplay(ctx);
     ProcessChain(ctx, ctx.documentRoot);

@@ -9,6 +9,7 @@
 #include "model/tree.h"
 #include "style/element_view.h"
 #include "style/media.h"
+#include "style/page.h"
 #include "style/selectors.h"
 #include "style/sheet_files.h"
 #include "style/syntax.h"
@@ -268,6 +269,7 @@ class Collector {
 
   std::vector<StyleRule> rules;
   std::vector<Entry> entries;
+  PageSetupBuilder pages;  // @page rules and running strings, in cascade order
 
   // A sheet's text, read at the given import depth; `file`: its resolved
   // path, for relative imports and cycles (empty for STYLE elements).
@@ -283,10 +285,13 @@ class Collector {
     for (const Rule& r : list) {
       if (!r.at) {
         if (r.hasBlock) AddStyleRule(r, layer);
+        pages.AddRule(r, layer == kUserNormal);  // its string-set, if any
         continue;
       }
       const std::string name = Lower(r.name);
-      if (name == "media") {
+      if (name == "page") {
+        pages.AddRule(r, layer == kUserNormal);
+      } else if (name == "media") {
         if (r.hasBlock && MediaMatches(r.prelude, medium_)) AddRules(ParseRuleList(r.block), layer, folder, chain, depth, false);
       } else if (name == "supports") {
         if (r.hasBlock && SupportsMatches(r.prelude, Supported))
@@ -759,7 +764,7 @@ int TreeDepth(const TagNode* html) {
 
 }  // namespace
 
-std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in) {
+std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, PageSetup* page) {
   TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
   ComponentElementView view;
   Collector sheets(ctx, in);
@@ -800,6 +805,7 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in) {
     }
     view.Forget();
   }
+  if (page) *page = sheets.pages.Finish();
   if (!anySheet) return nullptr;
   (void)anyStyleAttribute;
 

@@ -12,6 +12,9 @@
 #include "style/computed.h"
 
 namespace ps {
+namespace css {
+struct PageSetup;
+}
 
 struct StyleInput {
   struct Sheet {
@@ -25,6 +28,7 @@ struct StyleInput {
 
 // Nullptr when the document has no style sheet of any kind and none was
 // given: the converter's own look applies and nothing else is done.
-std::unique_ptr<css::ComputedStyles> RunCascade(Context& ctx, const StyleInput& in);
+// `page`, when given, receives the page the sheets' @page rules give.
+std::unique_ptr<css::ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, css::PageSetup* page = nullptr);
 
 }  // namespace ps

@@ -9,6 +9,7 @@
 #include "model/tables.h"
 #include "transform/names.h"
 #include "transform/outline.h"
+#include "transform/page_frame.h"
 #include "transform/paragraphs.h"
 #include "transform/widths.h"
 #include "writer/writer.h"
@@ -54,6 +55,34 @@ void FillRegion(Context& ctx, TagNode* region, const char* flowName, const Text&
   region->tail.assign("\r\n\r\n");
   InsertFirstChildWithText(region, "P");
   region->text.assign("\r\n");
+}
+
+// The converter's own running title and footer, with their placeholder
+// texts. Both regions go in front of the body, title region first. A body
+// without a parent has nowhere to put them.
+void BuildDefaultRegions(Context& ctx, TagNode* body) {
+  TagNode* footer = nullptr;
+  TagNode* title = nullptr;
+  if (TagNode* prev = PreviousSibling(body)) {
+    footer = InsertAfter(prev, "XML-STATIC-CONTENT");
+    title = InsertAfter(prev, "XML-STATIC-CONTENT");
+  } else if (body->parent && body->parent->firstChild == body) {
+    footer = PrependChild(body->parent, "XML-STATIC-CONTENT");
+    title = PrependChild(body->parent, "XML-STATIC-CONTENT");
+  }
+
+  if (title)
+    FillRegion(ctx, title, "xsl-region-before", ctx.capturedTitle, "Using Title \"%s\"\n",
+               "Your HTML document has no Title - using default\n",
+               "\r\n\r\n\t... the caption should be inserted here ...\r\n\r\n");
+  else
+    ctx.msg().write("Internal Structure Error!!!\n");
+  if (footer)
+    FillRegion(ctx, footer, "xsl-region-after", ctx.capturedFooter, "Using Footer \"%s\"\n",
+               "Your HTML document has no Footer - using default\n",
+               "\r\n\r\n\t... the footer should be inserted here ...\r\n\r\n");
+  else
+    ctx.msg().write("Internal Structure Error!!!\n");
 }
 
 void BuildPageMaster(Context& ctx, TagNode* set) {
@@ -119,7 +148,7 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
   } else {
     SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-LANGUAGE", PageLanguage(html));
   }
-  SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", "first");
+  SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-MASTER-REFERENCE", StyledPage(ctx) ? StyledMasterReference(ctx) : "first");
   // Inherited by every block, so text in any script finds a font with its glyphs.
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-FONT-FAMILY", kTextFonts);
   // A styled page's text outside paragraphs (in a bare DIV) has the text
@@ -230,37 +259,16 @@ bool CaptureFooter(Context& ctx, TagNode* node) {
 
 bool SetContentWidth(Context& ctx, TagNode* node) {
   char width[32];
-  std::snprintf(width, sizeof width, "%.2fcm", 16.3);
+  std::snprintf(width, sizeof width, "%.2fcm", StyledPage(ctx) ? StyledContentWidthCm(ctx) : 16.3);
   return SetProperty(ctx, node, "XML-CONFIG-MAX-CONTENT-WIDTH", width) != nullptr;
 }
 
 bool BuildBodyFrame(Context& ctx, TagNode* body) {
   SetProperty(ctx, body, "BODY-XML-FLOW-NAME", "xsl-region-body");
-
-  // Both regions go in front of the body, title region first. A body
-  // without a parent has nowhere to put them.
-  TagNode* footer = nullptr;
-  TagNode* title = nullptr;
-  if (TagNode* prev = PreviousSibling(body)) {
-    footer = InsertAfter(prev, "XML-STATIC-CONTENT");
-    title = InsertAfter(prev, "XML-STATIC-CONTENT");
-  } else if (body->parent && body->parent->firstChild == body) {
-    footer = PrependChild(body->parent, "XML-STATIC-CONTENT");
-    title = PrependChild(body->parent, "XML-STATIC-CONTENT");
-  }
-
-  if (title)
-    FillRegion(ctx, title, "xsl-region-before", ctx.capturedTitle, "Using Title \"%s\"\n",
-               "Your HTML document has no Title - using default\n",
-               "\r\n\r\n\t... the caption should be inserted here ...\r\n\r\n");
+  if (StyledPage(ctx))
+    BuildStyledRegions(ctx, body);
   else
-    ctx.msg().write("Internal Structure Error!!!\n");
-  if (footer)
-    FillRegion(ctx, footer, "xsl-region-after", ctx.capturedFooter, "Using Footer \"%s\"\n",
-               "Your HTML document has no Footer - using default\n",
-               "\r\n\r\n\t... the footer should be inserted here ...\r\n\r\n");
-  else
-    ctx.msg().write("Internal Structure Error!!!\n");
+    BuildDefaultRegions(ctx, body);
 
   if (TagNode* last = AppendChild(body, "P")) {
     SetProperty(ctx, last, "XML-FONT-SIZE", "1pt");
@@ -288,7 +296,10 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   TagNode* set = PrependChild(html, "XML-LAYOUT-MASTER-SET");
   if (set) {
     set->text.assign("\r\n\t\t");
-    BuildPageMaster(ctx, set);
+    if (StyledPage(ctx))
+      BuildStyledMasters(ctx, set);
+    else
+      BuildPageMaster(ctx, set);
     set->tail.assign("\r\n\t");
   } else {
     ctx.msg().write("Internal Structure Error !!!\n");
@@ -312,6 +323,7 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   ctx.msg().write(" done\n");
 
   BuildOutline(ctx, html, set);
+  if (StyledPage(ctx)) PlaceStringMarkers(ctx, html);
   return true;
 }
 

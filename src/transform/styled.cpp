@@ -183,7 +183,9 @@ void ApplyDisplay(Context& ctx) {
       TagNode* next = c->next;
       const Computed* e = Entry(ctx, c);
       const bool declared = e && (e->declared & Bit(css::kDisplay));
-      const bool structural = IsNamed(c, "HTML") || IsNamed(c, "HEAD") || IsNamed(c, "BODY");
+      // TITLE prints nowhere in the flow but gives the running title, the
+      // PDF's title and the sheets' string(title): it stays.
+      const bool structural = IsNamed(c, "HTML") || IsNamed(c, "HEAD") || IsNamed(c, "BODY") || IsNamed(c, "TITLE");
       if (declared && e->display == css::Display::None && !structural) {
         RemoveNode(prev, c);
         c = next;
