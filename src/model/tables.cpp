@@ -17,7 +17,7 @@ constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nul
 constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "SVG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 // The blocks that hold flow content: text standing loose in one is printed
@@ -62,10 +62,11 @@ constexpr const char* kHtmlBodyTable[] = {"HTML", "BODY", "TABLE", nullptr};
 constexpr const char* kHeadings[] = {"H1", "H2", "H3", "H4", "H5", "H6", nullptr};
 constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", "XML-DECLARATIONS", "XML-BOOKMARK-TREE", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
+constexpr const char* kImgSvg[] = {"IMG", "SVG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
 constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
 constexpr const char* kItalicGroup[] = {"I", "EM", "CITE", "DFN", "VAR", nullptr};
-constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
+constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "SVG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
 constexpr const char* kLi[] = {"LI", nullptr};
 constexpr const char* kLineThroughGroup[] = {"S", "STRIKE", "DEL", nullptr};
 constexpr const char* kLineThrough[] = {"%LINE-THROUGH;", nullptr};
@@ -252,6 +253,8 @@ constexpr TagDef kTags[] = {
     // A header or footer opening ends the table part or caption left open before it.
     {"THEAD", "fo:table-header", 1, 1, 0, 0, 0, kCaptionTrTdTh, kTr, nullptr, nullptr},
     {"TFOOT", "fo:table-footer", 1, 1, 0, 0, 0, kCaptionTheadTrTdTh, kTr, nullptr, nullptr},
+    // An inline drawing: its markup is read whole and written as the graphic's content.
+    {"SVG", "fo:instream-foreign-object", 0, 0, 0, kRawTagForeignXml, 2, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -324,6 +327,9 @@ constexpr DefaultProperty kDefaults[] = {
     {"TH", "XML-FONT-WEIGHT", "bold"},
     {"TH", "XML-TEXT-ALIGN", "center"},
     {"CAPTION", "ALIGN", "center"},
+    // A drawing shrinks into its space as an image does.
+    {"SVG", "XML-IMAGE-MAX-WIDTH", "100%"},
+    {"SVG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
 };
 
 // name, outputName, owners, converter
@@ -491,8 +497,8 @@ constexpr PropertyDef kProperties[] = {
     {"XML-NAMESPACE-dc", "xmlns:dc", kXmlRdfDescription, nullptr},
     {"XML-RDF-ABOUT", "rdf:about", kXmlRdfDescription, nullptr},
     {"XML-BOOKMARK-DESTINATION", "internal-destination", kXmlBookmark, nullptr},
-    {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImg, nullptr},
-    {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImg, nullptr},
+    {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImgSvg, nullptr},
+    {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImgSvg, nullptr},
     {"XML-TEXT-ALIGN", "text-align", kTh, nullptr},
     {"XML-MARGIN-LEFT", "margin-left", kDd, nullptr},
     // List numbering, read by the list handler.
@@ -507,7 +513,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kImgSvg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
 
 }  // namespace
 

@@ -50,8 +50,8 @@ std::string PropFields(int row) {
 TEST(Tables, Sizes) {
   // Row 70 is the id anchor, rows 71 to 103 the phrase and section elements,
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
-  // header and footer.
-  EXPECT_EQ(kTagDatabase.size(), 114u);
+  // header and footer, 115 inline drawings.
+  EXPECT_EQ(kTagDatabase.size(), 115u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
@@ -59,8 +59,8 @@ TEST(Tables, Sizes) {
   // images, then three and one for header cells and captions, then one and
   // four for definitions and list numbering, then the page sequence's font
   // list, then four for the breaks and keeps of CSS page breaks; the size of
-  // preformatted text.
-  EXPECT_EQ(kDefaultProperties.size(), 37u);
+  // preformatted text; two for drawings.
+  EXPECT_EQ(kDefaultProperties.size(), 39u);
   EXPECT_EQ(kPropertyDatabase.size(), 169u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
@@ -105,13 +105,15 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1100|CAPTION TR TD TH|TR");
   EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1100|CAPTION THEAD TR TD TH|TR");
+  EXPECT_EQ(TagFields(115), "SVG|\"fo:instream-foreign-object\"|0003|-|none");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
   for (int row = 1; row <= static_cast<int>(kTagDatabase.size()); ++row) {
     // Rows 104 to 112 belong to the document frame (metadata and outline),
     // the header and footer rows (113, 114) to the table structure.
-    const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103);
+    const bool flow =
+        (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103) || row == 115;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }
@@ -130,11 +132,11 @@ TEST(Tables, Groups) {
   const char* expected[][2] = {
       {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
       {"%BLOCK-NO-PG;",
-       "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
+       "DIV !-- PRE IMG SVG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
        "SUMMARY XML-BODY-FOOTER"},
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 DT DD CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
-      {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
+      {"%INLINE;", "XML-INLINE A BR NOBR IMG SVG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
       {"%FONT;",
        "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR EM CITE DFN TT KBD SAMP S STRIKE DEL INS "
        "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR"},
@@ -164,7 +166,7 @@ TEST(Tables, DefaultValues) {
             "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
             "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
             "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
-            "DD=1cm;TH=bold;TH=center;CAPTION=center;");
+            "DD=1cm;TH=bold;TH=center;CAPTION=center;SVG=100%;SVG=scale-down-to-fit;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
