@@ -17,7 +17,7 @@ constexpr const char* kBlockFontInline[] = {"%BLOCK;", "%FONT;", "%INLINE;", nul
 constexpr const char* kBlockFb[] = {"%BLOCK-FB;", nullptr};
 constexpr const char* kBlockGroup[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", "%BLOCK-FB;", nullptr};
 constexpr const char* kBlockInline[] = {"%BLOCK;", "%INLINE;", nullptr};
-constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", "XML-LOOSE-CELL", "XML-LOOSE-ROW", "XML-LOOSE-ITEM", nullptr};
+constexpr const char* kBlockNoPgGroup[] = {"DIV", "!--", "PRE", "IMG", "SVG", "BLOCKQUOTE", "SECTION", "ARTICLE", "NAV", "HEADER", "MAIN", "ASIDE", "FIGURE", "FIGCAPTION", "HGROUP", "ADDRESS", "DETAILS", "SUMMARY", "XML-BODY-FOOTER", "XML-LOOSE-CELL", "XML-LOOSE-ROW", "XML-LOOSE-ITEM", nullptr};
 constexpr const char* kBlockNoPgParagraph[] = {"%BLOCK-NO-PG;", "%PARAGRAPH;", nullptr};
 constexpr const char* kBlockTable[] = {"%BLOCK;", "TABLE", nullptr};
 // The blocks that hold flow content: text standing loose in one is printed
@@ -58,10 +58,11 @@ constexpr const char* kHtmlBodyTable[] = {"HTML", "BODY", "TABLE", nullptr};
 constexpr const char* kHeadings[] = {"H1", "H2", "H3", "H4", "H5", "H6", nullptr};
 constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", "XML-DECLARATIONS", "XML-BOOKMARK-TREE", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
+constexpr const char* kImgSvg[] = {"IMG", "SVG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
 constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
 constexpr const char* kItalicGroup[] = {"I", "EM", "CITE", "DFN", "VAR", nullptr};
-constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
+constexpr const char* kInlineGroup[] = {"XML-INLINE", "A", "BR", "NOBR", "IMG", "SVG", "ABBR", "SUP", "SUB", "VAR", "XML-LINK-REFERENCE", "HR", "!--", nullptr};
 constexpr const char* kLi[] = {"LI", nullptr};
 constexpr const char* kLineThroughGroup[] = {"S", "STRIKE", "DEL", nullptr};
 constexpr const char* kLineThrough[] = {"%LINE-THROUGH;", nullptr};
@@ -283,6 +284,8 @@ constexpr TagDef kTags[] = {
     {"XML-RETRIEVE-MARKER", "fo:retrieve-marker", 2, 2, 1, 0, 0, nullptr, kNone, nullptr, nullptr},
     // A running string's value, first in the block that sets it.
     {"XML-MARKER", "fo:marker", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
+    // An inline drawing: its markup is read whole and written as the graphic's content.
+    {"SVG", "fo:instream-foreign-object", 0, 0, 0, kRawTagForeignXml, 2, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -405,6 +408,9 @@ constexpr DefaultProperty kDefaults[] = {
     {"TH", "XML-FONT-WEIGHT", "bold"},
     {"TH", "XML-TEXT-ALIGN", "center"},
     {"CAPTION", "ALIGN", "center"},
+    // A drawing shrinks into its space as an image does.
+    {"SVG", "XML-IMAGE-MAX-WIDTH", "100%"},
+    {"SVG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
 };
 
 // name, outputName, owners, converter
@@ -572,8 +578,8 @@ constexpr PropertyDef kProperties[] = {
     {"XML-NAMESPACE-dc", "xmlns:dc", kXmlRdfDescription, nullptr},
     {"XML-RDF-ABOUT", "rdf:about", kXmlRdfDescription, nullptr},
     {"XML-BOOKMARK-DESTINATION", "internal-destination", kXmlBookmark, nullptr},
-    {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImg, nullptr},
-    {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImg, nullptr},
+    {"XML-IMAGE-MAX-WIDTH", "inline-progression-dimension.maximum", kImgSvg, nullptr},
+    {"XML-IMAGE-CONTENT-WIDTH", "content-width", kImgSvg, nullptr},
     {"XML-TEXT-ALIGN", "text-align", kTh, nullptr},
     {"XML-MARGIN-LEFT", "margin-left", kDd, nullptr},
     // List numbering, read by the list handler.
@@ -625,7 +631,7 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren, kImgSvg};
 
 }  // namespace
 

@@ -34,13 +34,17 @@ struct TagDef {
   int contentKind;         // 0 end tag needed, 1 end tag optional, 2 empty
   int selfNesting;         // 0 nothing, 1 close innermost same, 2 close nearest same
   int writeForm;           // 0 full element, 1 empty-element tag, 2 start tag only
-  int rawTag;              // non-zero: attributes unparsed, raw text written
+  int rawTag;              // non-zero: attributes unparsed, raw text written (but see below)
   int category;            // carried, never consulted
   NameList closes;
   NameList children;       // nullptr: any tag
   TagHandler leaveHandler;
   TagHandler enterHandler;
 };
+
+// The rawTag of an element whose start tag and content are foreign markup,
+// read whole and written through the writer's own checks (an SVG drawing).
+inline constexpr int kRawTagForeignXml = 3;
 
 struct PropertyDef {
   const char* name;
@@ -143,7 +147,7 @@ bool MatchNameListWalk(std::string_view name, NameList list);
 bool MatchTagDef(const TagDef* def, NameList list);
 // The tag rows (of the first kIndexedTagRows) that one of the tables' own
 // lists admits; nullptr for any other list.
-constexpr std::size_t kIndexedTagRows = 128;
+constexpr std::size_t kIndexedTagRows = 256;
 const std::bitset<kIndexedTagRows>* TagRowsOfList(NameList list);
 // First row with the name; with a parent whose row has a children list, the
 // name must be a member of it.

@@ -276,17 +276,41 @@ class Parser {
     return more;
   }
 
-  // SCRIPT and STYLE hold raw text: '<' inside them starts no tag.
+  // SCRIPT and STYLE hold raw text: '<' inside them starts no tag. So does
+  // foreign markup (an inline SVG drawing), kept whole for the writer.
   static bool HoldsRawText(const TagDef* def) {
-    return EqualsNoCase(def->name, "SCRIPT") || EqualsNoCase(def->name, "STYLE");
+    return EqualsNoCase(def->name, "SCRIPT") || EqualsNoCase(def->name, "STYLE") ||
+           def->rawTag == kRawTagForeignXml;
+  }
+
+  // Whether a tag of that name starts at `at` (just after "<" or "</").
+  bool NameAt(std::size_t at, std::string_view name) const {
+    if (in_.size() - at < name.size() || !EqualsNoCase(in_.substr(at, name.size()), name)) return false;
+    const std::size_t after = at + name.size();
+    return after == in_.size() || IsTagSpace(in_[after]) || in_[after] == '>' || in_[after] == '/';
   }
 
   // Where the end tag of a raw-text element starts ("</script" in any case),
-  // or npos.
+  // or npos. Foreign markup may nest its own element: the end tag that
+  // matches counts the start tags of that name inside.
   std::size_t RawTextEnd(const TagDef* def) const {
     std::string_view name(def->name);
-    for (std::size_t at = pos_; (at = in_.find("</", at)) != std::string_view::npos; at += 2) {
-      if (in_.size() - at - 2 >= name.size() && EqualsNoCase(in_.substr(at + 2, name.size()), name)) return at;
+    const bool nests = def->rawTag == kRawTagForeignXml;
+    std::size_t open = 0;
+    for (std::size_t at = pos_; (at = in_.find('<', at)) != std::string_view::npos; ++at) {
+      if (at + 1 < in_.size() && in_[at + 1] == '/') {
+        const bool named = nests ? NameAt(at + 2, name)
+                                 : in_.size() - at - 2 >= name.size() &&
+                                       EqualsNoCase(in_.substr(at + 2, name.size()), name);
+        if (!named) continue;
+        if (open == 0) return at;
+        --open;
+      } else if (nests && NameAt(at + 1, name)) {
+        const std::size_t close = in_.find('>', at);
+        if (close == std::string_view::npos) return std::string_view::npos;
+        if (in_[close - 1] != '/') ++open;
+        at = close - 1;
+      }
     }
     return std::string_view::npos;
   }

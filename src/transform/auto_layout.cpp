@@ -164,7 +164,7 @@ struct TagRule {
   double indent = 0.0;
 };
 
-constexpr const char* kSkippedTags[] = {"!--", "STYLE", "SCRIPT", "HEAD", "TITLE", "Footer", nullptr};
+constexpr const char* kSkippedTags[] = {"!--", "STYLE", "SCRIPT", "SVG", "HEAD", "TITLE", "Footer", nullptr};
 // Tags that end a line besides the block groups.
 constexpr const char* kBreakingTags[] = {"BR", "HR", "LI", "DT", "DD", "CAPTION", nullptr};
 // The defaults that widen what a block's content needs.

@@ -14,6 +14,7 @@
 
 #include "model/tables.h"
 #include "writer/entities.h"
+#include "writer/svg.h"
 #include "writer/uri.h"
 
 namespace ps {
@@ -44,7 +45,8 @@ bool IsBlockContainer(const char* element) {
 
 bool IsInlineElement(const char* element) {
   return StartsWith(element, "fo:inline") || StartsWith(element, "fo:basic-link") ||
-         StartsWith(element, "fo:external-graphic") || StartsWith(element, "fo:leader");
+         StartsWith(element, "fo:external-graphic") ||
+         StartsWith(element, "fo:instream-foreign-object") || StartsWith(element, "fo:leader");
 }
 
 // FOP accepts only a positive whole number as a span: a span is written as
@@ -223,13 +225,20 @@ class Writer {
     const TagNode* cur = root;
     for (;;) {
       const TagDef* d = cur->def;
+      // A drawing is written whole here, its markup checked.
+      const bool foreign = d->rawTag == kRawTagForeignXml;
       const bool written = d->outputName != nullptr;
       const Element element = written ? ElementOf(cur) : Element{};
       if (written) {
         Emit(element.info.kind);
         StartTag(cur, element.startTag, element.info);
       }
-      if (d->writeForm == 0) {
+      if (foreign) {
+        if (written) {
+          AppendSvg(cur->raw.view(), cur->text.view(), buf_, enc_);
+          buf_.append(element.endTag);
+        }
+      } else if (d->writeForm == 0) {
         if (written) open_.push_back({element.endTag, element.info.container, element.info.textless, false, false});
         Text(cur->text);
         if (cur->firstChild) {
@@ -376,7 +385,7 @@ class Writer {
 
   void StartTag(const TagNode* n, std::string_view startTag, const ElementInfo& element) {
     const TagDef* d = n->def;
-    if (d->rawTag && n->raw.has()) {
+    if (d->rawTag && d->rawTag != kRawTagForeignXml && n->raw.has()) {
       std::string_view raw = n->raw.view();
       if (raw.substr(0, 3) == "!--") {
         WriteRawComment(buf_, raw, enc_);
@@ -597,7 +606,7 @@ class Writer {
 
 const TagProperty* WrittenIdProperty(const TagNode* n) {
   const TagDef* d = n->def;
-  if (!d->outputName || (d->rawTag && n->raw.has())) return nullptr;
+  if (!d->outputName || (d->rawTag && d->rawTag != kRawTagForeignXml && n->raw.has())) return nullptr;
   for (const TagProperty* p = n->props; p; p = p->next)
     if (p->value.has() && Attributes().byRow[static_cast<std::size_t>(p->def.index())].kind == AttributeKind::Id)
       return p;

@@ -271,6 +271,8 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"TH", "XML-FONT-WEIGHT", 13},
       {"TH", "XML-TEXT-ALIGN", 160},
       {"CAPTION", "ALIGN", 44},
+      {"SVG", "XML-IMAGE-MAX-WIDTH", 158},
+      {"SVG", "XML-IMAGE-CONTENT-WIDTH", 159},
   };
   ASSERT_EQ(kDefaultProperties.size(), std::size(expected));
   for (std::size_t i = 0; i < kDefaultProperties.size(); ++i) {

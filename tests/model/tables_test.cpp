@@ -52,8 +52,8 @@ TEST(Tables, Sizes) {
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
   // header and footer, 115 to 117 the stand-ins for table parts and list
   // items outside their table or list, 118 to 129 the page masters and
-  // margin boxes the style sheets give.
-  EXPECT_EQ(kTagDatabase.size(), 129u);
+  // margin boxes the style sheets give, 130 inline drawings.
+  EXPECT_EQ(kTagDatabase.size(), 130u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
@@ -62,8 +62,8 @@ TEST(Tables, Sizes) {
   // four for definitions and list numbering, then the page sequence's font
   // list, then four for the breaks and keeps of CSS page breaks, fifteen
   // for the page the style sheets give, eighteen for what the style sheets
-  // give text; the size of preformatted text.
-  EXPECT_EQ(kDefaultProperties.size(), 37u);
+  // give text; the size of preformatted text; two for drawings.
+  EXPECT_EQ(kDefaultProperties.size(), 39u);
   EXPECT_EQ(kPropertyDatabase.size(), 202u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
@@ -120,6 +120,7 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(103), "XML-BODY-FOOTER|\"fo:block\"|0000|-|%BLOCK; %FONT; %INLINE;");
   EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1000|-|TR");
   EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1000|-|TR");
+  EXPECT_EQ(TagFields(130), "SVG|\"fo:instream-foreign-object\"|0003|-|none");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
@@ -127,9 +128,10 @@ TEST(Tables, CategoryMarksTheFlowRows) {
     // Rows 104 to 112 belong to the document frame (metadata and outline),
     // the header and footer rows (113, 114) to the table structure; the
     // stand-ins for loose table parts and items (115 to 117) are blocks, the
-    // page masters and margin boxes (118 on) belong to the frame again.
+    // page masters and margin boxes (118 on) belong to the frame again,
+    // and inline drawings (130) are flow.
     const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103) ||
-                      (row >= 115 && row <= 117);
+                      (row >= 115 && row <= 117) || row == 130;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }
@@ -148,11 +150,11 @@ TEST(Tables, Groups) {
   const char* expected[][2] = {
       {"%BLOCK;", "%BLOCK-NO-PG; %PARAGRAPH; %BLOCK-FB;"},
       {"%BLOCK-NO-PG;",
-       "DIV !-- PRE IMG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
+       "DIV !-- PRE IMG SVG BLOCKQUOTE SECTION ARTICLE NAV HEADER MAIN ASIDE FIGURE FIGCAPTION HGROUP ADDRESS DETAILS "
        "SUMMARY XML-BODY-FOOTER XML-LOOSE-CELL XML-LOOSE-ROW XML-LOOSE-ITEM"},
       {"%PARAGRAPH;", "P H1 H2 H3 H4 H5 H6 DT DD CAPTION"},
       {"%BLOCK-FB;", "TABLE OL UL DL"},
-      {"%INLINE;", "XML-INLINE A BR NOBR IMG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
+      {"%INLINE;", "XML-INLINE A BR NOBR IMG SVG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
       {"%FONT;",
        "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR EM CITE DFN TT KBD SAMP S STRIKE DEL INS "
        "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR"},
@@ -182,7 +184,7 @@ TEST(Tables, DefaultValues) {
             "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
             "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
             "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
-            "DD=1cm;TH=bold;TH=center;CAPTION=center;");
+            "DD=1cm;TH=bold;TH=center;CAPTION=center;SVG=100%;SVG=scale-down-to-fit;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
