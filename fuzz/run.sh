@@ -2,7 +2,7 @@
 # Builds the libFuzzer target with clang (address and undefined-behaviour
 # sanitizers) and runs it for SECONDS (default 120), seeded with the inputs of
 # the end-to-end suite and the crash regressions in fuzz/regressions/, with
-# the tokens of fuzz/encodings.dict.
+# the tokens of fuzz/*.dict.
 # Fails on any crash, leak, sanitizer report or timeout.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -17,5 +17,8 @@ done
 if ls fuzz/regressions/* > /dev/null 2>&1; then
   build-fuzz/fuzz_convert -runs=0 fuzz/regressions/*
 fi
-build-fuzz/fuzz_convert "$corpus" -dict=fuzz/encodings.dict -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
+# libFuzzer takes one dictionary: the tokens of all of them.
+cat fuzz/*.dict > "$corpus.dict"
+trap 'rm -rf "$corpus" "$corpus.dict"' EXIT
+build-fuzz/fuzz_convert "$corpus" -dict="$corpus.dict" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
   -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/
