@@ -63,6 +63,7 @@ constexpr const char* kHeadings[] = {"H1", "H2", "H3", "H4", "H5", "H6", nullptr
 constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", "XML-DECLARATIONS", "XML-BOOKMARK-TREE", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
 constexpr const char* kImgSvg[] = {"IMG", "SVG", nullptr};
+constexpr const char* kSvg[] = {"SVG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
 constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
 constexpr const char* kItalicGroup[] = {"I", "EM", "CITE", "DFN", "VAR", nullptr};
@@ -330,6 +331,10 @@ constexpr DefaultProperty kDefaults[] = {
     // A drawing shrinks into its space as an image does.
     {"SVG", "XML-IMAGE-MAX-WIDTH", "100%"},
     {"SVG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
+    // A drawing taller than the page body (29.7cm less 5cm of margins and
+    // regions) would run off its foot: it shrinks, keeping its proportions.
+    {"SVG", "XML-DRAWING-MAX-HEIGHT", "24cm"},
+    {"SVG", "XML-DRAWING-CONTENT-HEIGHT", "scale-down-to-fit"},
 };
 
 // name, outputName, owners, converter
@@ -511,9 +516,11 @@ constexpr PropertyDef kProperties[] = {
     {"XML-BREAK-AFTER", "break-after", kBlockTable, nullptr},
     {"XML-KEEP-WITH-PREVIOUS", "keep-with-previous.within-page", kBlockTable, nullptr},
     {"XML-KEEP-WITH-NEXT", "keep-with-next.within-page", kBlockTable, nullptr},
+    {"XML-DRAWING-MAX-HEIGHT", "block-progression-dimension.maximum", kSvg, nullptr},
+    {"XML-DRAWING-CONTENT-HEIGHT", "content-height", kSvg, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kImgSvg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBr, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kImgSvg, kSvg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kCaption, kCaptionTheadTrTdTh, kCaptionTrTdTh, kTh, kTheadTfootTrTdTh, kDd, kDtDdP, kOl, kOlLi, kTextBlocks};
 
 }  // namespace
 
