@@ -2,7 +2,7 @@
 # Builds the libFuzzer target with clang (address and undefined-behaviour
 # sanitizers) and runs it for SECONDS (default 120), seeded with the inputs of
 # the end-to-end suite and the crash regressions in fuzz/regressions/, with
-# the tokens of fuzz/encodings.dict, fuzz/css.dict and fuzz/styled_html.dict; then the CSS engine's own target as long,
+# the tokens of fuzz/*.dict; then the CSS engine's own target as long,
 # with the tokens of fuzz/css.dict.
 # Fails on any crash, leak, sanitizer report or timeout.
 set -euo pipefail
@@ -18,8 +18,8 @@ done
 if ls fuzz/regressions/* > /dev/null 2>&1; then
   build-fuzz/fuzz_convert -runs=0 fuzz/regressions/*
 fi
-# Pages with style: the tokens of encodings, of CSS and of where style enters a page.
-cat fuzz/encodings.dict fuzz/css.dict fuzz/styled_html.dict > "$corpus.dict"
+# libFuzzer takes one dictionary: the tokens of all of them.
+cat fuzz/*.dict > "$corpus.dict"
 trap 'rm -rf "$corpus" "$corpus.dict"' EXIT
 build-fuzz/fuzz_convert "$corpus" -dict="$corpus.dict" -max_total_time="$seconds" -timeout=20 -rss_limit_mb=4096 \
   -max_len=65536 -print_final_stats=1 -artifact_prefix=build-fuzz/

@@ -59,6 +59,7 @@ constexpr const char* kHeadings[] = {"H1", "H2", "H3", "H4", "H5", "H6", nullptr
 constexpr const char* kHtmlChildren[] = {"HEAD", "XML-LAYOUT-MASTER-SET", "XML-PAGE-SEQUENCE", "BODY", "XML-STATIC-CONTENT", "!--", "XML-DECLARATIONS", "XML-BOOKMARK-TREE", nullptr};
 constexpr const char* kImg[] = {"IMG", nullptr};
 constexpr const char* kImgSvg[] = {"IMG", "SVG", nullptr};
+constexpr const char* kSvg[] = {"SVG", nullptr};
 constexpr const char* kInline[] = {"%INLINE;", nullptr};
 constexpr const char* kItalic[] = {"%ITALIC;", nullptr};
 constexpr const char* kItalicGroup[] = {"I", "EM", "CITE", "DFN", "VAR", nullptr};
@@ -411,6 +412,10 @@ constexpr DefaultProperty kDefaults[] = {
     // A drawing shrinks into its space as an image does.
     {"SVG", "XML-IMAGE-MAX-WIDTH", "100%"},
     {"SVG", "XML-IMAGE-CONTENT-WIDTH", "scale-down-to-fit"},
+    // A drawing taller than the page body (29.7cm less 5cm of margins and
+    // regions) would run off its foot: it shrinks, keeping its proportions.
+    {"SVG", "XML-DRAWING-MAX-HEIGHT", "24cm"},
+    {"SVG", "XML-DRAWING-CONTENT-HEIGHT", "scale-down-to-fit"},
 };
 
 // name, outputName, owners, converter
@@ -629,9 +634,11 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-FONT-STYLE", "font-style", nullptr, nullptr},
     {"XML-CSS-COLOR", "color", nullptr, nullptr},
     {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
+    {"XML-DRAWING-MAX-HEIGHT", "block-progression-dimension.maximum", kSvg, nullptr},
+    {"XML-DRAWING-CONTENT-HEIGHT", "content-height", kSvg, nullptr},
 };
 
-constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren, kImgSvg};
+constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren, kImgSvg, kSvg};
 
 }  // namespace
 

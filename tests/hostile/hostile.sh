@@ -93,6 +93,22 @@ case $case_name in
     expect_count 'Tag "div" not or incorrect closed!!!' $((count - 1))
     expect_in_fo x
     expect_line "$closing" ;;
+  svg-nested)
+    # Drawings and groups nested far deeper than the writer follows: the
+    # markup stays balanced and the text after the last end tag prints.
+    count=$(n 100000)
+    { echo '<p>before '; repeat "$count" '<svg width="10" height="10"><g>'; repeat "$count" '</g></svg>';
+      echo ' after</p>'; } > $in
+    expect_fo_count '<fo:instream-foreign-object' 1
+    expect_in_fo after
+    expect_line "$closing" ;;
+  svg-huge)
+    # A drawing of a million shapes, and one never closed, holding the rest.
+    { echo '<p>a <svg viewBox="0 0 10 10">'; repeat "$(n 1000000)" '<rect width="1" height="1"/><foo>x</foo>';
+      echo '</svg> b <svg width="5" height="5"><text>'; repeat "$(n 100000)" '<p>text & more '; } > $in
+    expect_fo_count '<fo:instream-foreign-object' 2
+    expect_not_in_fo '<foo'
+    expect_line "$closing" ;;
   nested-bs)
     { repeat "$(n 100000)" '<b>'; echo x; } > $in
     expect_in_fo x

@@ -273,6 +273,8 @@ TEST(FindPropertyDef, DefaultRowsSelectTheirProperties) {
       {"CAPTION", "ALIGN", 44},
       {"SVG", "XML-IMAGE-MAX-WIDTH", 158},
       {"SVG", "XML-IMAGE-CONTENT-WIDTH", 159},
+      {"SVG", "XML-DRAWING-MAX-HEIGHT", 203},
+      {"SVG", "XML-DRAWING-CONTENT-HEIGHT", 204},
   };
   ASSERT_EQ(kDefaultProperties.size(), std::size(expected));
   for (std::size_t i = 0; i < kDefaultProperties.size(); ++i) {

@@ -62,9 +62,10 @@ TEST(Tables, Sizes) {
   // four for definitions and list numbering, then the page sequence's font
   // list, then four for the breaks and keeps of CSS page breaks, fifteen
   // for the page the style sheets give, eighteen for what the style sheets
-  // give text; the size of preformatted text; two for drawings.
-  EXPECT_EQ(kDefaultProperties.size(), 39u);
-  EXPECT_EQ(kPropertyDatabase.size(), 202u);
+  // give text; the size of preformatted text; four for drawings and two
+  // property rows for them.
+  EXPECT_EQ(kDefaultProperties.size(), 41u);
+  EXPECT_EQ(kPropertyDatabase.size(), 204u);
   EXPECT_EQ(kTagVariants.size(), 1u);
 }
 
@@ -184,7 +185,7 @@ TEST(Tables, DefaultValues) {
             "TT=" + mono + ";KBD=" + mono + ";SAMP=" + mono + ";"
             "SUP=super;SUP=smaller;SUB=sub;SUB=smaller;"
             "BLOCKQUOTE=1cm;BLOCKQUOTE=1cm;ADDRESS=italic;IMG=100%;IMG=scale-down-to-fit;"
-            "DD=1cm;TH=bold;TH=center;CAPTION=center;SVG=100%;SVG=scale-down-to-fit;");
+            "DD=1cm;TH=bold;TH=center;CAPTION=center;SVG=100%;SVG=scale-down-to-fit;SVG=24cm;SVG=scale-down-to-fit;");
 }
 
 TEST(Tables, PropertyRowsFieldByField) {
