@@ -1,5 +1,7 @@
 #include "support/json.h"
 
+#include "style/tokenizer.h"
+
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -35,23 +37,6 @@ struct Reader {
     }
     return v;
   }
-  static void Utf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-  }
   std::string String() {
     Expect('"');
     std::string out;
@@ -78,7 +63,7 @@ struct Reader {
             const unsigned lo = Hex4();
             cp = 0x10000 + ((cp - 0xD800) << 10) + (lo - 0xDC00);
           }
-          Utf8(out, cp);
+          ps::css::AppendUtf8(out, cp);
           break;
         }
         default: out += e;
