@@ -257,6 +257,37 @@ bool PlaceIdTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   return true;
 }
 
+// The file a relative SRC names, resolved against the page's folder; "" for
+// a URL with a scheme (http:, data:, ...) or a network path, which are left
+// to the renderer, and for an empty one.
+std::string LocalImagePath(std::string_view page, std::string_view src) {
+  auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  std::size_t i = 0;
+  while (i < src.size() && (isAlpha(src[i]) || (i > 0 && ((src[i] >= '0' && src[i] <= '9') || src[i] == '+' ||
+                                                         src[i] == '-' || src[i] == '.'))))
+    ++i;
+  if (i > 0 && i < src.size() && src[i] == ':') return "";
+  if (src.substr(0, 2) == "//") return "";
+  src = src.substr(0, src.find_first_of("?#"));
+  if (src.empty()) return "";
+  // As the renderer reads the URI: %XX stands for its byte.
+  std::string path;
+  auto hex = [](char c) {
+    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+  };
+  for (std::size_t k = 0; k < src.size(); ++k) {
+    if (src[k] == '%' && k + 2 < src.size() && hex(src[k + 1]) >= 0 && hex(src[k + 2]) >= 0) {
+      path.push_back(static_cast<char>(hex(src[k + 1]) * 16 + hex(src[k + 2])));
+      k += 2;
+    } else {
+      path.push_back(src[k]);
+    }
+  }
+  if (path[0] == '/') return path;
+  const std::size_t slash = page.rfind('/');
+  return slash == std::string_view::npos ? path : std::string(page.substr(0, slash + 1)) + path;
+}
+
 bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   if (prop->value.null()) return true;
   const std::string link(prop->value.view());
@@ -285,6 +316,27 @@ bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   if (!EqualsNoCase(extension, "htm") && !EqualsNoCase(extension, "html")) return true;
   prop->value.assign(rest.substr(0, dot) + ".pdf");
   return true;
+}
+
+// A background image whose file is missing beside the page is no
+// background: FOP would report it on every cell that names it.
+bool IsBlank(std::string_view text) {
+  for (char c : text)
+    if (c != ' ' && c != '\t' && c != '\r' && c != '\n' && c != '\f') return false;
+  return true;
+}
+
+bool ConvertBackgroundImage(Context& ctx, TagNode* node, TagProperty* prop) {
+  if (prop->value.has() && ctx.fileExists) {
+    const std::string path = LocalImagePath(ctx.inputName, prop->value.view());
+    const bool blank = IsBlank(prop->value.view());
+    if (blank || (!path.empty() && !ctx.fileExists(path))) {
+      if (!blank) ctx.msg().printf("Background image \"%s\" not found: left out\n", path.c_str());
+      prop->value.reset();
+      return true;
+    }
+  }
+  return ConvertLinkTarget(ctx, node, prop);
 }
 
 }  // namespace ps

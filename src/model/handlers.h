@@ -41,6 +41,7 @@ bool MapPageBreak(Context&, TagNode*, TagProperty*);
 bool RetypeNamedAnchor(Context&, TagNode*, TagProperty*);
 bool PlaceIdTarget(Context&, TagNode*, TagProperty*);
 bool ConvertLinkTarget(Context&, TagNode*, TagProperty*);
+bool ConvertBackgroundImage(Context&, TagNode*, TagProperty*);
 bool DeclarationConverter(Context&, TagNode*, TagProperty*);
 
 }  // namespace ps

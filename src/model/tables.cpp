@@ -446,7 +446,7 @@ constexpr PropertyDef kProperties[] = {
     {"BORDER", nullptr, kImg, ConvertImageBorder},
     {"BORDER", nullptr, kBordertags, ConvertTableBorder},
     {"BGCOLOR", "background-color", kTableTrTdThBody, nullptr},
-    {"BACKGROUND", "background-image", kTdTh, ConvertLinkTarget},
+    {"BACKGROUND", "background-image", kTdTh, ConvertBackgroundImage},
     {"BORDERCOLOR", nullptr, kBordertags, nullptr},
     {"CELLSPACING", nullptr, kMarginTagsGroup, nullptr},
     {"CELLPADDING", nullptr, kMarginTagsGroup, SpreadCellPadding},

@@ -5,6 +5,7 @@
 #include <string>
 #include <string_view>
 
+#include "model/converters.h"
 #include "model/handlers.h"
 #include "model/tables.h"
 #include "transform/names.h"
@@ -185,37 +186,6 @@ std::string FormatHundredths(long long n, const char* unit) {
   return buf;
 }
 
-// The file a relative SRC names, resolved against the page's folder; "" for
-// a URL with a scheme (http:, data:, ...) or a network path, which are left
-// to the renderer, and for an empty one.
-std::string LocalImagePath(std::string_view page, std::string_view src) {
-  auto isAlpha = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
-  std::size_t i = 0;
-  while (i < src.size() && (isAlpha(src[i]) || (i > 0 && ((src[i] >= '0' && src[i] <= '9') || src[i] == '+' ||
-                                                         src[i] == '-' || src[i] == '.'))))
-    ++i;
-  if (i > 0 && i < src.size() && src[i] == ':') return "";
-  if (src.substr(0, 2) == "//") return "";
-  src = src.substr(0, src.find_first_of("?#"));
-  if (src.empty()) return "";
-  // As the renderer reads the URI: %XX stands for its byte.
-  std::string path;
-  auto hex = [](char c) {
-    return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
-  };
-  for (std::size_t k = 0; k < src.size(); ++k) {
-    if (src[k] == '%' && k + 2 < src.size() && hex(src[k + 1]) >= 0 && hex(src[k + 2]) >= 0) {
-      path.push_back(static_cast<char>(hex(src[k + 1]) * 16 + hex(src[k + 2])));
-      k += 2;
-    } else {
-      path.push_back(src[k]);
-    }
-  }
-  if (path[0] == '/') return path;
-  const std::size_t slash = page.rfind('/');
-  return slash == std::string_view::npos ? path : std::string(page.substr(0, slash + 1)) + path;
-}
-
 // An image whose file is missing prints its ALT text in italics, as a
 // browser shows it; one without (a decoration) prints nothing. An id it
 // carries still marks the place.
@@ -231,9 +201,7 @@ void ReplaceByAltText(Context& ctx, TagNode* img) {
     }
     p = next;
   }
-  bool printable = false;
-  for (char c : text.view()) printable = printable || (c != ' ' && c != '\t' && c != '\r' && c != '\n');
-  if (printable) {
+  if (!IsBlank(text.view())) {
     img->def = Names().inlineTag;
     img->text = std::move(text);
     SetProperty(ctx, img, Names().style, "italic");
@@ -383,7 +351,13 @@ bool NarrowContent(Context& ctx, TagNode* quote) {
 // stands in (or than all of it) becomes all of it, and a given height shrinks
 // with it; shrinking the picture into its area keeps its proportions.
 bool FitImage(Context& ctx, TagNode* img) {
-  if (const TagProperty* src = FindProperty(img, "SRC"); src && src->value.has() && ctx.fileExists) {
+  const TagProperty* src = FindProperty(img, "SRC");
+  if (!src || !src->value.has() || IsBlank(src->value.view())) {
+    // Nothing to load: FOP would report the empty URI.
+    ReplaceByAltText(ctx, img);
+    return true;
+  }
+  if (ctx.fileExists) {
     const std::string path = LocalImagePath(ctx.inputName, src->value.view());
     if (!path.empty() && !ctx.fileExists(path)) {
       ctx.msg().printf("Image \"%s\" not found: its ALT text is printed instead\n", path.c_str());

@@ -14,6 +14,7 @@
 
 #include "model/tables.h"
 #include "writer/entities.h"
+#include "writer/fo_values.h"
 #include "writer/svg.h"
 #include "writer/uri.h"
 
@@ -182,6 +183,7 @@ AttributeKind AttributeKindOf(const char* a) {
 struct AttributeInfo {
   int number;  // the same for equal names
   AttributeKind kind;
+  ValueCheck check;  // what FOP can read in it
   std::string_view name;
   std::string opening;  // ' name="', appended at once: every attribute written starts so
 };
@@ -196,13 +198,13 @@ struct AttributeTable {
     for (const PropertyDef& p : kPropertyDatabase) {
       const char* a = p.outputName;
       if (!a || *a == '\0') {
-        byRow.push_back({-1, AttributeKind::Plain, {}, {}});
+        byRow.push_back({-1, AttributeKind::Plain, ValueCheck::None, {}, {}});
         continue;
       }
       const int number = numbers.try_emplace(a, static_cast<int>(numbers.size())).first->second;
       std::string opening(" ");
       opening.append(a).append("=\"");
-      byRow.push_back({number, AttributeKindOf(a), a, std::move(opening)});
+      byRow.push_back({number, AttributeKindOf(a), ValueCheckOf(a), a, std::move(opening)});
     }
   }
 };
@@ -409,8 +411,14 @@ class Writer {
         continue;
       }
       if (p->value.null() && !bareAllowed) continue;
-      // XML allows an attribute once per element: the first in list order wins.
       const AttributeInfo& info = Attribute(p);
+      // A value FOP cannot read is no value: a later one of the name may stand.
+      Verdict verdict = Verdict::Keep;
+      if (info.check != ValueCheck::None && p->value.has()) {
+        verdict = CheckFoValue(info.check, d->outputName, p->value.view(), fixed_);
+        if (verdict == Verdict::Drop) continue;
+      }
+      // XML allows an attribute once per element: the first in list order wins.
       bool dup = false;
       for (int s : seen_)
         if (s == info.number) {
@@ -427,6 +435,10 @@ class Writer {
       if (p->value.null()) {
         buf_.push_back(' ');
         buf_.append(info.name);
+        continue;
+      }
+      if (verdict == Verdict::Replace) {
+        AppendPlainAttribute(buf_, info, fixed_);
         continue;
       }
       if (info.kind == AttributeKind::Plain) {
@@ -588,6 +600,7 @@ class Writer {
   std::vector<int> seen_;
   std::vector<const ps::Text*> secondIds_;  // ids of the element beyond the one written on it
   std::string value_;
+  std::string fixed_;  // a value mended for FOP
   // The table bodies planned so far (whether a cell's spans shrink in them),
   // the last one asked for, and the cells whose spans shrink.
   std::unordered_map<const TagNode*, bool> plannedBodies_;

@@ -54,7 +54,7 @@ TEST(ConverterSlots, RowsNameTheirConverters) {
   EXPECT_EQ(FindPropertyDef("STYLE-page-break-after", "P")->converter, &MapPageBreak);
   EXPECT_EQ(FindPropertyDef("NAME", "A")->converter, &RetypeNamedAnchor);
   EXPECT_EQ(FindPropertyDef("ID", "SPAN")->converter, &PlaceIdTarget);
-  EXPECT_EQ(FindPropertyDef("BACKGROUND", "TD")->converter, &ConvertLinkTarget);
+  EXPECT_EQ(FindPropertyDef("BACKGROUND", "TD")->converter, &ConvertBackgroundImage);
   EXPECT_EQ(FindPropertyDef("--", "!--")->converter, &ClearValue);
   EXPECT_EQ(FindPropertyDef("TEXT", "BODY")->converter, &ClearValue);
 }
