@@ -548,8 +548,13 @@ class Writer {
     for (const TagNode* row = body->firstChild; row; row = row->next) {
       if (!IsPart(row, TablePart::Row)) continue;
       std::size_t at = 0;
+      // Cells still to come in the row: a span leaves each of them a position.
+      std::size_t later = 0;
+      for (const TagNode* cell = row->firstChild; cell; cell = cell->next)
+        if (IsPart(cell, TablePart::Cell)) ++later;
       for (const TagNode* cell = row->firstChild; cell; cell = cell->next) {
         if (!IsPart(cell, TablePart::Cell)) continue;
+        --later;
         while (at < columnCount && coveredThrough[at] >= r) ++at;
         const Spans wanted = WrittenSpans(cell);
         const long long wantedRows = wanted.rows, wantedColumns = wanted.columns;
@@ -557,7 +562,8 @@ class Writer {
         s.rows = std::min(wantedRows, rowCount - r);
         std::size_t end = at + 1;
         if (at < columnCount) {
-          while (static_cast<long long>(end - at) < wantedColumns && end < columnCount && coveredThrough[end] < r) ++end;
+          const std::size_t limit = std::max(at + 1, columnCount > later ? columnCount - later : 0);
+          while (static_cast<long long>(end - at) < wantedColumns && end < limit && coveredThrough[end] < r) ++end;
           for (std::size_t k = at; k < end; ++k) coveredThrough[k] = std::max(coveredThrough[k], r + s.rows - 1);
         }
         s.columns = static_cast<long long>(end - at);

@@ -163,3 +163,23 @@ TEST(Spans, AreWrittenAsPositiveWholeNumbers) {
 
 }  // namespace
 }  // namespace ps::test
+
+namespace ps::test {
+namespace {
+
+// FOP rejects a row that needs more positions than the table has columns: a
+// wide span ends where every later cell of its row still finds a column.
+TEST(Spans, LeaveAColumnToEachLaterCellOfTheRow) {
+  Tree t("TABLE");
+  for (int i = 0; i < 3; ++i) Child(t.root, "XML-TABLE-COLUMN");
+  TagNode* row = Child(Child(t.root, "XML-TABLE-BODY"), "TR");
+  t.Set(Child(row, "TD"), "COLSPAN", "1000");
+  Child(row, "TD");
+  const std::string out = Write(t.root);
+  EXPECT_NE(out.find("<fo:table-cell number-columns-spanned=\"2\"><fo:block/></fo:table-cell><fo:table-cell>"),
+            std::string::npos)
+      << out;
+}
+
+}  // namespace
+}  // namespace ps::test
