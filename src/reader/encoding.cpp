@@ -407,8 +407,8 @@ void ReadAsUtf8(std::string_view bytes, std::size_t broken, DecodedInput& out) {
 void DecodeInput(std::string_view bytes, DecodedInput& out) {
   out.text = bytes;
   out.encoding = &Windows1252Encoding();
-  // The first NUL ends the text, but in UTF-16 it is half of most characters.
-  const std::string_view text = bytes.substr(0, bytes.find('\0'));
+  // NUL bytes are no characters (the parser drops them), so they count for nothing here.
+  const std::string_view text = bytes;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") {
     // The mark stays in the text, as it always has for a valid UTF-8 page.
     ReadAsUtf8(text, CountUtf8(text).broken, out);

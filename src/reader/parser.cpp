@@ -84,8 +84,22 @@ class Parser {
   // Positions and lengths are 64-bit so that inputs beyond 2 GB report them correctly.
   Parser(Context& ctx, std::string_view input, const PositionMap* positions)
       : ctx_(ctx), in_(input), positions_(positions) {
-    std::size_t nul = in_.find('\0');
-    if (nul != std::string_view::npos) in_ = in_.substr(0, nul);
+    if (in_.find('\0') != std::string_view::npos) DropNulBytes();
+  }
+
+  // A NUL byte is no character: browsers drop it from the text, and here it
+  // would end every string it stood in. Tags keep their file positions.
+  void DropNulBytes() {
+    withoutNuls_.reserve(in_.size());
+    for (std::size_t i = 0; i < in_.size(); ++i) {
+      const char c = in_[i];
+      if (c == '\0') continue;
+      withoutNuls_.push_back(c);
+      if (c == '<')
+        withoutNulsMap_.AfterLess(withoutNuls_.size(), positions_ ? positions_->FileOffset(i + 1) : i + 1);
+    }
+    in_ = withoutNuls_;
+    positions_ = &withoutNulsMap_;
   }
 
   void Run(bool implyDocument) {
@@ -586,6 +600,9 @@ class Parser {
   Context& ctx_;
   std::string_view in_;
   const PositionMap* positions_;  // none when the text is the file as given
+  // The text without its NUL bytes, and where its offsets lie in the file.
+  std::string withoutNuls_;
+  PositionMap withoutNulsMap_;
   std::size_t pos_ = 0;
   long long tagPos_ = 0;
   // Slots above the depth keep the last node placed there; they are only

@@ -19,8 +19,8 @@ void LoadHtmlText(Context& ctx, std::string_view data);
 bool LoadHtmlFile(Context& ctx, std::FILE* in);
 class PositionMap;
 
-// Builds the tree under ctx.documentRoot from the input text; the first NUL
-// byte, if any, ends the input. Positions are offsets into the text, or,
+// Builds the tree under ctx.documentRoot from the input text; NUL bytes are
+// dropped. Positions are offsets into the text, or,
 // with a map, into the file the text was converted from.
 // A page fragment (no HTML start tag) is read inside an implied HTML and,
 // without a BODY start tag, BODY; `implyDocument` false reads it bare.

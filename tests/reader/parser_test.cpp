@@ -87,11 +87,14 @@ TEST(ParseHtml, TextAndTailAreStoredByteForByte) {
   EXPECT_EQ(c.messages, "");
 }
 
-TEST(ParseHtml, InputEndsAtFirstNul) {
+// A NUL byte is no character: it is dropped wherever it stands, and what
+// follows it is read (it used to end the input there); positions stay the file's.
+TEST(ParseHtml, NulBytesAreDropped) {
   Captured c;
-  std::string html("<div>a\0<p>b", 11);
+  std::string html("<div>a\0<p>b\0c</p><s\0pan>d</span>\0</x>", 37);
   TagNode* div = Parse(c, html);
-  EXPECT_EQ(Shape(div), "DIV(a)");
+  EXPECT_EQ(Shape(div), "DIV(a)[P(bc);SPAN(d)]");
+  EXPECT_NE(c.messages.find("Pos 34"), std::string::npos) << c.messages;
 }
 
 TEST(ParseHtml, TopLevelKeepsOnlyTheLastNode) {
