@@ -291,7 +291,7 @@ std::string LocalImagePath(std::string_view page, std::string_view src) {
 bool ConvertLinkTarget(Context& ctx, TagNode* node, TagProperty* prop) {
   if (prop->value.null()) return true;
   const std::string link(prop->value.view());
-  const std::size_t hash = link.rfind('#');
+  const std::size_t hash = link.find('#');  // a fragment starts at the first: "&#..;" may follow
   const bool hasFragment = hash != std::string::npos;
   const std::string rest = hasFragment ? link.substr(0, hash) : link;
   const std::string fragment = hasFragment ? link.substr(hash + 1) : std::string();
