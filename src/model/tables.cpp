@@ -145,7 +145,7 @@ constexpr TagDef kTags[] = {
     {"XML-STATIC-CONTENT", "fo:static-content", 2, 2, 0, 0, 0, nullptr, kStaticContentChildren, nullptr, nullptr},
     {"XML-PAGE-SEQUENCE", "fo:page-sequence", 0, 2, 0, 0, 0, nullptr, kBody, nullptr, nullptr},
     {"P", "fo:block", 1, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
-    {"NOBR", "fo:inline", 2, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
+    {"NOBR", "fo:inline", 0, 2, 0, 0, 2, nullptr, nullptr, nullptr, nullptr},
     // An empty block ends the line: FOP reads a line feed inside an inline as a space.
     {"BR", "fo:block/", 2, 2, 2, 0, 2, nullptr, nullptr, nullptr, nullptr},
     {"XML-INLINE", "fo:inline", 0, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
