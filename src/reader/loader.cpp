@@ -40,6 +40,7 @@ void LoadHtmlText(Context& ctx, std::string_view data) {
   DecodedInput input;
   DecodeInput(data, input);
   if (input.unknown) ctx.msg().printf("unknown encoding %s, read as windows-1252\n", input.unknown->c_str());
+  ctx.inputEncoding = input.encoding ? input.encoding->name : "";
   // A page read as UTF-8 (or converted to it) is declared as such; a
   // windows-1252 page stays ISO-8859-1.
   if (input.utf8) {

@@ -351,7 +351,8 @@ class Collector {
       return;
     }
     chain.push_back(file.path);
-    AddSheet(DecodeSheet(file.bytes, ""), layer, FolderOf(file.path), chain, depth);
+    // Without a byte order mark or @charset, a sheet is in its page's encoding.
+    AddSheet(DecodeSheet(file.bytes, ctx_.inputEncoding), layer, FolderOf(file.path), chain, depth);
     chain.pop_back();
   }
 
