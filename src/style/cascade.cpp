@@ -566,6 +566,20 @@ class VarResolver {
   std::set<std::string, std::less<>> busy_;
 };
 
+// Whether two values are the same tokens; nesting is bounded by kMaxNesting.
+bool SameValues(const ComponentValues& a, const ComponentValues& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const ComponentValue& x = a[i];
+    const ComponentValue& y = b[i];
+    if (x.kind != y.kind || x.open != y.open || x.token.type != y.token.type || x.token.value != y.token.value ||
+        x.token.number != y.token.number || x.token.integer != y.token.integer || x.token.hashId != y.token.hashId ||
+        x.token.repr != y.token.repr || !SameValues(x.children, y.children))
+      return false;
+  }
+  return true;
+}
+
 struct Frame {
   const TagNode* node;
   Computed computed;
@@ -638,7 +652,20 @@ class Cascader {
     out.node = node;
     // Custom properties: inherited, with the element's own laid over them.
     VarResolver vars(parent.customs.get(), ownCustoms);
-    if (ownCustoms.empty()) {
+    // A sheet that sets custom properties on every element (`*`) mostly
+    // gives each the values it inherits: the parent's map then serves,
+    // rather than a copy of it at every element.
+    auto inheritsThem = [&] {
+      for (const auto& [name, value] : ownCustoms) {
+        const ComponentValues* v = vars.Get(name);
+        const ComponentValues* had = nullptr;
+        if (parent.customs)
+          if (auto it = parent.customs->find(name); it != parent.customs->end()) had = &it->second;
+        if (v ? !had || !SameValues(*v, *had) : had != nullptr) return false;
+      }
+      return true;
+    };
+    if (ownCustoms.empty() || inheritsThem()) {
       out.customs = parent.customs;
     } else {
       auto merged = std::make_shared<CustomMap>(parent.customs ? *parent.customs : CustomMap());

@@ -231,6 +231,18 @@ case $case_name in
       printf '</body></html>'; } > $in
     expect_in_fo 'color="#000010"'
     expect_line "$closing" ;;
+  css-custom-everywhere)
+    # 4,000 custom properties on the root and 20 more set on every one of
+    # 100,000 elements to what they inherit, as utility sheets set them.
+    { printf '<html><head><style>:root {'
+      awk 'BEGIN { for (i = 0; i < 4000; i++) printf " --r%d: %d;", i, i }'
+      printf ' } * {'
+      awk 'BEGIN { for (i = 0; i < 20; i++) printf " --s%d: 0;", i }'
+      printf ' } p { color: rgb(var(--r7), 0, 0) }</style></head><body>'
+      repeat "$(n 50000)" $'<p>x <span>y</span></p>\n'
+      printf '</body></html>'; } > $in
+    expect_in_fo 'color="#070000"'
+    expect_line "$closing" ;;
   *)
     echo "unknown case $case_name"; exit 2 ;;
 esac
