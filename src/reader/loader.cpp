@@ -35,7 +35,7 @@ bool ReadWholeStream(std::FILE* in, InputText& data) {
   return !std::ferror(in);
 }
 
-void LoadHtmlText(Context& ctx, std::string_view data) {
+const char* LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
   DecodedInput input;
   DecodeInput(data, input);
@@ -47,6 +47,7 @@ void LoadHtmlText(Context& ctx, std::string_view data) {
     if (ctx.documentRoot) SetProperty(ctx, ctx.documentRoot, "XML-?-ENCODING", "UTF-8");
   }
   ParseHtml(ctx, input.text, true, input.positions.checkpoints() ? &input.positions : nullptr);
+  return input.encoding ? input.encoding->name : "";
 }
 
 bool LoadHtmlFile(Context& ctx, std::FILE* in) {

@@ -351,7 +351,12 @@ class Collector {
       return;
     }
     chain.push_back(file.path);
-    AddSheet(DecodeSheet(file.bytes, ""), layer, FolderOf(file.path), chain, depth);
+    std::string used;
+    std::string text = DecodeSheet(file.bytes, {}, in_.documentEncoding, &used);
+    // A page read as windows-1252 keeps its bytes in the tree, unconverted:
+    // a sheet in that encoding does too, so that its selectors meet them.
+    if (!ctx_.utf8Output && used == "windows-1252") text = std::move(file.bytes);
+    AddSheet(text, layer, FolderOf(file.path), chain, depth);
     chain.pop_back();
   }
 
