@@ -56,7 +56,6 @@ struct Context {
   Text capturedTitle;
   Text capturedFooter;
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so
-  std::string inputEncoding;  // the encoding the page was read in; linked style sheets default to it
   int tableCount = 0;
   int tableDepth = 0;
   // Table layout. Off, every table gets the fixed layout: given widths and

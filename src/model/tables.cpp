@@ -172,7 +172,8 @@ constexpr TagDef kTags[] = {
     {"B", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"I", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
     {"DIR", nullptr, 0, 2, 0, 0, 2, nullptr, kFontInline, nullptr, nullptr},
-    {"DIV", "fo:block", 0, 1, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
+    // Blocks nest in each other, as sections do.
+    {"DIV", "fo:block", 0, 0, 0, 0, 2, nullptr, kBlockFontInline, nullptr, nullptr},
     {"!--", "!--", 2, 2, 2, 2, 2, nullptr, kNone, nullptr, nullptr},
     {"!DOCTYPE", nullptr, 2, 2, 2, 2, 0, nullptr, kNone, nullptr, nullptr},
     {"COLGROUP", "", 0, 1, 2, 0, 0, nullptr, kCol, nullptr, nullptr},

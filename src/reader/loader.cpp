@@ -35,12 +35,11 @@ bool ReadWholeStream(std::FILE* in, InputText& data) {
   return !std::ferror(in);
 }
 
-void LoadHtmlText(Context& ctx, std::string_view data) {
+const char* LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
   DecodedInput input;
   DecodeInput(data, input);
   if (input.unknown) ctx.msg().printf("unknown encoding %s, read as windows-1252\n", input.unknown->c_str());
-  ctx.inputEncoding = input.encoding ? input.encoding->name : "";
   // A page read as UTF-8 (or converted to it) is declared as such; a
   // windows-1252 page stays ISO-8859-1.
   if (input.utf8) {
@@ -48,6 +47,7 @@ void LoadHtmlText(Context& ctx, std::string_view data) {
     if (ctx.documentRoot) SetProperty(ctx, ctx.documentRoot, "XML-?-ENCODING", "UTF-8");
   }
   ParseHtml(ctx, input.text, true, input.positions.checkpoints() ? &input.positions : nullptr);
+  return input.encoding ? input.encoding->name : "";
 }
 
 bool LoadHtmlFile(Context& ctx, std::FILE* in) {

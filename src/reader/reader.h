@@ -13,8 +13,9 @@ namespace ps {
 // Reads the whole stream to its real end, seekable or not. False when reading
 // failed (a directory, an I/O error).
 bool ReadWholeStream(std::FILE* in, InputText& data);
-// Reports the length and parses the text.
-void LoadHtmlText(Context& ctx, std::string_view data);
+// Reports the length and parses the text; returns the name of the encoding
+// the page was read in (for the sheets it links to).
+const char* LoadHtmlText(Context& ctx, std::string_view data);
 // Reads the whole stream and parses it; false (nothing parsed) when it could not be read.
 bool LoadHtmlFile(Context& ctx, std::FILE* in);
 class PositionMap;

@@ -351,8 +351,12 @@ class Collector {
       return;
     }
     chain.push_back(file.path);
-    // Without a byte order mark or @charset, a sheet is in its page's encoding.
-    AddSheet(DecodeSheet(file.bytes, ctx_.inputEncoding), layer, FolderOf(file.path), chain, depth);
+    std::string used;
+    std::string text = DecodeSheet(file.bytes, {}, in_.documentEncoding, &used);
+    // A page read as windows-1252 keeps its bytes in the tree, unconverted:
+    // a sheet in that encoding does too, so that its selectors meet them.
+    if (!ctx_.utf8Output && used == "windows-1252") text = std::move(file.bytes);
+    AddSheet(text, layer, FolderOf(file.path), chain, depth);
     chain.pop_back();
   }
 
@@ -567,6 +571,20 @@ class VarResolver {
   std::set<std::string, std::less<>> busy_;
 };
 
+// Whether two values are the same tokens; nesting is bounded by kMaxNesting.
+bool SameValues(const ComponentValues& a, const ComponentValues& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const ComponentValue& x = a[i];
+    const ComponentValue& y = b[i];
+    if (x.kind != y.kind || x.open != y.open || x.token.type != y.token.type || x.token.value != y.token.value ||
+        x.token.number != y.token.number || x.token.integer != y.token.integer || x.token.hashId != y.token.hashId ||
+        x.token.repr != y.token.repr || !SameValues(x.children, y.children))
+      return false;
+  }
+  return true;
+}
+
 struct Frame {
   const TagNode* node;
   Computed computed;
@@ -639,7 +657,20 @@ class Cascader {
     out.node = node;
     // Custom properties: inherited, with the element's own laid over them.
     VarResolver vars(parent.customs.get(), ownCustoms);
-    if (ownCustoms.empty()) {
+    // A sheet that sets custom properties on every element (`*`) mostly
+    // gives each the values it inherits: the parent's map then serves,
+    // rather than a copy of it at every element.
+    auto inheritsThem = [&] {
+      for (const auto& [name, value] : ownCustoms) {
+        const ComponentValues* v = vars.Get(name);
+        const ComponentValues* had = nullptr;
+        if (parent.customs)
+          if (auto it = parent.customs->find(name); it != parent.customs->end()) had = &it->second;
+        if (v ? !had || !SameValues(*v, *had) : had != nullptr) return false;
+      }
+      return true;
+    };
+    if (ownCustoms.empty() || inheritsThem()) {
       out.customs = parent.customs;
     } else {
       auto merged = std::make_shared<CustomMap>(parent.customs ? *parent.customs : CustomMap());

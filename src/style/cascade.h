@@ -23,6 +23,7 @@ struct StyleInput {
   };
   std::vector<Sheet> userSheets;  // in the order given
   std::string sandbox;            // resolved folder; empty: files anywhere may be read
+  std::string documentEncoding;   // the page's, for the sheets it links to and imports
   double mediumPt = 10;           // font-size: medium, the converter's text size
 };
 

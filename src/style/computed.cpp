@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/tree.h"
 #include "style/color_value.h"
 
 namespace ps::css {
@@ -418,6 +419,20 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
     case kPropCount: break;
   }
   return false;
+}
+
+const Computed* ComputedStyles::Find(const TagNode* n) const {
+  auto it = index_.find(n);
+  if (it == index_.end()) return nullptr;
+  const Slot& slot = it->second;
+  if (slot.row != static_cast<std::uint8_t>(n->def.index() + 1) || slot.position != n->position()) return nullptr;
+  return &entries_[slot.entry];
+}
+
+void ComputedStyles::Put(const TagNode* n, Computed c) {
+  index_.try_emplace(
+      n, Slot{static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint8_t>(n->def.index() + 1), n->position()});
+  entries_.push_back(std::move(c));
 }
 
 }  // namespace ps::css

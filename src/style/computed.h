@@ -70,20 +70,23 @@ struct Computed {
 // The computed values of the elements that have an entry: those a
 // declaration reached directly. Elements between them inherit what the
 // converter carries down the tree.
+// An entry is known by the node's address, which the converter hands out
+// again once it frees the node (a hidden element, a dissolved table
+// header): an entry also holds the element's row and input position, and a
+// node created later at that address, which has neither, finds none.
 class ComputedStyles {
  public:
-  const Computed* Find(const TagNode* n) const {
-    auto it = index_.find(n);
-    return it == index_.end() ? nullptr : &entries_[it->second];
-  }
-  void Put(const TagNode* n, Computed c) {
-    index_.emplace(n, static_cast<std::uint32_t>(entries_.size()));
-    entries_.push_back(std::move(c));
-  }
+  const Computed* Find(const TagNode* n) const;
+  void Put(const TagNode* n, Computed c);
   std::size_t size() const { return entries_.size(); }
 
  private:
-  std::unordered_map<const TagNode*, std::uint32_t> index_;
+  struct Slot {
+    std::uint32_t entry;
+    std::uint8_t row;
+    std::uint64_t position;
+  };
+  std::unordered_map<const TagNode*, Slot> index_;
   std::vector<Computed> entries_;
 };
 

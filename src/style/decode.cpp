@@ -53,7 +53,12 @@ std::string DecodeSheet(std::string_view bytes, std::string_view transportEncodi
     // A sheet that names UTF-16 in ASCII bytes is not UTF-16.
     if (enc && enc->unitBytes == 2) enc = FindEncoding("utf-8");
   }
-  if (!enc) enc = Lookup(documentEncoding);
+  if (!enc) {
+    // A page in UTF-16 passes nothing on: a sheet it links to is written in
+    // bytes, as @charset's UTF-16 is read as UTF-8 too.
+    enc = Lookup(documentEncoding);
+    if (enc && enc->unitBytes == 2) enc = nullptr;
+  }
   if (!enc) enc = FindEncoding("utf-8");
   std::string text;
   if (enc != FindEncoding("utf-8") && !ConvertToUtf8(bytes, *enc, text)) enc = FindEncoding("utf-8");

@@ -186,9 +186,10 @@ std::string FormatHundredths(long long n, const char* unit) {
   return buf;
 }
 
-// An image whose file is missing prints its ALT text in italics, as a
-// browser shows it; one without (a decoration) prints nothing. An id it
-// carries still marks the place.
+// An image whose file is missing prints its ALT text in italics; on a page
+// its style sheets style, in the style around it, as a browser prints it.
+// One without (a decoration) prints nothing. An id it carries still marks
+// the place.
 void ReplaceByAltText(Context& ctx, TagNode* img) {
   const TagProperty* alt = FindProperty(img, "ALT");
   Text text = alt ? Text::Copy(alt->value) : Text();
@@ -204,7 +205,7 @@ void ReplaceByAltText(Context& ctx, TagNode* img) {
   if (!IsBlank(text.view())) {
     img->def = Names().inlineTag;
     img->text = std::move(text);
-    SetProperty(ctx, img, Names().style, "italic");
+    if (!ctx.styles) SetProperty(ctx, img, Names().style, "italic");
   } else {
     // The id's empty wrapper, which FOP takes anywhere; without an id it
     // marks nothing (an empty inline could make FOP fail).

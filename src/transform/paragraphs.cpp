@@ -165,7 +165,12 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
       if (const TagProperty* own = FindProperty(node, Names().size); own && own->value.has()) s.size = &own->value;
     ReadFonts(node, s);
   }
-  if (ctx.styles) ApplyCssFonts(ctx, node, s);
+  if (ctx.styles) {
+    ApplyCssFonts(ctx, node, s);
+    // The carrier holds no text but the node's (else the node has a carrier
+    // of its own): what the sheets declare for the node wins there too.
+    if (s.carrier && s.carrier != node && CssChangesFont(ctx, node)) OverrideTagFonts(s.carrier, node, s);
+  }
 
   const bool wrapLoose = s.paragraph && !s.carrier;
   if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, Names().inlineTag);

@@ -212,6 +212,28 @@ bool CssChangesFont(const Context& ctx, const TagNode* node) {
   return c && (c->declared & kFontProps) != 0;
 }
 
+void OverrideTagFonts(TagNode* on, const TagNode* node, const FontState& s) {
+  const Computed* c = s.css;
+  if (!c || !on) return;
+  auto over = [&](css::Prop prop, const PropertyName& name, const Text* value) {
+    if (!(c->declared & Bit(prop)) || !value) return;
+    if (TagProperty* own = FindProperty(on, name)) own->value.assign(value->view());
+  };
+  static const Text kBold("bold"), kNormal("normal"), kItalic("italic");
+  over(css::kFontFamily, Names().face, s.face);
+  over(css::kFontSize, Names().size, s.size);
+  over(css::kColor, Names().color, s.color);
+  over(css::kFontWeight, Names().weight, s.bold ? &kBold : &kNormal);
+  over(css::kFontStyle, Names().style, s.italic ? &kItalic : &kNormal);
+  // A carrier's line height stays its own: a block's lines are at least as
+  // tall as its own font makes them.
+  if (on != node) return;
+  if (c->declared & (Bit(css::kLineHeight) | Bit(css::kFontSize))) over(css::kLineHeight, Names().lineHeight, s.lineHeight);
+  if ((c->declared & Bit(css::kFontSize)) && !(c->declared & Bit(css::kLineHeight)))
+    if (TagProperty* own = FindProperty(on, Names().lineHeight); own && s.lineHeight)
+      own->value.assign(s.lineHeight->view());
+}
+
 void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   const Computed* c = Entry(ctx, node);
   if (!c) return;
@@ -269,22 +291,7 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   if ((c->declared & kBlockProps) && node->def->outputName && std::string_view(node->def->outputName) == "fo:block" &&
       node != s.paragraph)
     WriteCssParagraph(ctx, node, s);
-  // What the element's tag wrote on it (a heading's size, a link's colour,
-  // CODE's font) gives way to what the sheets declare for it.
-  auto over = [&](css::Prop prop, const PropertyName& name, const Text* value) {
-    if (!(c->declared & Bit(prop)) || !value) return;
-    if (TagProperty* own = FindProperty(node, name)) own->value.assign(value->view());
-  };
-  static const Text kBold("bold"), kNormal("normal"), kItalic("italic");
-  over(css::kFontFamily, Names().face, s.face);
-  over(css::kFontSize, Names().size, s.size);
-  over(css::kColor, Names().color, s.color);
-  over(css::kFontWeight, Names().weight, s.bold ? &kBold : &kNormal);
-  over(css::kFontStyle, Names().style, s.italic ? &kItalic : &kNormal);
-  if (c->declared & (Bit(css::kLineHeight) | Bit(css::kFontSize))) over(css::kLineHeight, Names().lineHeight, s.lineHeight);
-  if ((c->declared & Bit(css::kFontSize)) && !(c->declared & Bit(css::kLineHeight)))
-    if (TagProperty* own = FindProperty(node, Names().lineHeight); own && s.lineHeight)
-      own->value.assign(s.lineHeight->view());
+  OverrideTagFonts(node, node, s);
   if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other) {
     const char* shift = c->valign == css::VAlign::Sub ? "sub" : c->valign == css::VAlign::Super ? "super" : nullptr;
     const std::string len = Points(c->valignPt);

@@ -18,6 +18,10 @@ bool CssChangesFont(const Context& ctx, const TagNode* node);
 // Lays the node's computed values over the font state; what the tags gave
 // the state stays where the sheets say nothing.
 void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s);
+// What a tag wrote on `on` (a heading's size, a link's colour, CODE's font)
+// gives way to what the sheets declare for `node`: the element itself, or
+// the carrier whose whole text is the element's.
+void OverrideTagFonts(TagNode* on, const TagNode* node, const FontState& s);
 // Writes the state's sheet-given values on a carrier, over what it holds.
 void WriteCssFonts(Context& ctx, TagNode* carrier, const FontState& s);
 // Writes the block-level values (alignment, indent, white space) on a paragraph.

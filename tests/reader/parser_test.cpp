@@ -294,6 +294,22 @@ TEST(ParseHtml, StartTagsEndWhatHtmlLetsThemEnd) {
   }
 }
 
+// A DIV opened inside a DIV nests in it, as in HTML: the outer one keeps its
+// content after the inner one ends, and nothing is reported.
+TEST(ParseHtml, DivsNestInDivs) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"<div>a<div>b</div>c</div>", "DIV(a)[DIV(b){c}]"},
+      {"<div><div></div> </div>", "DIV[DIV{ }]"},
+      {"<div><div><div>x</div></div>y</div>", "DIV[DIV[DIV(x)]{y}]"},
+      {"<div><p>a<div>b</div></div>", "DIV[P(a)[DIV(b)]]"},
+  };
+  for (const auto& [html, shape] : cases) {
+    Captured c;
+    EXPECT_EQ(Shape(Parse(c, html)), shape) << html;
+    EXPECT_EQ(c.messages.find("not or incorrect closed"), std::string::npos) << html << c.messages;
+  }
+}
+
 // A table part or list item with no table or list around it is read as a
 // block stand-in, closed by its own end tag; a loose column is dropped.
 TEST(ParseHtml, LoosePartsAndItemsStandInAsBlocks) {

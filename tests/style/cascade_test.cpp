@@ -131,6 +131,24 @@ TEST(Cascade, OriginsImportanceSpecificityAndOrder) {
   EXPECT_TRUE(p->italic) << "an id beats a class";
 }
 
+// A node the converter makes after freeing a styled element may get the
+// freed node's address: it must not find the freed element's values.
+TEST(Cascade, ANodeMadeWhereAFreedOneStoodHasNoValues) {
+  Cascaded d("<html><head><style>b { color: red }</style></head><body><p><b>x</b></p></body></html>");
+  ASSERT_NE(d.styles, nullptr);
+  TagNode* b = const_cast<TagNode*>(d.Find("B"));
+  ASSERT_NE(d.styles->Find(b), nullptr);
+  TagNode* p = b->parent;
+  p->firstChild = p->lastChild = nullptr;
+  const TagDef* row = b->def;
+  FreeSubtree(b);
+  const void* freed = b;
+  TagNode* made = NewNode(row);
+  EXPECT_EQ(static_cast<const void*>(made), freed) << "the pool hands the freed block out first";
+  EXPECT_EQ(d.styles->Find(made), nullptr);
+  FreeSubtree(made);
+}
+
 TEST(Cascade, InheritanceAndTheWideKeywords) {
   Cascaded d(
       "<html><head><style>"

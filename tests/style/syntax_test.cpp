@@ -109,6 +109,7 @@ TEST(Syntax, SheetsDecodeByMarkCharsetThenDocument) {
   EXPECT_EQ(used, "UTF-8");
   EXPECT_EQ(DecodeSheet("\xE9", "iso-8859-1"), "\xC3\xA9");
   EXPECT_EQ(DecodeSheet("\xE9", "koi8-r"), "\xD0\x98");
+  EXPECT_EQ(DecodeSheet("a{}", "utf-16le"), "a{}") << "a UTF-16 page's sheet is not read as UTF-16";
   EXPECT_EQ(DecodeSheet("\xE9", "no-such-label"), "\xEF\xBF\xBD");
   EXPECT_EQ(DecodeSheet("a\xC3(b", ""), "a\xEF\xBF\xBD(b");
 }
