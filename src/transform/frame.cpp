@@ -377,15 +377,22 @@ bool NarrowContent(Context& ctx, TagNode* quote) {
   return SetProperty(ctx, quote, Names().maxContentWidth, FormatCm(width)) != nullptr;
 }
 
+bool ImageFileMissing(const Context& ctx, const TagNode* img) {
+  const TagProperty* src = FindProperty(img, "SRC");
+  if (!src || !src->value.has() || !ctx.fileExists) return false;
+  const std::string path = LocalImagePath(ctx.inputName, src->value.view());
+  return !path.empty() && !ctx.fileExists(path);
+}
+
 // An image whose file is missing beside the page prints its ALT text instead.
 // Every image carries its ALT text as its alternative text, an empty one when
 // it has none (a decoration). A width given wider than the space the image
 // stands in (or than all of it) becomes all of it, and a given height shrinks
 // with it; shrinking the picture into its area keeps its proportions.
 bool FitImage(Context& ctx, TagNode* img) {
-  if (const TagProperty* src = FindProperty(img, "SRC"); src && src->value.has() && ctx.fileExists) {
-    const std::string path = LocalImagePath(ctx.inputName, src->value.view());
-    if (!path.empty() && !ctx.fileExists(path)) {
+  if (ImageFileMissing(ctx, img)) {
+    const std::string path = LocalImagePath(ctx.inputName, FindProperty(img, "SRC")->value.view());
+    {
       ctx.msg().printf("Image \"%s\" not found: its ALT text is printed instead\n", path.c_str());
       ReplaceByAltText(ctx, img);
       return true;

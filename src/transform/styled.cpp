@@ -55,6 +55,10 @@ const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles 
 
 bool IsNamed(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
+bool IsTableBox(const TagNode* n) {
+  return IsNamed(n, "TABLE") || IsNamed(n, "TR") || IsNamed(n, "TD") || IsNamed(n, "TH");
+}
+
 std::string Points(double pt) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.2f", pt);
@@ -209,7 +213,10 @@ void ApplyDisplay(Context& ctx) {
 
 bool CssChangesFont(const Context& ctx, const TagNode* node) {
   const Computed* c = Entry(ctx, node);
-  return c && (c->declared & kFontProps) != 0;
+  if (!c) return false;
+  // A table box's background and vertical alignment are its box's.
+  const css::PropSet own = IsTableBox(node) ? Bit(css::kBackgroundColor) | Bit(css::kVerticalAlign) : 0;
+  return (c->declared & kFontProps & ~own) != 0;
 }
 
 void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
@@ -248,7 +255,9 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
     if (c->decoration & css::kLineThrough) s.lineThrough = true;
     s.cssSet |= Bit(css::kTextDecoration);
   }
-  if (c->declared & Bit(css::kBackgroundColor)) {
+  // Tables, rows and cells draw their own backgrounds (table_boxes).
+  const bool tableBox = IsTableBox(node);
+  if ((c->declared & Bit(css::kBackgroundColor)) && !tableBox) {
     s.background = c->background;
     s.backgroundColor = c->backgroundColor;
     s.cssSet |= Bit(css::kBackgroundColor);
@@ -285,7 +294,7 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   if ((c->declared & Bit(css::kFontSize)) && !(c->declared & Bit(css::kLineHeight)))
     if (TagProperty* own = FindProperty(node, Names().lineHeight); own && s.lineHeight)
       own->value.assign(s.lineHeight->view());
-  if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other) {
+  if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other && !tableBox) {
     const char* shift = c->valign == css::VAlign::Sub ? "sub" : c->valign == css::VAlign::Super ? "super" : nullptr;
     const std::string len = Points(c->valignPt);
     const std::string value = shift ? shift : c->valign == css::VAlign::Baseline ? "baseline" : len;

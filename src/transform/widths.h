@@ -66,6 +66,11 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double contentWidth);
 
 // The width left for a cell's content: its n columns from the cursor (which
 // moves on), less the table border.
-void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border);
+// Whether an image's file is missing beside the page: its ALT text is then
+// printed instead (frame.cpp).
+bool ImageFileMissing(const Context& ctx, const TagNode* img);
+
+void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border,
+                         double framePt = 0.0);
 
 }  // namespace ps
