@@ -245,6 +245,14 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
       one.prop = p;
       one.value = d.value;
       if (!one.hasVar && !Valid(one)) break;  // a shorthand's parts are valid or not together
+      // A box shorthand without var() is split once, here, not at every element.
+      if (one.from == Shorthand::Box && !one.hasVar) {
+        ComponentValues part;
+        BoxLonghand(one.custom, p, one.value, part);
+        one.value = std::move(part);
+        one.from = Shorthand::None;
+        one.custom.clear();
+      }
       out.push_back(std::move(one));
     }
   }

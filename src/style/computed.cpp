@@ -266,7 +266,7 @@ Prop PropOfName(std::string_view name) {
 }
 
 void SetInitial(Prop p, Computed& out, double mediumPt) {
-  const Computed initial;
+  static const Computed initial;  // built once: the cascade resets every element's own properties
   CopyValue(p, initial, out);
   if (p == kFontSize) out.fontSize = static_cast<float>(mediumPt);
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -105,15 +106,16 @@ class ComputedStyles {
     auto it = index_.find(n);
     return it == index_.end() ? nullptr : &entries_[it->second];
   }
-  void Put(const TagNode* n, Computed c) {
+  void Put(const TagNode* n, const Computed& c) {
     index_.emplace(n, static_cast<std::uint32_t>(entries_.size()));
-    entries_.push_back(std::move(c));
+    entries_.push_back(c);
   }
   std::size_t size() const { return entries_.size(); }
 
  private:
   std::unordered_map<const TagNode*, std::uint32_t> index_;
-  std::vector<Computed> entries_;
+  // A deque: growing moves no entry (a page may give a million elements one).
+  std::deque<Computed> entries_;
 };
 
 // Computing one declared value onto `out`, given the parent's computed

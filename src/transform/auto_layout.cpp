@@ -617,6 +617,7 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
       }
   }
   const double tableFrame = css ? 0.0 : CellFrame(table);
+  const TableModel model = TableModelOf(ctx, table);
   std::vector<SpanningCell> spanning;
   std::vector<Frame> open;
   std::int32_t covered[kGridPositions] = {};
@@ -634,7 +635,7 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
       ColumnMeasure* col = columnAt(j + span - 1);
       if (!col) break;
       ContentWidths w = MeasureContent(ctx, cell, WithCss(CssOf(ctx, cell), StyleFor(cell, base)), nested, open);
-      const double frame = css ? CssCellFrame(ctx, table, cell) : tableFrame;
+      const double frame = css ? CssCellFrame(ctx, model, cell) : tableFrame;
       w.min += frame;
       w.max += frame;
       ColumnMeasure given;

@@ -39,33 +39,6 @@ const BoxNames& Box() {
 
 const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles ? ctx.styles->Find(n) : nullptr; }
 
-// What a table's cells need of it: its border model and spacing (which it
-// inherits from the nearest ancestor that has them when it has no entry of
-// its own) and its borders.
-struct TableModel {
-  bool collapse = false;
-  float spacingH = 0;
-  float spacingV = 0;
-  float border[4] = {};
-};
-
-TableModel ModelOf(const Context& ctx, const TagNode* table) {
-  TableModel m;
-  const Computed* c = Entry(ctx, table);
-  if (c) {
-    for (int s = 0; s < 4; ++s) m.border[s] = c->UsedBorder(static_cast<css::Side>(s));
-  } else {
-    const TagNode* a = table->parent;
-    for (int i = 0; a && i < kInheritDepth && !c; ++i, a = a->parent) c = Entry(ctx, a);
-  }
-  if (c) {
-    m.collapse = c->borderCollapse;
-    m.spacingH = c->borderSpacingH;
-    m.spacingV = c->borderSpacingV;
-  }
-  return m;
-}
-
 std::string Points(double pt) {
   char buf[32];
   std::snprintf(buf, sizeof buf, "%.2f", pt);
@@ -116,6 +89,25 @@ bool IsCell(const TagNode* n) { return EqualsNoCase(n->def->name, "TD") || Equal
 
 bool TableBoxesFromCss(const Context& ctx) { return ctx.styles != nullptr; }
 
+TableModel TableModelOf(const Context& ctx, const TagNode* table) {
+  TableModel m;
+  if (!ctx.styles) return m;
+  m.css = true;
+  const Computed* c = Entry(ctx, table);
+  if (c) {
+    for (int s = 0; s < 4; ++s) m.border[s] = c->UsedBorder(static_cast<css::Side>(s));
+  } else {
+    const TagNode* a = table->parent;
+    for (int i = 0; a && i < kInheritDepth && !c; ++i, a = a->parent) c = Entry(ctx, a);
+  }
+  if (c) {
+    m.collapse = c->borderCollapse;
+    m.spacingH = c->borderSpacingH;
+    m.spacingV = c->borderSpacingV;
+  }
+  return m;
+}
+
 bool TableLayoutIsAutomatic(const Context& ctx, const TagNode* table) {
   if (!ctx.styles) return false;
   const Computed* c = Entry(ctx, table);
@@ -133,9 +125,8 @@ bool CssGivenWidth(const Context& ctx, const TagNode* node, double* pt, double* 
   return true;
 }
 
-double CssCellFrame(const Context& ctx, const TagNode* table, const TagNode* cell) {
-  if (!ctx.styles) return -1.0;
-  const TableModel t = ModelOf(ctx, table);
+double CssCellFrame(const Context& ctx, const TableModel& t, const TagNode* cell) {
+  if (!t.css) return -1.0;
   double frame = 0.0;
   if (const Computed* c = Entry(ctx, cell)) {
     frame += c->padding[css::kLeft] + c->padding[css::kRight];
@@ -155,7 +146,7 @@ double CssCellFrame(const Context& ctx, const TagNode* table, const TagNode* cel
 
 double CssTableFrame(const Context& ctx, const TagNode* table) {
   if (!ctx.styles) return 0.0;
-  const TableModel t = ModelOf(ctx, table);
+  const TableModel t = TableModelOf(ctx, table);
   const double borders = t.border[css::kLeft] + t.border[css::kRight];
   return t.collapse ? borders / 2 : borders;
 }
@@ -182,7 +173,7 @@ void DropHintedAttributes(Context&, TagNode* table) {
 
 void WriteTableBox(Context& ctx, TagNode* table) {
   if (!ctx.styles) return;
-  const TableModel m = ModelOf(ctx, table);
+  const TableModel m = TableModelOf(ctx, table);
   // Each property set goes first: they are set from the last.
   if (const Computed* c = Entry(ctx, table)) {
     WriteBackground(ctx, table, *c);

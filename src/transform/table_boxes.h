@@ -21,10 +21,21 @@ bool TableLayoutIsAutomatic(const Context& ctx, const TagNode* table);
 // (*percent above 0). False when its width is auto or the cascade did not run.
 bool CssGivenWidth(const Context& ctx, const TagNode* node, double* pt, double* percent);
 
+// What a table's cells need of it: its border model and spacing (which it
+// inherits when the sheets gave it none of its own) and its borders.
+struct TableModel {
+  bool css = false;  // the cascade ran
+  bool collapse = false;
+  float spacingH = 0;
+  float spacingV = 0;
+  float border[4] = {};
+};
+TableModel TableModelOf(const Context& ctx, const TagNode* table);
+
 // The horizontal room a cell takes besides its content, as the FO prints it:
 // padding, borders (half of each in the collapsing model), and the spacing
 // between cells. Below 0 when the cascade did not run.
-double CssCellFrame(const Context& ctx, const TagNode* table, const TagNode* cell);
+double CssCellFrame(const Context& ctx, const TableModel& table, const TagNode* cell);
 // The room the table's own borders take beyond its columns.
 double CssTableFrame(const Context& ctx, const TagNode* table);
 

@@ -442,6 +442,7 @@ struct CellWidthPass {
   TagNode* table;
   const TagProperty* border;
   std::int64_t columns;
+  TableModel model;
   TagNode* cursor = nullptr;
 
   void StartRow(TagNode*) { cursor = table->firstChild; }
@@ -453,7 +454,7 @@ struct CellWidthPass {
       cursor = cursor->next;
   }
   void Cell(TagNode* cell, std::int64_t n) {
-    SetCellContentWidth(ctx, cell, cursor, n, border, std::max(0.0, CssCellFrame(ctx, table, cell)));
+    SetCellContentWidth(ctx, cell, cursor, n, border, std::max(0.0, CssCellFrame(ctx, model, cell)));
   }
   void EndRow(TagNode*) {}
   void CheckCount(TagNode*, std::int64_t) {}
@@ -642,7 +643,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
   msg.write(" processing table cells...\n");
   std::int64_t columns = 0;
   const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
-  CellWidthPass cellWidths{ctx, table, border, columns};
+  CellWidthPass cellWidths{ctx, table, border, columns, TableModelOf(ctx, table)};
   for (TagNode* group : groups) WalkGrid(ctx, group, cellWidths);
   // The captions stay in the table until step 2, so that the pass processes
   // them with it.
