@@ -1,12 +1,9 @@
 // Computed values of the table properties and of the padding, borders and
 // width of boxes, and the shorthands that set them side by side.
-#include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <string>
 
-#include "style/color_value.h"
 #include "style/computed.h"
 
 namespace ps::css {
@@ -55,21 +52,9 @@ bool BorderWidth(const ComponentValue& c, double emPt, double mediumPt, double& 
   return true;
 }
 
-// A colour laid over white paper; false when the value is none.
-bool Rgb(const ComponentValues& v, std::uint32_t& rgb) {
-  double r, g, b, a;
-  if (!ParseColorValue(v, r, g, b, a)) return false;
-  auto over = [a](double c) {
-    const double x = c * a + 255 * (1 - a);
-    return static_cast<std::uint32_t>(std::lround(std::clamp(x, 0.0, 255.0)));
-  };
-  rgb = over(r) << 16 | over(g) << 8 | over(b);
-  return true;
-}
-
 bool IsColor(const ComponentValue& c) {
   std::uint32_t rgb;
-  return IdentIs(c, "currentcolor") || Rgb(ComponentValues{c}, rgb);
+  return IdentIs(c, "currentcolor") || ColorOnPaper(ComponentValues{c}, rgb);
 }
 
 int SideOf(Prop p, Prop first) { return static_cast<int>(p) - static_cast<int>(first); }
@@ -128,7 +113,7 @@ bool ComputeBoxValue(Prop p, const ComponentValues& v, const Computed&, Computed
       return true;
     }
     std::uint32_t rgb = 0;
-    if (!Rgb(v, rgb)) return false;
+    if (!ColorOnPaper(v, rgb)) return false;
     out.borderColorGiven[side] = true;
     out.borderColor[side] = rgb;  // transparent comes out white, as on paper
     return true;

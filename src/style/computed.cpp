@@ -235,9 +235,14 @@ bool ColorOf(const ComponentValues& v, const Computed& parentOrSelf, std::uint32
     rgb = parentOrSelf.color;
     return true;
   }
+  return ColorOnPaper(v, rgb);
+}
+
+}  // namespace
+
+bool ColorOnPaper(const ComponentValues& v, std::uint32_t& rgb) {
   double r, g, b, a;
   if (!ParseColorValue(v, r, g, b, a)) return false;
-  // Laid over white paper.
   auto over = [a](double c) {
     const double x = c * a + 255 * (1 - a);
     return static_cast<std::uint32_t>(std::lround(std::clamp(x, 0.0, 255.0)));
@@ -245,8 +250,6 @@ bool ColorOf(const ComponentValues& v, const Computed& parentOrSelf, std::uint32
   rgb = over(r) << 16 | over(g) << 8 | over(b);
   return true;
 }
-
-}  // namespace
 
 bool IsInherited(Prop p) { return (kInheritedSet >> p & 1) != 0; }
 

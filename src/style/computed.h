@@ -135,6 +135,9 @@ void CopyBoxValue(Prop p, const Computed& from, Computed& out);
 std::vector<Prop> BoxShorthandParts(std::string_view name);
 bool BoxLonghand(std::string_view shorthand, Prop prop, const ComponentValues& value, ComponentValues& out);
 
+// A colour (no currentcolor) laid over white paper, as 0xRRGGBB.
+bool ColorOnPaper(const ComponentValues& v, std::uint32_t& rgb);
+
 // A single length in points: em against emPt, % against percentOf (none
 // when below 0).
 bool Length(const ComponentValues& v, double emPt, double percentOf, double mediumPt, double& out);

@@ -9,6 +9,7 @@
 #include "model/tables.h"
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/widths.h"
 
 namespace ps {
 
@@ -59,15 +60,7 @@ bool IsTableBox(const TagNode* n) {
   return IsNamed(n, "TABLE") || IsNamed(n, "TR") || IsNamed(n, "TD") || IsNamed(n, "TH");
 }
 
-std::string Points(double pt) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", pt);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  if (s == "-0") s = "0";
-  return s + "pt";
-}
+std::string Points(double pt) { return FormatPoints(pt); }
 
 std::string Rgb(std::uint32_t c) {
   char buf[8];

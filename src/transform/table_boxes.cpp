@@ -39,14 +39,7 @@ const BoxNames& Box() {
 
 const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles ? ctx.styles->Find(n) : nullptr; }
 
-std::string Points(double pt) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", pt);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  return s + "pt";
-}
+std::string Points(double pt) { return FormatPoints(pt); }
 
 std::string Rgb(std::uint32_t c) {
   char buf[8];

@@ -569,6 +569,28 @@ void MoveCaptionsOut(TagNode* table) {
   }
 }
 
+// A COL spanning several columns stands for as many: copies of it follow
+// it, each with its width. The copies are bounded as spans are.
+void ExpandColumnSpans(Context& ctx, TagNode* table) {
+  static const PropertyName kSpan("SPAN");
+  const TagDef* columnDef = ColumnDef(table);
+  std::int64_t total = 0;
+  for (TagNode* c = table->firstChild; c; c = c->next) {
+    if (c->def != columnDef) continue;
+    const TagProperty* span = FindProperty(c, kSpan);
+    const std::int64_t n = span ? std::clamp<std::int64_t>(a2l(ctx, span->value, 1), 1, kSpanLimit) : 1;
+    for (std::int64_t i = 1; i < n && total < kSpanLimit; ++i, ++total) {
+      TagNode* copy = InsertAfter(c, columnDef);
+      if (!copy) return;
+      if (const TagProperty* w = FindProperty(c, Names().columnWidth))
+        SetProperty(ctx, copy, Names().columnWidth, Text::Copy(w->value));
+      copy->tail = Text::Copy(c->tail);
+      c = copy;
+    }
+    if (++total >= kSpanLimit) return;
+  }
+}
+
 }  // namespace
 
 bool TableStep1(Context& ctx, TagNode* table) {
@@ -584,6 +606,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
   // are not written again.
   const bool boxes = TableBoxesFromCss(ctx);
   if (boxes) DropHintedAttributes(ctx, table);
+  ExpandColumnSpans(ctx, table);
   // Read before the converters run: the value as written in the HTML.
   const TagProperty* border = boxes ? nullptr : FindProperty(table, Names().border);
   // Measured before the table is rebuilt: nested tables are measured with

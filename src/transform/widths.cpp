@@ -160,6 +160,16 @@ std::string FormatCm(double cm) {
   return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
 }
 
+std::string FormatPoints(double pt) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", pt);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  if (s == "-0") s = "0";
+  return s + "pt";
+}
+
 double ContentWidth(Context& ctx, const TagNode* node) {
   if (!node) return kDefaultContentWidth;
   const TagProperty* p = FindInheritedProperty(node, Names().maxContentWidth);

@@ -35,6 +35,8 @@ inline double ap2f(Context& ctx, const Text& text, double def, double base) {
 
 // "%.2fcm".
 std::string FormatCm(double cm);
+// Points with at most two decimals and no trailing zeros: "1.5pt".
+std::string FormatPoints(double pt);
 
 // The width available to a table placed under the node, in centimetres.
 double ContentWidth(Context& ctx, const TagNode* node);

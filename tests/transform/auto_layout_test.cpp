@@ -237,6 +237,21 @@ TEST(AutomaticLayout, StyleSheetsSwitchItOnAndPadTheCells) {
   EXPECT_NEAR(big.tables[0][1], 2 * 22.78 / kCm, 0.011);
 }
 
+TEST(AutomaticLayout, AColumnSpanStandsForAsManyColumns) {
+  const std::string table =
+      "<table><col span=2 width=100><col><tr><td>a</td><td>b</td><td>" + Words(50) + "</td></tr></table>";
+  for (bool automatic : {false, true}) {
+    Converted t(Page(table), automatic);
+    ASSERT_EQ(t.tables.size(), 1u);
+    ASSERT_EQ(t.tables[0].size(), 3u);
+    EXPECT_EQ(t.tables[0][0], t.tables[0][1]) << "both columns take the COL's width";
+    EXPECT_GT(t.tables[0][2], t.tables[0][0]) << "the last column takes the rest";
+    if (automatic) {
+      EXPECT_NEAR(t.tables[0][0], 75 / kCm, 0.011);
+    }
+  }
+}
+
 TEST(AutomaticLayout, AMissingImageMeasuresAsItsAltText) {
   Converted t(Page("<table><tr><td><img src=missing.png alt=\"1\"></td><td>" + Words(200) +
                    "</td></tr><tr><td><img src=there.png></td><td>b</td></tr></table>"));
