@@ -14,8 +14,8 @@
 
 namespace {
 
-// The phases of a run with tables laid out from their content, which no
-// command line asks for yet.
+// The phases of a run with every table laid out from its content, which
+// without style sheets no command line asks for.
 void ConvertWithAutomaticTables(std::string_view html) {
   std::string fo, messages;
   ps::OutStream msg = ps::OutStream::ToString(&messages);

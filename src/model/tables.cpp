@@ -637,6 +637,22 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-LINE-HEIGHT", "line-height", nullptr, nullptr},
     {"XML-DRAWING-MAX-HEIGHT", "block-progression-dimension.maximum", kSvg, nullptr},
     {"XML-DRAWING-CONTENT-HEIGHT", "content-height", kSvg, nullptr},
+    // The boxes the style sheets give tables, rows and cells.
+    {"XML-CSS-BORDER-COLLAPSE", "border-collapse", nullptr, nullptr},
+    {"XML-CSS-BORDER-SEPARATION-IPD", "border-separation.inline-progression-direction", nullptr, nullptr},
+    {"XML-CSS-BORDER-SEPARATION-BPD", "border-separation.block-progression-direction", nullptr, nullptr},
+    {"XML-CSS-BORDER-TOP", "border-top", nullptr, nullptr},
+    {"XML-CSS-BORDER-RIGHT", "border-right", nullptr, nullptr},
+    {"XML-CSS-BORDER-BOTTOM", "border-bottom", nullptr, nullptr},
+    {"XML-CSS-BORDER-LEFT", "border-left", nullptr, nullptr},
+    {"XML-CSS-PADDING-TOP", "padding-top", nullptr, nullptr},
+    {"XML-CSS-PADDING-RIGHT", "padding-right", nullptr, nullptr},
+    {"XML-CSS-PADDING-BOTTOM", "padding-bottom", nullptr, nullptr},
+    {"XML-CSS-PADDING-LEFT", "padding-left", nullptr, nullptr},
+    {"XML-CSS-DISPLAY-ALIGN", "display-align", nullptr, nullptr},
+    {"XML-CSS-TABLE-WIDTH", "width", nullptr, nullptr},
+    // COL SPAN: the columns it stands for (the table steps make them).
+    {"SPAN", nullptr, kXmlTableColumn, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren, kImgSvg, kSvg};

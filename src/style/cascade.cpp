@@ -8,6 +8,7 @@
 
 #include "model/tree.h"
 #include "style/element_view.h"
+#include "style/hints.h"
 #include "style/media.h"
 #include "style/page.h"
 #include "style/selectors.h"
@@ -25,7 +26,7 @@ enum Layer : std::uint8_t { kUserNormal, kAuthorNormal, kAuthorImportant, kUserI
 
 // Shorthands whose longhands are taken out of the value when it is used
 // (after var() is replaced, which may give any of their parts).
-enum class Shorthand : std::uint8_t { None, Font, Background };
+enum class Shorthand : std::uint8_t { None, Font, Background, Box };
 
 // A declaration of a printed property, of a custom property or of a
 // shorthand's part.
@@ -34,7 +35,7 @@ struct Decl {
   Shorthand from = Shorthand::None;
   bool important = false;
   bool hasVar = false;
-  std::string custom;  // the custom property's name
+  std::string custom;  // the custom property's name; a box shorthand's name
   ComponentValues value;
 };
 
@@ -177,7 +178,10 @@ ComponentValues BackgroundColorOf(const ComponentValues& v) {
 
 // The value of one longhand out of a shorthand's value; false when the
 // shorthand's value is not valid.
-bool Longhand(Shorthand from, Prop prop, const ComponentValues& value, ComponentValues& out) {
+bool Longhand(const Decl& d, const ComponentValues& value, ComponentValues& out) {
+  const Shorthand from = d.from;
+  const Prop prop = d.prop;
+  if (from == Shorthand::Box) return BoxLonghand(d.custom, prop, value, out);
   if (from == Shorthand::Background) {
     out = BackgroundColorOf(value);
     return true;
@@ -196,7 +200,7 @@ bool Valid(const Decl& d) {
   ComponentValues v;
   const ComponentValues* use = &d.value;
   if (d.from != Shorthand::None) {
-    if (!Longhand(d.from, d.prop, d.value, v)) return false;
+    if (!Longhand(d, d.value, v)) return false;
     use = &v;
   }
   return ComputeValue(d.prop, *use, parent, out, 12);
@@ -228,6 +232,9 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
       props = {kBackgroundColor};
     } else if (Prop p = PropOfName(name); p != kPropCount) {
       props = {p};
+    } else if (props = BoxShorthandParts(name); !props.empty()) {
+      x.from = Shorthand::Box;
+      x.custom = name;
     }
     if (props.empty()) continue;
     if (x.from != Shorthand::None && !x.hasVar && IsCssWideKeyword(d.value)) {
@@ -238,6 +245,14 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
       one.prop = p;
       one.value = d.value;
       if (!one.hasVar && !Valid(one)) break;  // a shorthand's parts are valid or not together
+      // A box shorthand without var() is split once, here, not at every element.
+      if (one.from == Shorthand::Box && !one.hasVar) {
+        ComponentValues part;
+        BoxLonghand(one.custom, p, one.value, part);
+        one.value = std::move(part);
+        one.from = Shorthand::None;
+        one.custom.clear();
+      }
       out.push_back(std::move(one));
     }
   }
@@ -645,6 +660,12 @@ class Cascader {
       winner[d.prop] = &d;
       winLayer[d.prop] = layer;
     };
+    // The attributes' hints come first among the page's declarations.
+    if (const std::string hints = PresentationalHints(node, view_); !hints.empty()) {
+      auto [it, fresh] = hints_.try_emplace(hints);
+      if (fresh) AddDeclarations(ParseDeclarationList(hints), it->second);
+      for (const Decl& d : it->second) consider(d, kAuthorNormal);
+    }
     for (std::uint32_t i : matched_) {
       const StyleRule& rule = sheets_.rules[sheets_.entries[i].rule];
       for (const Decl& d : rule.decls) consider(d, rule.normalLayer);
@@ -721,7 +742,7 @@ class Cascader {
     }
     ComponentValues part;
     if (valid && d->from != Shorthand::None) {
-      valid = Longhand(d->from, prop, *value, part);
+      valid = Longhand(*d, *value, part);
       value = &part;
     }
     const Token* keyword = nullptr;
@@ -760,6 +781,8 @@ class Cascader {
   std::vector<std::uint32_t> universal_;
   std::vector<std::uint32_t> matched_;
   std::vector<Decl> inlineDecls_;
+  // The declarations of each distinct hint text, parsed once.
+  std::unordered_map<std::string, std::vector<Decl>> hints_;
 };
 
 bool IsComment(const TagNode* n) { return n->def && std::string_view(n->def->name) == "!--"; }

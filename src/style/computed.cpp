@@ -13,7 +13,8 @@ namespace {
 constexpr PropSet kInheritedSet = Bit(kVisibility) | Bit(kFontFamily) | Bit(kFontSize) | Bit(kFontWeight) |
                                   Bit(kFontStyle) | Bit(kFontVariant) | Bit(kColor) | Bit(kTextTransform) |
                                   Bit(kTextAlign) | Bit(kTextIndent) | Bit(kLineHeight) | Bit(kLetterSpacing) |
-                                  Bit(kWordSpacing) | Bit(kWhiteSpace);
+                                  Bit(kWordSpacing) | Bit(kWhiteSpace) | Bit(kBorderCollapse) |
+                                  Bit(kBorderSpacing);
 
 // The page's width in points (A4), for vw and percentages of the line.
 constexpr double kPageWidthPt = 595.3;
@@ -87,10 +88,18 @@ bool LengthPt(const Token& t, double emPt, double percentOf, double mediumPt, do
   return std::isfinite(out);
 }
 
+}  // namespace
+
 bool Length(const ComponentValues& v, double emPt, double percentOf, double mediumPt, double& out) {
   const Token* t = Single(v);
   return t && LengthPt(*t, emPt, percentOf, mediumPt, out);
 }
+
+bool TokenLength(const Token& t, double emPt, double percentOf, double mediumPt, double& out) {
+  return LengthPt(t, emPt, percentOf, mediumPt, out);
+}
+
+namespace {
 
 std::uint16_t Bolder(std::uint16_t w) { return w < 350 ? 400 : w < 550 ? 700 : 900; }
 std::uint16_t Lighter(std::uint16_t w) { return w < 550 ? 100 : w < 750 ? 400 : 700; }
@@ -227,9 +236,14 @@ bool ColorOf(const ComponentValues& v, const Computed& parentOrSelf, std::uint32
     rgb = parentOrSelf.color;
     return true;
   }
+  return ColorOnPaper(v, rgb);
+}
+
+}  // namespace
+
+bool ColorOnPaper(const ComponentValues& v, std::uint32_t& rgb) {
   double r, g, b, a;
   if (!ParseColorValue(v, r, g, b, a)) return false;
-  // Laid over white paper.
   auto over = [a](double c) {
     const double x = c * a + 255 * (1 - a);
     return static_cast<std::uint32_t>(std::lround(std::clamp(x, 0.0, 255.0)));
@@ -238,15 +252,17 @@ bool ColorOf(const ComponentValues& v, const Computed& parentOrSelf, std::uint32
   return true;
 }
 
-}  // namespace
-
 bool IsInherited(Prop p) { return (kInheritedSet >> p & 1) != 0; }
 
 Prop PropOfName(std::string_view name) {
   static constexpr const char* kNames[] = {
       "display",         "visibility",     "font-family",    "font-size",   "font-weight",    "font-style",
       "font-variant",    "color",          "text-decoration", "text-transform", "vertical-align", "text-align",
-      "text-indent",     "line-height",    "letter-spacing", "word-spacing", "white-space",    "background-color"};
+      "text-indent",     "line-height",    "letter-spacing", "word-spacing", "white-space",    "background-color",
+      "table-layout",    "border-collapse", "border-spacing", "padding-top", "padding-right",  "padding-bottom",
+      "padding-left",    "border-top-width", "border-right-width", "border-bottom-width", "border-left-width",
+      "border-top-style", "border-right-style", "border-bottom-style", "border-left-style", "border-top-color",
+      "border-right-color", "border-bottom-color", "border-left-color", "width"};
   static_assert(sizeof kNames / sizeof *kNames == kPropCount);
   for (int i = 0; i < kPropCount; ++i)
     if (Is(name, kNames[i])) return static_cast<Prop>(i);
@@ -254,7 +270,7 @@ Prop PropOfName(std::string_view name) {
 }
 
 void SetInitial(Prop p, Computed& out, double mediumPt) {
-  const Computed initial;
+  static const Computed initial;  // built once: the cascade resets every element's own properties
   CopyValue(p, initial, out);
   if (p == kFontSize) out.fontSize = static_cast<float>(mediumPt);
 }
@@ -277,6 +293,7 @@ void CopyValue(Prop p, const Computed& from, Computed& out) {
     case kVerticalAlign:
       out.valign = from.valign;
       out.valignPt = from.valignPt;
+      out.cellAlign = from.cellAlign;
       break;
     case kTextAlign: out.textAlign = from.textAlign; break;
     case kTextIndent: out.textIndent = from.textIndent; break;
@@ -293,6 +310,7 @@ void CopyValue(Prop p, const Computed& from, Computed& out) {
       out.backgroundColor = from.backgroundColor;
       break;
     case kPropCount: break;
+    default: CopyBoxValue(p, from, out); break;
   }
 }
 
@@ -345,11 +363,16 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
     case kVerticalAlign:
       if (Keyword(v, {"baseline", "sub", "super", "top", "text-top", "middle", "bottom", "text-bottom"}, k)) {
         out.valign = k == 0 ? VAlign::Baseline : k == 1 ? VAlign::Sub : k == 2 ? VAlign::Super : VAlign::Other;
+        out.cellAlign = k == 3 || k == 4 ? CellAlign::Top
+                        : k == 5         ? CellAlign::Middle
+                        : k == 6 || k == 7 ? CellAlign::Bottom
+                                           : CellAlign::Baseline;
         return true;
       }
       if (!Length(v, out.fontSize, out.fontSize * 1.2, mediumPt, pt)) return false;
       out.valign = VAlign::Length;
       out.valignPt = static_cast<float>(pt);
+      out.cellAlign = CellAlign::Baseline;
       return true;
     case kTextAlign:
       if (!Keyword(v, {"start", "left", "right", "center", "justify", "end", "-webkit-center", "-moz-center",
@@ -417,6 +440,7 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
       return true;
     }
     case kPropCount: break;
+    default: return ComputeBoxValue(p, v, parent, out, mediumPt);
   }
   return false;
 }

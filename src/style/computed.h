@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -22,9 +23,14 @@ namespace ps::css {
 enum Prop : std::uint8_t {
   kDisplay, kVisibility, kFontFamily, kFontSize, kFontWeight, kFontStyle, kFontVariant, kColor,
   kTextDecoration, kTextTransform, kVerticalAlign, kTextAlign, kTextIndent, kLineHeight,
-  kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor, kPropCount
+  kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor,
+  // Tables and the boxes of their cells.
+  kTableLayout, kBorderCollapse, kBorderSpacing, kPaddingTop, kPaddingRight, kPaddingBottom, kPaddingLeft,
+  kBorderTopWidth, kBorderRightWidth, kBorderBottomWidth, kBorderLeftWidth, kBorderTopStyle, kBorderRightStyle,
+  kBorderBottomStyle, kBorderLeftStyle, kBorderTopColor, kBorderRightColor, kBorderBottomColor, kBorderLeftColor,
+  kWidth, kPropCount
 };
-using PropSet = std::uint32_t;
+using PropSet = std::uint64_t;
 inline constexpr PropSet Bit(Prop p) { return PropSet{1} << p; }
 bool IsInherited(Prop p);
 // The property of a name in lower case; kPropCount for none.
@@ -36,6 +42,12 @@ enum class Transform : std::uint8_t { None, Uppercase, Lowercase, Capitalize };
 enum class VAlign : std::uint8_t { Baseline, Sub, Super, Length, Other };
 enum class TextAlign : std::uint8_t { Start, Left, Right, Center, Justify, End };
 enum class WhiteSpace : std::uint8_t { Normal, Pre, PreWrap, PreLine, Nowrap };
+// The keyword of vertical-align, for table cells.
+enum class CellAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
+enum class BorderStyle : std::uint8_t { None, Hidden, Solid, Dotted, Dashed, Double, Groove, Ridge, Inset, Outset };
+enum class WidthKind : std::uint8_t { Auto, Length, Percent };
+// Sides in the order of the box shorthands.
+enum Side : std::uint8_t { kTop, kRight, kBottom, kLeft };
 enum Decoration : std::uint8_t { kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Lengths in points. Colours as 0xRRGGBB, already laid over white.
@@ -65,6 +77,24 @@ struct Computed {
   WhiteSpace whiteSpace = WhiteSpace::Normal;
   bool background = false;  // background-color is not transparent
   std::uint32_t backgroundColor = 0xFFFFFF;
+  // Tables and the boxes of their cells.
+  CellAlign cellAlign = CellAlign::Baseline;
+  bool tableLayoutFixed = false;
+  bool borderCollapse = false;
+  float borderSpacingH = 0;
+  float borderSpacingV = 0;
+  float padding[4] = {};
+  float borderWidth[4] = {2.25f, 2.25f, 2.25f, 2.25f};  // medium; printed only with a style
+  BorderStyle borderStyle[4] = {};
+  bool borderColorGiven[4] = {};  // false: the text colour (currentcolor)
+  std::uint32_t borderColor[4] = {};
+  WidthKind widthKind = WidthKind::Auto;
+  float width = 0;  // points, or a percentage
+  // The border as printed: no width without a style.
+  float UsedBorder(Side s) const {
+    return borderStyle[s] == BorderStyle::None || borderStyle[s] == BorderStyle::Hidden ? 0.0f : borderWidth[s];
+  }
+  std::uint32_t UsedBorderColor(Side s) const { return borderColorGiven[s] ? borderColor[s] : color; }
 };
 
 // The computed values of the elements that have an entry: those a
@@ -87,7 +117,8 @@ class ComputedStyles {
     std::uint64_t position;
   };
   std::unordered_map<const TagNode*, Slot> index_;
-  std::vector<Computed> entries_;
+  // A deque: growing moves no entry (a page may give a million elements one).
+  std::deque<Computed> entries_;
 };
 
 // Computing one declared value onto `out`, given the parent's computed
@@ -98,5 +129,21 @@ bool ComputeValue(Prop p, const ComponentValues& value, const Computed& parent, 
 void SetInitial(Prop p, Computed& out, double mediumPt);
 // The parent's value onto `out`.
 void CopyValue(Prop p, const Computed& parent, Computed& out);
+
+// The table and box properties (box_values.cpp), as the two above.
+bool ComputeBoxValue(Prop p, const ComponentValues& value, const Computed& parent, Computed& out, double mediumPt);
+void CopyBoxValue(Prop p, const Computed& from, Computed& out);
+// The shorthands of the box properties: the longhands a name sets (none:
+// not one of them), and one longhand's value out of the shorthand's.
+std::vector<Prop> BoxShorthandParts(std::string_view name);
+bool BoxLonghand(std::string_view shorthand, Prop prop, const ComponentValues& value, ComponentValues& out);
+
+// A colour (no currentcolor) laid over white paper, as 0xRRGGBB.
+bool ColorOnPaper(const ComponentValues& v, std::uint32_t& rgb);
+
+// A single length in points: em against emPt, % against percentOf (none
+// when below 0).
+bool Length(const ComponentValues& v, double emPt, double percentOf, double mediumPt, double& out);
+bool TokenLength(const Token& t, double emPt, double percentOf, double mediumPt, double& out);
 
 }  // namespace ps::css

@@ -10,8 +10,10 @@
 
 #include "model/converters.h"
 #include "model/tables.h"
+#include "style/computed.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/table_boxes.h"
 #include "transform/widths.h"
 #include "writer/named_references.h"
 
@@ -248,6 +250,29 @@ SetStyle StyleFor(const TagNode* n, const SetStyle& parent) {
   return s;
 }
 
+// What the style sheets give the element's text: its size, weight, style,
+// a monospaced family and white space, laid over what the tags gave.
+SetStyle WithCss(const css::Computed* c, SetStyle s) {
+  if (!c) return s;
+  using css::Bit;
+  if (c->set & Bit(css::kFontSize)) s.font.sizePt = std::clamp<double>(c->fontSize, 0.0, 1000.0);
+  if (c->set & Bit(css::kFontWeight)) s.font.bold = c->fontWeight >= 600;
+  if (c->set & Bit(css::kFontStyle)) s.font.italic = c->italic;
+  if (c->set & Bit(css::kFontFamily)) {
+    std::string lower = c->family;
+    for (char& ch : lower) ch = static_cast<char>(ch >= 'A' && ch <= 'Z' ? ch + 32 : ch);
+    s.font.monospace = c->generic == css::Generic::Monospace || lower.find("mono") != std::string::npos ||
+                       lower.find("courier") != std::string::npos;
+  }
+  if (c->set & Bit(css::kWhiteSpace)) {
+    s.preformatted = c->whiteSpace == css::WhiteSpace::Pre || c->whiteSpace == css::WhiteSpace::PreWrap;
+    s.noWrap = c->whiteSpace == css::WhiteSpace::Pre || c->whiteSpace == css::WhiteSpace::Nowrap;
+  }
+  return s;
+}
+
+const css::Computed* CssOf(const Context& ctx, const TagNode* n) { return ctx.styles ? ctx.styles->Find(n) : nullptr; }
+
 // The next character of the text from i on, UTF-8 or windows-1252.
 char32_t NextChar(std::string_view t, std::size_t& i, bool utf8) {
   const unsigned char b = static_cast<unsigned char>(t[i++]);
@@ -377,8 +402,9 @@ struct Frame {
 // The content of a cell, walked without recursion; nested tables count with
 // their measure, already taken. open is the walk's stack, kept by the caller
 // for the next cell.
-ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf8, const MeasureLookup& nested,
+ContentWidths MeasureContent(const Context& ctx, const TagNode* cell, const SetStyle& base, const MeasureLookup& nested,
                              std::vector<Frame>& open) {
+  const bool utf8 = ctx.utf8Output;
   LineMeasure m(base.indent);
   m.SetNoWrap(base.noWrap);
   open.clear();
@@ -413,6 +439,14 @@ ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf
       if (rule.kind == Kind::kTable) {
         const auto it = nested.find(n);
         m.Block(it != nested.end() ? it->second.Widths() : ContentWidths{});
+      } else if (rule.kind == Kind::kImage && ImageFileMissing(ctx, n)) {
+        // Its ALT text prints instead, in italics.
+        static const PropertyName kAlt("ALT");
+        if (const TagProperty* alt = FindProperty(n, kAlt); alt && alt->value.has()) {
+          SetStyle italic = outer;
+          italic.font.italic = true;
+          FeedText(alt->value.view(), utf8, italic, m, column);
+        }
       } else if (rule.kind == Kind::kImage) {
         m.Atomic(ImageWidth(n));
       } else {
@@ -422,7 +456,7 @@ ContentWidths MeasureContent(const TagNode* cell, const SetStyle& base, bool utf
       FeedText(n->tail.view(), utf8, outer, m, column);
       continue;
     }
-    const SetStyle inner = StyleFor(n, outer);
+    const SetStyle inner = WithCss(CssOf(ctx, n), StyleFor(n, outer));
     if (rule.lineBreak) {
       m.Break();
       column = 0;
@@ -523,14 +557,23 @@ double CellFrame(const TagNode* table) {
   return frame;
 }
 
-TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& nested) {
+TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const MeasureLookup& nested) {
+  const bool css = TableBoxesFromCss(ctx);
   TableMeasure m;
   std::vector<ColumnMeasure>& cols = m.columns;
   // Given widths: a length makes a column fixed at it (or its content's
   // minimum, when wider); a percentage asks for a share of the table.
-  auto give = [](ColumnMeasure& col, const TagProperty* width, double* fixedPt) {
+  // With style sheets the computed width decides (WIDTH is one of their
+  // hints), and a length is the content's, padding and borders added.
+  auto give = [&](ColumnMeasure& col, const TagNode* node, double* fixedPt, double frame) {
     double pt = -1.0, percent = 0.0;
-    if (!width || width->value.null() || !ReadLength(width->value.view(), kPointsPerPixel, &pt, &percent)) return;
+    if (css) {
+      if (!CssGivenWidth(ctx, node, &pt, &percent)) return;
+      if (pt >= 0) pt += frame;
+    } else {
+      const TagProperty* width = FindProperty(node, Names().width);
+      if (!width || width->value.null() || !ReadLength(width->value.view(), kPointsPerPixel, &pt, &percent)) return;
+    }
     if (pt >= 0) {
       col.fixed = true;
       *fixedPt = std::max(*fixedPt, pt);
@@ -549,11 +592,32 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
   };
   for (const TagNode* c = table->firstChild; c && IsTag(c, Kind::kColumn); c = c->next) {
     const std::size_t k = cols.size();
-    if (ColumnMeasure* col = columnAt(k)) give(*col, FindProperty(c, Names().columnWidth), &fixedPt[k]);
+    if (ColumnMeasure* col = columnAt(k)) {
+      const TagProperty* width = FindProperty(c, Names().columnWidth);
+      double pt = -1.0, percent = 0.0;
+      if (!width || width->value.null() || !ReadLength(width->value.view(), kPointsPerPixel, &pt, &percent)) continue;
+      if (pt >= 0) {
+        col->fixed = true;
+        fixedPt[k] = std::max(fixedPt[k], pt);
+      } else if (percent > 0) {
+        col->percent = std::max(col->percent, percent);
+      }
+    }
   }
 
+  // The text the table inherits from the sheets: from the nearest element
+  // they reached.
   SetStyle base;
-  const double frame = CellFrame(table);
+  if (css) {
+    const TagNode* a = table;
+    for (int i = 0; a && i < 64; ++i, a = a->parent)
+      if (const css::Computed* c = CssOf(ctx, a)) {
+        base = WithCss(c, base);
+        break;
+      }
+  }
+  const double tableFrame = css ? 0.0 : CellFrame(table);
+  const TableModel model = TableModelOf(ctx, table);
   std::vector<SpanningCell> spanning;
   std::vector<Frame> open;
   std::int32_t covered[kGridPositions] = {};
@@ -570,12 +634,13 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
       for (std::size_t k = j + 1; k < j + span && k < kGridPositions; ++k) covered[k] = covered[j];
       ColumnMeasure* col = columnAt(j + span - 1);
       if (!col) break;
-      ContentWidths w = MeasureContent(cell, StyleFor(cell, base), utf8, nested, open);
+      ContentWidths w = MeasureContent(ctx, cell, WithCss(CssOf(ctx, cell), StyleFor(cell, base)), nested, open);
+      const double frame = css ? CssCellFrame(ctx, model, cell) : tableFrame;
       w.min += frame;
       w.max += frame;
       ColumnMeasure given;
       double pt = 0.0;
-      give(given, FindProperty(cell, Names().width), &pt);
+      give(given, cell, &pt, frame);
       if (given.fixed) {
         // A given width is the cell's width unless its content needs more.
         w.min = std::max(w.min, pt);
@@ -616,7 +681,14 @@ TableMeasure MeasureTable(const TagNode* table, bool utf8, const MeasureLookup& 
   }
 
   double pt = -1.0, percent = -1.0;
-  if (const TagProperty* w = FindProperty(table, Names().width); w && w->value.has() && ReadLength(w->value.view(), kPointsPerPixel, &pt, &percent)) {
+  if (css) {
+    // A table's width includes its borders (border-box, as browsers size tables).
+    if (CssGivenWidth(ctx, table, &pt, &percent)) {
+      m.givenPt = pt >= 0 ? std::max(0.0, pt - CssTableFrame(ctx, table)) : -1.0;
+      m.givenPercent = pt >= 0 ? -1.0 : percent;
+    }
+  } else if (const TagProperty* w = FindProperty(table, Names().width);
+             w && w->value.has() && ReadLength(w->value.view(), kPointsPerPixel, &pt, &percent)) {
     m.givenPt = pt;
     m.givenPercent = percent;
   }
@@ -673,7 +745,7 @@ double TextWidth(std::string_view text, bool utf8, const FontSpec& font) {
 }
 
 bool IsAutoLayout(Context& ctx, const TagNode* table) {
-  const bool automatic = ctx.autoTableLayout;
+  const bool automatic = ctx.autoTableLayout || TableLayoutIsAutomatic(ctx, table);
   return ctx.tableLayoutIsAuto ? ctx.tableLayoutIsAuto(table, automatic) : automatic;
 }
 
@@ -698,8 +770,8 @@ TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
     if (IsTag(n, Kind::kTable)) tables.push_back(n);
     if (n->firstChild) chains.push_back(n->firstChild);
   }
-  for (std::size_t i = tables.size(); i-- > 1;) kept[tables[i]] = MeasureTable(tables[i], ctx.utf8Output, kept);
-  return MeasureTable(table, ctx.utf8Output, kept);
+  for (std::size_t i = tables.size(); i-- > 1;) kept[tables[i]] = MeasureTable(ctx, tables[i], kept);
+  return MeasureTable(ctx, table, kept);
 }
 
 void ForgetNestedMeasures(Context& ctx) {
@@ -779,7 +851,7 @@ std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
   return widths;
 }
 
-void SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw) {
+double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw) {
   OutStream& msg = ctx.msg();
   msg.write(" fitting table columns to their content...\n");
   std::vector<TagNode*> columns;
@@ -811,16 +883,43 @@ void SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& 
   if (static_cast<double>(up) <= std::floor(room * 100.0 + 1e-6)) {
     for (std::size_t k = 0; k < n; ++k) hundredths[k] = static_cast<long long>(std::ceil(widths[k] / kPointsPerCm * 100.0 - 1e-6));
   } else {
+    // A column at its minimum is rounded up all the same (its widest word
+    // would overflow by the rounding); the others give the hundredths back.
+    std::vector<bool> atMin(n, false);
+    for (std::size_t k = 0; k < n; ++k)
+      if (widths[k] <= m.columns[k].min + 1e-9 && widths[k] > 0) {
+        atMin[k] = true;
+        const long long up1 = static_cast<long long>(std::ceil(widths[k] / kPointsPerCm * 100.0 - 1e-6));
+        down += up1 - hundredths[k];
+        hundredths[k] = up1;
+      }
     long long left = static_cast<long long>(std::floor(exact + 1e-6)) - down;
     std::stable_sort(lost.begin(), lost.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-    for (std::size_t i = 0; i < n && left > 0; ++i, --left) ++hundredths[lost[i].second];
+    for (std::size_t i = 0; i < n && left > 0; ++i)
+      if (!atMin[lost[i].second]) {
+        ++hundredths[lost[i].second];
+        --left;
+      }
+    // What the rounded-up minimums took comes off the widest other columns.
+    std::vector<std::size_t> widest;
+    for (std::size_t k = 0; k < n; ++k)
+      if (!atMin[k]) widest.push_back(k);
+    std::stable_sort(widest.begin(), widest.end(), [&](std::size_t a, std::size_t b) { return hundredths[a] > hundredths[b]; });
+    for (std::size_t i = 0; left < 0 && !widest.empty(); i = (i + 1) % widest.size()) {
+      if (hundredths[widest[i]] <= 1) break;
+      --hundredths[widest[i]];
+      ++left;
+    }
   }
+  long long total = 0;
   for (std::size_t k = 0; k < n; ++k) {
     // As in the fixed layout, no column is narrower than a hundredth.
     const long long h = std::max<long long>(hundredths[k], 1);
+    total += h;
     SetProperty(ctx, columns[k], Names().columnWidth, FormatCm(static_cast<double>(h) / 100.0));
   }
   msg.write(" done\n");
+  return static_cast<double>(total) / 100.0;
 }
 
 }  // namespace ps

@@ -60,7 +60,7 @@ std::vector<double> DistributeWidths(const TableMeasure& measure, double availab
 
 // Gives the table's leading columns their widths from the measure, in
 // hundredths of a centimetre that add up to the table's width (cw: the width
-// available, in centimetres).
-void SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw);
+// available, in centimetres). Returns that width in centimetres.
+double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw);
 
 }  // namespace ps

@@ -346,25 +346,27 @@ bool NarrowContent(Context& ctx, TagNode* quote) {
   return SetProperty(ctx, quote, Names().maxContentWidth, FormatCm(width)) != nullptr;
 }
 
+bool ImageFileMissing(const Context& ctx, const TagNode* img) {
+  const TagProperty* src = FindProperty(img, "SRC");
+  if (!src || !src->value.has() || IsBlank(src->value.view())) return true;
+  if (!ctx.fileExists) return false;
+  const std::string path = LocalImagePath(ctx.inputName, src->value.view());
+  return !path.empty() && !ctx.fileExists(path);
+}
+
 // An image whose file is missing beside the page prints its ALT text instead.
 // Every image carries its ALT text as its alternative text, an empty one when
 // it has none (a decoration). A width given wider than the space the image
 // stands in (or than all of it) becomes all of it, and a given height shrinks
 // with it; shrinking the picture into its area keeps its proportions.
 bool FitImage(Context& ctx, TagNode* img) {
-  const TagProperty* src = FindProperty(img, "SRC");
-  if (!src || !src->value.has() || IsBlank(src->value.view())) {
-    // Nothing to load: FOP would report the empty URI.
+  if (ImageFileMissing(ctx, img)) {
+    // An image with no source at all needs no notice: FOP would only report the empty URI.
+    if (const TagProperty* src = FindProperty(img, "SRC"); src && src->value.has() && !IsBlank(src->value.view()))
+      ctx.msg().printf("Image \"%s\" not found: its ALT text is printed instead\n",
+                       LocalImagePath(ctx.inputName, src->value.view()).c_str());
     ReplaceByAltText(ctx, img);
     return true;
-  }
-  if (ctx.fileExists) {
-    const std::string path = LocalImagePath(ctx.inputName, src->value.view());
-    if (!path.empty() && !ctx.fileExists(path)) {
-      ctx.msg().printf("Image \"%s\" not found: its ALT text is printed instead\n", path.c_str());
-      ReplaceByAltText(ctx, img);
-      return true;
-    }
   }
   TagProperty* alt = FindProperty(img, "ALT");
   if (!alt) alt = CreateProperty(ctx, img, "ALT");

@@ -44,7 +44,7 @@ struct FontState {
   // properties they set (css::Prop bits), and what the fields above cannot
   // hold. Texts made for the state live in `texts` (none: no sheets).
   const css::Computed* css = nullptr;
-  std::uint32_t cssSet = 0;
+  std::uint64_t cssSet = 0;
   bool background = false;
   std::uint32_t backgroundColor = 0;
   std::deque<Text>* texts = nullptr;

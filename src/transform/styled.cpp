@@ -9,6 +9,7 @@
 #include "model/tables.h"
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/widths.h"
 
 namespace ps {
 
@@ -55,15 +56,11 @@ const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles 
 
 bool IsNamed(const TagNode* n, const char* name) { return EqualsNoCase(n->def->name, name); }
 
-std::string Points(double pt) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", pt);
-  std::string s = buf;
-  while (s.back() == '0') s.pop_back();
-  if (s.back() == '.') s.pop_back();
-  if (s == "-0") s = "0";
-  return s + "pt";
+bool IsTableBox(const TagNode* n) {
+  return IsNamed(n, "TABLE") || IsNamed(n, "TR") || IsNamed(n, "TD") || IsNamed(n, "TH");
 }
+
+std::string Points(double pt) { return FormatPoints(pt); }
 
 std::string Rgb(std::uint32_t c) {
   char buf[8];
@@ -209,7 +206,10 @@ void ApplyDisplay(Context& ctx) {
 
 bool CssChangesFont(const Context& ctx, const TagNode* node) {
   const Computed* c = Entry(ctx, node);
-  return c && (c->declared & kFontProps) != 0;
+  if (!c) return false;
+  // A table box's background and vertical alignment are its box's.
+  const css::PropSet own = IsTableBox(node) ? Bit(css::kBackgroundColor) | Bit(css::kVerticalAlign) : 0;
+  return (c->declared & kFontProps & ~own) != 0;
 }
 
 void OverrideTagFonts(TagNode* on, const TagNode* node, const FontState& s) {
@@ -270,7 +270,9 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
     if (c->decoration & css::kLineThrough) s.lineThrough = true;
     s.cssSet |= Bit(css::kTextDecoration);
   }
-  if (c->declared & Bit(css::kBackgroundColor)) {
+  // Tables, rows and cells draw their own backgrounds (table_boxes).
+  const bool tableBox = IsTableBox(node);
+  if ((c->declared & Bit(css::kBackgroundColor)) && !tableBox) {
     s.background = c->background;
     s.backgroundColor = c->backgroundColor;
     s.cssSet |= Bit(css::kBackgroundColor);
@@ -292,7 +294,7 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
       node != s.paragraph)
     WriteCssParagraph(ctx, node, s);
   OverrideTagFonts(node, node, s);
-  if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other) {
+  if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other && !tableBox) {
     const char* shift = c->valign == css::VAlign::Sub ? "sub" : c->valign == css::VAlign::Super ? "super" : nullptr;
     const std::string len = Points(c->valignPt);
     const std::string value = shift ? shift : c->valign == css::VAlign::Baseline ? "baseline" : len;

@@ -9,6 +9,7 @@
 #include "transform/auto_layout.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/table_boxes.h"
 #include "transform/widths.h"
 
 namespace ps {
@@ -441,6 +442,7 @@ struct CellWidthPass {
   TagNode* table;
   const TagProperty* border;
   std::int64_t columns;
+  TableModel model;
   TagNode* cursor = nullptr;
 
   void StartRow(TagNode*) { cursor = table->firstChild; }
@@ -451,7 +453,9 @@ struct CellWidthPass {
     else
       cursor = cursor->next;
   }
-  void Cell(TagNode* cell, std::int64_t n) { SetCellContentWidth(ctx, cell, cursor, n, border); }
+  void Cell(TagNode* cell, std::int64_t n) {
+    SetCellContentWidth(ctx, cell, cursor, n, border, std::max(0.0, CssCellFrame(ctx, model, cell)));
+  }
   void EndRow(TagNode*) {}
   void CheckCount(TagNode*, std::int64_t) {}
 };
@@ -465,10 +469,14 @@ struct CellPass {
   const TagProperty* border;
   const TagDef* emptyCellDef;
   std::int64_t columns;
+  bool boxes;  // the style sheets draw the cells
 
-  void StartRow(TagNode*) {}
+  void StartRow(TagNode* row) {
+    if (boxes) WriteRowBox(ctx, row);
+  }
   void BeforeCell(TagNode* cell, TagNode* prev) {
     ctx.msg().put('+');
+    if (boxes) WriteCellBox(ctx, cell);
     if (border && cell->def != emptyCellDef && border->value.view() != "0pt") {
       const Text indentation = IndentationBefore(cell, prev);
       SetListSeparator(ctx, cell, indentation);
@@ -561,6 +569,28 @@ void MoveCaptionsOut(TagNode* table) {
   }
 }
 
+// A COL spanning several columns stands for as many: copies of it follow
+// it, each with its width. The copies are bounded as spans are.
+void ExpandColumnSpans(Context& ctx, TagNode* table) {
+  static const PropertyName kSpan("SPAN");
+  const TagDef* columnDef = ColumnDef(table);
+  std::int64_t total = 0;
+  for (TagNode* c = table->firstChild; c; c = c->next) {
+    if (c->def != columnDef) continue;
+    const TagProperty* span = FindProperty(c, kSpan);
+    const std::int64_t n = span ? std::clamp<std::int64_t>(a2l(ctx, span->value, 1), 1, kSpanLimit) : 1;
+    for (std::int64_t i = 1; i < n && total < kSpanLimit; ++i, ++total) {
+      TagNode* copy = InsertAfter(c, columnDef);
+      if (!copy) return;
+      if (const TagProperty* w = FindProperty(c, Names().columnWidth))
+        SetProperty(ctx, copy, Names().columnWidth, Text::Copy(w->value));
+      copy->tail = Text::Copy(c->tail);
+      c = copy;
+    }
+    if (++total >= kSpanLimit) return;
+  }
+}
+
 }  // namespace
 
 bool TableStep1(Context& ctx, TagNode* table) {
@@ -572,8 +602,13 @@ bool TableStep1(Context& ctx, TagNode* table) {
   TableWidths widths;
   widths.cw = ContentWidth(ctx, table->parent);
   widths.pixels = TablePixelWidth(ctx, table, widths.cw);
+  // The style sheets draw the boxes: the attributes they took as hints
+  // are not written again.
+  const bool boxes = TableBoxesFromCss(ctx);
+  if (boxes) DropHintedAttributes(ctx, table);
+  ExpandColumnSpans(ctx, table);
   // Read before the converters run: the value as written in the HTML.
-  const TagProperty* border = FindProperty(table, Names().border);
+  const TagProperty* border = boxes ? nullptr : FindProperty(table, Names().border);
   // Measured before the table is rebuilt: nested tables are measured with
   // it, as they stand.
   const bool automatic = IsAutoLayout(ctx, table);
@@ -620,15 +655,18 @@ bool TableStep1(Context& ctx, TagNode* table) {
     AddMissingColumns(table, columnDef, pass.widest);
   }
 
-  if (automatic)
-    SetAutomaticColumnWidths(ctx, table, measure, widths.cw);
-  else
+  if (automatic) {
+    const double cm = SetAutomaticColumnWidths(ctx, table, measure, widths.cw - CssTableFrame(ctx, table) / kPointsPerCm);
+    // A table narrower than its room says so: FOP would otherwise draw
+    // its borders and background across the whole room.
+    if (boxes) SetTableWidth(ctx, table, cm);
+  } else
     NormalizeColumnWidths(ctx, table, widths.cw);
 
   msg.write(" processing table cells...\n");
   std::int64_t columns = 0;
   const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
-  CellWidthPass cellWidths{ctx, table, border, columns};
+  CellWidthPass cellWidths{ctx, table, border, columns, TableModelOf(ctx, table)};
   for (TagNode* group : groups) WalkGrid(ctx, group, cellWidths);
   // The captions stay in the table until step 2, so that the pass processes
   // them with it.
@@ -643,13 +681,15 @@ bool TableStep2(Context& ctx, TagNode* table) {
   --ctx.tableDepth;
   if (ctx.tableDepth == 0) ForgetNestedMeasures(ctx);
   // Converted by now: a length such as "1pt".
-  const TagProperty* border = FindProperty(table, Names().border);
+  const bool boxes = TableBoxesFromCss(ctx);
+  const TagProperty* border = boxes ? nullptr : FindProperty(table, Names().border);
+  if (boxes) WriteTableBox(ctx, table);
   MoveCaptionsOut(table);
   if (!table->firstChild || table->firstChild->def != ColumnDef(table)) return true;
   std::int64_t columns = 0;
   const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
   msg.write(" processing table cells...\n  ");
-  CellPass pass{ctx, border, FindTagDef(nullptr, "XML-EMPTY-CELL"), columns};
+  CellPass pass{ctx, border, FindTagDef(nullptr, "XML-EMPTY-CELL"), columns, boxes};
   for (TagNode* group : groups) WalkGrid(ctx, group, pass);
   msg.write("done\n");
   msg.write("done all table processing\n");

@@ -160,6 +160,16 @@ std::string FormatCm(double cm) {
   return std::string(buf, static_cast<std::size_t>(n) < sizeof buf ? static_cast<std::size_t>(n) : sizeof buf - 1);
 }
 
+std::string FormatPoints(double pt) {
+  char buf[32];
+  std::snprintf(buf, sizeof buf, "%.2f", pt);
+  std::string s = buf;
+  while (s.back() == '0') s.pop_back();
+  if (s.back() == '.') s.pop_back();
+  if (s == "-0") s = "0";
+  return s + "pt";
+}
+
 double ContentWidth(Context& ctx, const TagNode* node) {
   if (!node) return kDefaultContentWidth;
   const TagProperty* p = FindInheritedProperty(node, Names().maxContentWidth);
@@ -433,13 +443,16 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double cw) {
   msg.write(" done\n");
 }
 
-void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border) {
+void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border,
+                         double framePt) {
   double l = 0.0;
   for (std::int64_t i = 0; i < n && cursor; ++i) {
     if (const TagProperty* p = FindProperty(cursor, Names().columnWidth); p && p->value.has()) l += a2f(ctx, p->value, 0.0);
     cursor = cursor->next;
   }
   if (border) l = l + a2f(ctx, border->value, 0.0) * kPointsToCm / 72.0;
+  // What the style sheets' padding, borders and spacing take of the columns.
+  if (framePt > 0) l = std::max(0.0, l - framePt * 2.54 / 72.0);
   // Only absurd widths overflow; the cell then keeps what it inherits.
   if (!std::isfinite(l)) return;
   const bool report = ctx.reportPropertyFailures;

@@ -35,6 +35,8 @@ inline double ap2f(Context& ctx, const Text& text, double def, double base) {
 
 // "%.2fcm".
 std::string FormatCm(double cm);
+// Points with at most two decimals and no trailing zeros: "1.5pt".
+std::string FormatPoints(double pt);
 
 // The width available to a table placed under the node, in centimetres.
 double ContentWidth(Context& ctx, const TagNode* node);
@@ -66,6 +68,11 @@ void NormalizeColumnWidths(Context& ctx, TagNode* table, double contentWidth);
 
 // The width left for a cell's content: its n columns from the cursor (which
 // moves on), less the table border.
-void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border);
+// Whether an image's file is missing beside the page: its ALT text is then
+// printed instead (frame.cpp).
+bool ImageFileMissing(const Context& ctx, const TagNode* img);
+
+void SetCellContentWidth(Context& ctx, TagNode* cell, TagNode*& cursor, std::int64_t n, const TagProperty* border,
+                         double framePt = 0.0);
 
 }  // namespace ps

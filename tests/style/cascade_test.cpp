@@ -208,6 +208,80 @@ TEST(Cascade, ShorthandsGiveTheirParts) {
   EXPECT_EQ(p->backgroundColor, 0x00ff00u);
 }
 
+TEST(ComputedValues, BoxShorthandsSplitBySidesAndKinds) {
+  Cascaded d(
+      "<html><head><style>"
+      "td { padding: 1pt 2pt 3pt; border: dashed 2pt #ff0000; border-left: thick none }"
+      "th { padding: 4pt; border-width: thin medium; border-style: solid; border-color: #000001 #000002 #000003 #000004 }"
+      "table { border-spacing: 3pt 4pt; border-collapse: collapse; table-layout: fixed; width: 50% }"
+      "caption { padding: -1pt; border: 1pt 2pt solid }"
+      "</style></head><body><table><caption>c</caption><tr><th>h</th><td>x</td></tr></table></body></html>");
+  const Computed* td = d.styles->Find(d.Find("TD"));
+  ASSERT_NE(td, nullptr);
+  EXPECT_FLOAT_EQ(td->padding[css::kTop], 1);
+  EXPECT_FLOAT_EQ(td->padding[css::kRight], 2);
+  EXPECT_FLOAT_EQ(td->padding[css::kBottom], 3);
+  EXPECT_FLOAT_EQ(td->padding[css::kLeft], 2) << "the left side takes the right's";
+  EXPECT_EQ(td->borderStyle[css::kTop], css::BorderStyle::Dashed);
+  EXPECT_FLOAT_EQ(td->UsedBorder(css::kBottom), 2);
+  EXPECT_EQ(td->UsedBorderColor(css::kRight), 0xff0000u);
+  EXPECT_FLOAT_EQ(td->UsedBorder(css::kLeft), 0) << "a later side shorthand resets its side; no style, no width";
+  const Computed* th = d.styles->Find(d.Find("TH"));
+  ASSERT_NE(th, nullptr);
+  EXPECT_FLOAT_EQ(th->UsedBorder(css::kTop), 0.75f);
+  EXPECT_FLOAT_EQ(th->UsedBorder(css::kRight), 2.25f);
+  EXPECT_EQ(th->UsedBorderColor(css::kLeft), 4u);
+  EXPECT_EQ(th->UsedBorderColor(css::kBottom), 3u);
+  const Computed* table = d.styles->Find(d.Find("TABLE"));
+  ASSERT_NE(table, nullptr);
+  EXPECT_FLOAT_EQ(table->borderSpacingH, 3);
+  EXPECT_FLOAT_EQ(table->borderSpacingV, 4);
+  EXPECT_TRUE(table->borderCollapse && table->tableLayoutFixed);
+  EXPECT_EQ(table->widthKind, css::WidthKind::Percent);
+  EXPECT_TRUE(th->borderCollapse) << "the border model is inherited";
+  // Negative padding and a border of two widths are invalid: dropped.
+  EXPECT_EQ(d.styles->Find(d.Find("CAPTION")), nullptr);
+}
+
+TEST(Cascade, TableAttributesArriveAsHintsBelowThePageSheets) {
+  const std::string page =
+      "<html><head><style>.own { padding: 0 }</style></head><body>"
+      "<table border=2 cellpadding=5 cellspacing=3 bgcolor=ffcc00 width=200>"
+      "<tr valign=bottom><td>a</td><td class=own width=\"30%\">b</td><td valign=top nowrap>c</td></tr></table>"
+      "<table border=0 cellpadding=x><tr><td>d</td></tr></table></body></html>";
+  Cascaded d(page, {"td { padding: 9px; vertical-align: inherit } table { border-color: gray }"});
+  const TagNode* table = d.Find("TABLE");
+  const Computed* t = d.styles->Find(table);
+  ASSERT_NE(t, nullptr);
+  EXPECT_FLOAT_EQ(t->UsedBorder(css::kLeft), 1.5f);
+  EXPECT_EQ(t->borderStyle[css::kTop], css::BorderStyle::Outset);
+  EXPECT_EQ(t->UsedBorderColor(css::kTop), 0x808080u) << "the user sheet gives what no hint gives";
+  EXPECT_FLOAT_EQ(t->borderSpacingH, 2.25f);
+  EXPECT_EQ(t->backgroundColor, 0xffcc00u) << "hex digits without '#'";
+  EXPECT_EQ(t->widthKind, css::WidthKind::Length);
+  EXPECT_FLOAT_EQ(t->width, 150);
+  const TagNode* a = d.Find("TD");
+  const Computed* ca = d.styles->Find(a);
+  ASSERT_NE(ca, nullptr);
+  EXPECT_FLOAT_EQ(ca->padding[css::kTop], 3.75f) << "CELLPADDING beats the user sheet";
+  EXPECT_FLOAT_EQ(ca->UsedBorder(css::kRight), 0.75f);
+  EXPECT_EQ(ca->borderStyle[css::kRight], css::BorderStyle::Inset);
+  EXPECT_EQ(ca->cellAlign, css::CellAlign::Bottom) << "inherited from the row's VALIGN";
+  const Computed* cb = d.styles->Find(a->next);
+  ASSERT_NE(cb, nullptr);
+  EXPECT_FLOAT_EQ(cb->padding[css::kLeft], 0) << "the page's sheet beats the hint";
+  EXPECT_EQ(cb->widthKind, css::WidthKind::Percent);
+  const Computed* cc = d.styles->Find(a->next->next);
+  ASSERT_NE(cc, nullptr);
+  EXPECT_EQ(cc->cellAlign, css::CellAlign::Top);
+  EXPECT_EQ(cc->whiteSpace, css::WhiteSpace::Nowrap);
+  const TagNode* second = d.Find("TABLE", table->next);
+  const Computed* d2 = d.styles->Find(d.Find("TD", second));
+  ASSERT_NE(d2, nullptr);
+  EXPECT_FLOAT_EQ(d2->UsedBorder(css::kTop), 0) << "BORDER=0 draws none";
+  EXPECT_FLOAT_EQ(d2->padding[css::kTop], 6.75f) << "an unreadable CELLPADDING gives no hint";
+}
+
 TEST(SheetFiles, OnlyRegularFilesUnderTheSandboxAreRead) {
   const std::string dir = ::testing::TempDir() + "/sheets_sandbox";
   std::string cmd = "mkdir -p '" + dir + "/in'";

@@ -9,6 +9,8 @@
 
 #include "reader/reader.h"
 #include "run/run.h"
+#include "style/cascade.h"
+#include "style/computed.h"
 #include "support/test_util.h"
 #include "transform/font_metrics.h"
 #include "transform/pass.h"
@@ -68,11 +70,21 @@ TEST(FontMetrics, TextWidthsReadEntitiesAndEncodings) {
 // table's columns in centimetres, tables in document order.
 struct Converted {
   Captured c;
+  std::unique_ptr<css::ComputedStyles> styles;
   std::vector<std::vector<double>> tables;
-  explicit Converted(const std::string& html, bool automatic = true) {
+  // With a user sheet the cascade runs, as with --css.
+  explicit Converted(const std::string& html, bool automatic = true, std::string userSheet = "") {
     c.ctx.autoTableLayout = automatic;
     c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+    c.ctx.inputName = "page.html";
+    c.ctx.fileExists = [](const std::string& path) { return path != "missing.png"; };
     LoadHtmlText(c.ctx, html);
+    if (!userSheet.empty()) {
+      StyleInput in;
+      in.userSheets.push_back({"user.css", std::move(userSheet)});
+      styles = RunCascade(c.ctx, in);
+      c.ctx.styles = styles.get();
+    }
     ProcessChain(c.ctx, c.ctx.documentRoot);
     std::vector<const TagNode*> chains{c.ctx.documentRoot};
     std::vector<const TagNode*> found;
@@ -198,6 +210,55 @@ TEST(AutomaticLayout, TheHookDecidesPerTable) {
   probe.tableLayoutIsAuto = [](const TagNode*, bool automatic) { return !automatic; };
   probe.autoTableLayout = false;
   EXPECT_TRUE(IsAutoLayout(probe, nullptr));
+}
+
+TEST(AutomaticLayout, StyleSheetsSwitchItOnAndPadTheCells) {
+  const std::string table = "<table><tr><th>Name</th><td>Hello</td></tr></table>";
+  // Any sheet brings the automatic layout; its padding, borders and
+  // spacing widen the columns by what FOP takes of them.
+  Converted padded(Page(table), false, "td, th { padding: 0 10pt }");
+  ASSERT_EQ(padded.tables.size(), 1u);
+  EXPECT_NEAR(padded.tables[0][0], (27.23 + 20) / kCm, 0.011);
+  EXPECT_NEAR(padded.tables[0][1], (22.78 + 20) / kCm, 0.011);
+  Converted spaced(Page(table), false, "table { border-spacing: 4pt } td { border: 1pt solid; padding: 2pt }");
+  EXPECT_NEAR(spaced.tables[0][1], (22.78 + 4 + 2 + 4) / kCm, 0.011);
+  Converted collapsed(Page(table), false,
+                      "table { border-collapse: collapse; border: 3pt solid } td { border: 1pt solid }");
+  EXPECT_NEAR(collapsed.tables[0][1], (22.78 + 3) / kCm, 0.011) << "the table's wider border at both edges";
+  // table-layout: fixed keeps the equal shares.
+  Converted fixed(Page(table), false, "table { table-layout: fixed }");
+  EXPECT_EQ(fixed.tables[0], (std::vector<double>{8.15, 8.15}));
+  // A given width is the content's: the padding comes on top.
+  Converted given(Page("<table><tr><td class=w>a</td><td>" + Words(200) + "</td></tr></table>"), false,
+                  ".w { width: 100pt; padding: 0 5pt }");
+  EXPECT_NEAR(given.tables[0][0], 110 / kCm, 0.011);
+  // The sheets' text sizes count.
+  Converted big(Page(table), false, "td { font-size: 20pt }");
+  EXPECT_NEAR(big.tables[0][1], 2 * 22.78 / kCm, 0.011);
+}
+
+TEST(AutomaticLayout, AColumnSpanStandsForAsManyColumns) {
+  const std::string table =
+      "<table><col span=2 width=100><col><tr><td>a</td><td>b</td><td>" + Words(50) + "</td></tr></table>";
+  for (bool automatic : {false, true}) {
+    Converted t(Page(table), automatic);
+    ASSERT_EQ(t.tables.size(), 1u);
+    ASSERT_EQ(t.tables[0].size(), 3u);
+    EXPECT_EQ(t.tables[0][0], t.tables[0][1]) << "both columns take the COL's width";
+    EXPECT_GT(t.tables[0][2], t.tables[0][0]) << "the last column takes the rest";
+    if (automatic) {
+      EXPECT_NEAR(t.tables[0][0], 75 / kCm, 0.011);
+    }
+  }
+}
+
+TEST(AutomaticLayout, AMissingImageMeasuresAsItsAltText) {
+  Converted t(Page("<table><tr><td><img src=missing.png alt=\"1\"></td><td>" + Words(200) +
+                   "</td></tr><tr><td><img src=there.png></td><td>b</td></tr></table>"));
+  ASSERT_EQ(t.tables.size(), 1u);
+  EXPECT_NEAR(t.tables[0][0], 72 / kCm, 0.011) << "an image found and without a width: an inch";
+  Converted alone(Page("<table><tr><td><img src=missing.png alt=\"1\"></td><td>" + Words(200) + "</td></tr></table>"));
+  EXPECT_NEAR(alone.tables[0][0], 5.56 / kCm, 0.011);
 }
 
 TEST(AutomaticLayout, DistributionBetweenMinimumsAndMaximums) {

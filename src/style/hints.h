@@ -1,0 +1,19 @@
+// Presentational hints: the table attributes (BORDER, CELLPADDING,
+// CELLSPACING, WIDTH, BGCOLOR, VALIGN, NOWRAP) as the declarations a browser
+// maps them to. The cascade gives them first among the page's own
+// declarations, so that every rule of the page's sheets overrides them and
+// no user sheet (the print sheet) does.
+#pragma once
+
+#include <string>
+
+#include "model/tree.h"
+#include "style/element_view.h"
+
+namespace ps::css {
+
+// The declarations of the element's attributes, as a declaration list; empty
+// when it has none.
+std::string PresentationalHints(const TagNode* node, const ComponentElementView& view);
+
+}  // namespace ps::css

@@ -1,0 +1,202 @@
+#include "transform/table_boxes.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "style/computed.h"
+#include "transform/names.h"
+#include "transform/widths.h"
+
+namespace ps {
+
+using css::Computed;
+
+namespace {
+
+// How far up a table looks for the border model and spacing it inherits.
+constexpr int kInheritDepth = 64;
+
+struct BoxNames {
+  PropertyName collapse{"XML-CSS-BORDER-COLLAPSE"};
+  PropertyName separationIpd{"XML-CSS-BORDER-SEPARATION-IPD"};
+  PropertyName separationBpd{"XML-CSS-BORDER-SEPARATION-BPD"};
+  PropertyName border[4] = {PropertyName("XML-CSS-BORDER-TOP"), PropertyName("XML-CSS-BORDER-RIGHT"),
+                            PropertyName("XML-CSS-BORDER-BOTTOM"), PropertyName("XML-CSS-BORDER-LEFT")};
+  PropertyName padding[4] = {PropertyName("XML-CSS-PADDING-TOP"), PropertyName("XML-CSS-PADDING-RIGHT"),
+                             PropertyName("XML-CSS-PADDING-BOTTOM"), PropertyName("XML-CSS-PADDING-LEFT")};
+  PropertyName displayAlign{"XML-CSS-DISPLAY-ALIGN"};
+  PropertyName width{"XML-CSS-TABLE-WIDTH"};
+  PropertyName background{"XML-CSS-BACKGROUND-COLOR"};
+  PropertyName bgcolor{"BGCOLOR"};
+  PropertyName cellPadding{"CELLPADDING"};
+};
+
+const BoxNames& Box() {
+  static const BoxNames names;
+  return names;
+}
+
+const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles ? ctx.styles->Find(n) : nullptr; }
+
+std::string Points(double pt) { return FormatPoints(pt); }
+
+std::string Rgb(std::uint32_t c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%06x", c & 0xFFFFFF);
+  return buf;
+}
+
+void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
+  static constexpr const char* kStyles[] = {"none",   "hidden", "solid", "dotted", "dashed",
+                                            "double", "groove", "ridge", "inset",  "outset"};
+  // Each property set goes first: the sides are set from the last.
+  for (int s = 3; s >= 0; --s) {
+    const auto side = static_cast<css::Side>(s);
+    const double w = c.UsedBorder(side);
+    if (w <= 0) continue;
+    const std::string value = Points(w) + " " + kStyles[static_cast<int>(c.borderStyle[s])] + " " + Rgb(c.UsedBorderColor(side));
+    SetProperty(ctx, node, Box().border[s], value);
+  }
+}
+
+void WriteBackground(Context& ctx, TagNode* node, const Computed& c) {
+  if (c.background) SetProperty(ctx, node, Box().background, Rgb(c.backgroundColor));
+}
+
+void Drop(TagNode* n, const PropertyName& name) {
+  if (TagProperty* p = FindProperty(n, name)) {
+    UnlinkProperty(n, p);
+    FreeProperty(p);
+  }
+}
+
+bool IsRowGroup(const TagNode* n) {
+  return EqualsNoCase(n->def->name, "THEAD") || EqualsNoCase(n->def->name, "TBODY") ||
+         EqualsNoCase(n->def->name, "TFOOT") || EqualsNoCase(n->def->name, "XML-TABLE-BODY");
+}
+bool IsRow(const TagNode* n) { return EqualsNoCase(n->def->name, "TR"); }
+bool IsCell(const TagNode* n) { return EqualsNoCase(n->def->name, "TD") || EqualsNoCase(n->def->name, "TH"); }
+
+}  // namespace
+
+bool TableBoxesFromCss(const Context& ctx) { return ctx.styles != nullptr; }
+
+TableModel TableModelOf(const Context& ctx, const TagNode* table) {
+  TableModel m;
+  if (!ctx.styles) return m;
+  m.css = true;
+  const Computed* c = Entry(ctx, table);
+  if (c) {
+    for (int s = 0; s < 4; ++s) m.border[s] = c->UsedBorder(static_cast<css::Side>(s));
+  } else {
+    const TagNode* a = table->parent;
+    for (int i = 0; a && i < kInheritDepth && !c; ++i, a = a->parent) c = Entry(ctx, a);
+  }
+  if (c) {
+    m.collapse = c->borderCollapse;
+    m.spacingH = c->borderSpacingH;
+    m.spacingV = c->borderSpacingV;
+  }
+  return m;
+}
+
+bool TableLayoutIsAutomatic(const Context& ctx, const TagNode* table) {
+  if (!ctx.styles) return false;
+  const Computed* c = Entry(ctx, table);
+  return !(c && c->tableLayoutFixed);
+}
+
+bool CssGivenWidth(const Context& ctx, const TagNode* node, double* pt, double* percent) {
+  const Computed* c = Entry(ctx, node);
+  if (!c || c->widthKind == css::WidthKind::Auto) return false;
+  if (c->widthKind == css::WidthKind::Percent) {
+    *percent = c->width;
+  } else {
+    *pt = c->width;
+  }
+  return true;
+}
+
+double CssCellFrame(const Context& ctx, const TableModel& t, const TagNode* cell) {
+  if (!t.css) return -1.0;
+  double frame = 0.0;
+  if (const Computed* c = Entry(ctx, cell)) {
+    frame += c->padding[css::kLeft] + c->padding[css::kRight];
+    if (t.collapse) {
+      // Half of each collapsed border, which at the table's edges may be
+      // the table's: the wider is counted on every cell.
+      frame += (std::max(c->UsedBorder(css::kLeft), t.border[css::kLeft]) +
+                std::max(c->UsedBorder(css::kRight), t.border[css::kRight])) / 2;
+    } else {
+      frame += c->UsedBorder(css::kLeft) + c->UsedBorder(css::kRight);
+    }
+  }
+  // FOP gives each column half the spacing on either side.
+  if (!t.collapse) frame += t.spacingH;
+  return frame;
+}
+
+double CssTableFrame(const Context& ctx, const TagNode* table) {
+  if (!ctx.styles) return 0.0;
+  const TableModel t = TableModelOf(ctx, table);
+  const double borders = t.border[css::kLeft] + t.border[css::kRight];
+  return t.collapse ? borders / 2 : borders;
+}
+
+void DropHintedAttributes(Context&, TagNode* table) {
+  Drop(table, Box().bgcolor);
+  Drop(table, Box().cellPadding);
+  auto row = [](TagNode* r) {
+    Drop(r, Box().bgcolor);
+    for (TagNode* cell = r->firstChild; cell; cell = cell->next)
+      if (cell->def && IsCell(cell)) Drop(cell, Box().bgcolor);
+  };
+  // Rows as the reader left them: in row groups or right in the table.
+  for (TagNode* c = table->firstChild; c; c = c->next) {
+    if (!c->def) continue;
+    if (IsRow(c)) {
+      row(c);
+    } else if (IsRowGroup(c)) {
+      for (TagNode* r = c->firstChild; r; r = r->next)
+        if (r->def && IsRow(r)) row(r);
+    }
+  }
+}
+
+void WriteTableBox(Context& ctx, TagNode* table) {
+  if (!ctx.styles) return;
+  const TableModel m = TableModelOf(ctx, table);
+  // Each property set goes first: they are set from the last.
+  if (const Computed* c = Entry(ctx, table)) {
+    WriteBackground(ctx, table, *c);
+    WriteBorders(ctx, table, *c);
+  }
+  if (!m.collapse && (m.spacingH > 0 || m.spacingV > 0)) {
+    SetProperty(ctx, table, Box().separationBpd, Points(m.spacingV));
+    SetProperty(ctx, table, Box().separationIpd, Points(m.spacingH));
+  }
+  SetProperty(ctx, table, Box().collapse, m.collapse ? "collapse" : "separate");
+}
+
+void SetTableWidth(Context& ctx, TagNode* table, double cm) { SetProperty(ctx, table, Box().width, FormatCm(cm)); }
+
+void WriteRowBox(Context& ctx, TagNode* row) {
+  if (const Computed* c = Entry(ctx, row)) WriteBackground(ctx, row, *c);
+}
+
+void WriteCellBox(Context& ctx, TagNode* cell) {
+  const Computed* c = Entry(ctx, cell);
+  if (!c) return;
+  // Each property set goes first: they are set from the last.
+  WriteBackground(ctx, cell, *c);
+  for (int s = 3; s >= 0; --s)
+    if (c->padding[s] > 0) SetProperty(ctx, cell, Box().padding[s], Points(c->padding[s]));
+  WriteBorders(ctx, cell, *c);
+  if (c->cellAlign == css::CellAlign::Middle)
+    SetProperty(ctx, cell, Box().displayAlign, "center");
+  else if (c->cellAlign == css::CellAlign::Bottom)
+    SetProperty(ctx, cell, Box().displayAlign, "after");
+}
+
+}  // namespace ps
