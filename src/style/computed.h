@@ -22,9 +22,20 @@ namespace ps::css {
 enum Prop : std::uint8_t {
   kDisplay, kVisibility, kFontFamily, kFontSize, kFontWeight, kFontStyle, kFontVariant, kColor,
   kTextDecoration, kTextTransform, kVerticalAlign, kTextAlign, kTextIndent, kLineHeight,
-  kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor, kPropCount
+  kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor,
+  // The boxes of blocks: margins, padding, borders, widths, breaks, lists.
+  kMarginTop, kMarginRight, kMarginBottom, kMarginLeft,
+  kPaddingTop, kPaddingRight, kPaddingBottom, kPaddingLeft,
+  kBorderTopWidth, kBorderRightWidth, kBorderBottomWidth, kBorderLeftWidth,
+  kBorderTopStyle, kBorderRightStyle, kBorderBottomStyle, kBorderLeftStyle,
+  kBorderTopColor, kBorderRightColor, kBorderBottomColor, kBorderLeftColor,
+  kWidth, kMaxWidth, kBreakBefore, kBreakAfter, kBreakInside, kOrphans, kWidows,
+  kListStyleType, kListStylePosition,
+  kPropCount
 };
-using PropSet = std::uint32_t;
+using PropSet = std::uint64_t;
+// The properties of text, before those of boxes.
+inline constexpr PropSet kTextProps = (PropSet{1} << kMarginTop) - 1;
 inline constexpr PropSet Bit(Prop p) { return PropSet{1} << p; }
 bool IsInherited(Prop p);
 // The property of a name in lower case; kPropCount for none.
@@ -36,6 +47,13 @@ enum class Transform : std::uint8_t { None, Uppercase, Lowercase, Capitalize };
 enum class VAlign : std::uint8_t { Baseline, Sub, Super, Length, Other };
 enum class TextAlign : std::uint8_t { Start, Left, Right, Center, Justify, End };
 enum class WhiteSpace : std::uint8_t { Normal, Pre, PreWrap, PreLine, Nowrap };
+enum class BorderStyle : std::uint8_t { None, Hidden, Solid, Dashed, Dotted, Double, Groove, Ridge, Inset, Outset };
+enum class Break : std::uint8_t { Auto, Avoid, Page, Left, Right };
+enum class ListStyle : std::uint8_t {
+  Disc, Circle, Square, Decimal, DecimalLeadingZero, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman, LowerGreek, None
+};
+// A border colour that is the element's text colour.
+inline constexpr std::uint32_t kCurrentColor = 0xFF000000;
 enum Decoration : std::uint8_t { kUnderline = 1, kOverline = 2, kLineThrough = 4 };
 
 // Lengths in points. Colours as 0xRRGGBB, already laid over white.
@@ -65,6 +83,25 @@ struct Computed {
   WhiteSpace whiteSpace = WhiteSpace::Normal;
   bool background = false;  // background-color is not transparent
   std::uint32_t backgroundColor = 0xFFFFFF;
+  // Sides in the order top, right, bottom, left. Percentages of widths are
+  // taken of the page's line.
+  float margin[4] = {0, 0, 0, 0};
+  std::uint8_t marginAuto = 0;  // one bit per side
+  float padding[4] = {0, 0, 0, 0};
+  float borderWidth[4] = {2.25f, 2.25f, 2.25f, 2.25f};  // medium: 3px
+  BorderStyle borderStyle[4] = {};
+  std::uint32_t borderColor[4] = {kCurrentColor, kCurrentColor, kCurrentColor, kCurrentColor};
+  float width = -1;     // points; below 0: auto
+  float widthPercent = -1;  // a percentage of the containing block, when given so
+  float maxWidth = -1;  // points; below 0: none
+  float maxWidthPercent = -1;
+  Break breakBefore = Break::Auto;
+  Break breakAfter = Break::Auto;
+  bool avoidBreakInside = false;
+  std::uint16_t orphans = 2;
+  std::uint16_t widows = 2;
+  ListStyle listStyle = ListStyle::Disc;
+  bool listInside = false;
 };
 
 // The computed values of the elements that have an entry: those a

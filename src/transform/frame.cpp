@@ -7,6 +7,7 @@
 
 #include "model/handlers.h"
 #include "model/tables.h"
+#include "transform/boxes.h"
 #include "transform/names.h"
 #include "transform/outline.h"
 #include "transform/page_frame.h"
@@ -320,6 +321,7 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   ctx.reportPropertyFailures = false;
   PropagateFonts(ctx, 0, html, FontState{});
   ctx.reportPropertyFailures = true;
+  if (ctx.styles) ApplyBoxes(ctx, html);
   ctx.msg().write(" done\n");
 
   BuildOutline(ctx, html, set);
