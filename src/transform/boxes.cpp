@@ -121,6 +121,15 @@ void Set(Context& ctx, TagNode* on, const PropertyName& name, std::string_view v
   SetProperty(ctx, on, name, value);
 }
 
+// A side margin: FO's own zero needs writing only over another value.
+void SetMargin(Context& ctx, TagNode* on, const PropertyName& name, double pt) {
+  const PropertyDef* def = FindPropertyDefForTag(name.name, on->def);
+  bool over = false;
+  for (const TagProperty* p = on->props; p && def && def->outputName && !over; p = p->next)
+    over = p->def->outputName && std::string_view(p->def->outputName) == def->outputName;
+  if (pt != 0 || over) Set(ctx, on, name, FormatPoints(pt));
+}
+
 std::uint32_t BorderColor(const Computed& c, int side) {
   return c.borderColor[side] == css::kCurrentColor ? c.color : c.borderColor[side];
 }
@@ -286,8 +295,8 @@ double WriteBox(Context& ctx, TagNode* n, TagNode* t, const Computed& c, double 
   if (table) return avail;
   double extraStart = 0;
   const double extraEnd = ExtraEndSpace(c, avail, extraStart);
-  if (Has(c, css::kMarginLeft) || extraStart > 0) Set(ctx, t, Box().marginLeft, FormatPoints(c.margin[3] + extraStart));
-  if (Has(c, css::kMarginRight) || extraEnd > 0) Set(ctx, t, Box().marginRight, FormatPoints(c.margin[1] + extraEnd));
+  if (Has(c, css::kMarginLeft) || extraStart > 0) SetMargin(ctx, t, Box().marginLeft, c.margin[3] + extraStart);
+  if (Has(c, css::kMarginRight) || extraEnd > 0) SetMargin(ctx, t, Box().marginRight, c.margin[1] + extraEnd);
   const bool list = OutputOf(t) == "fo:list-block";
   for (int side = 0; side < 4; ++side) {
     if (!Has(c, static_cast<css::Prop>(css::kPaddingTop + side))) continue;
