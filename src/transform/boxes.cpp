@@ -86,13 +86,17 @@ bool Has(const Computed& c, css::Prop p) { return (c.set & Bit(p)) != 0; }
 // that made it a block, through the paragraph and inline wrappers the
 // transformation put around it alone.
 TagNode* Wrapper(const Context& ctx, TagNode* n) {
+  // The wrapper stands a few levels up at most: a paragraph and carriers.
+  constexpr int kMaxLevels = 8;
   TagNode* found = nullptr;
-  for (TagNode* up = n; up->parent && up->parent->firstChild == up && !up->next; up = up->parent) {
+  TagNode* up = n;
+  for (int level = 0; level < kMaxLevels && up->parent && up->parent->firstChild == up && !up->next; ++level) {
     TagNode* w = up->parent;
     if (Own(ctx, w)) break;
-    if (w->def == Box().div) found = w;
-    else if (w->def == Names().paragraphTag) found = found ? found : w;
+    if (w->def == Box().div) return w;
+    if (w->def == Names().paragraphTag) found = found ? found : w;
     else if (w->def != Names().inlineTag) break;
+    up = w;
   }
   return found;
 }
