@@ -55,6 +55,7 @@ struct BoxNames {
   PropertyName value{"VALUE"};
   const TagDef* div = FindTagDef(nullptr, "DIV");
   const TagDef* item = FindTagDef(nullptr, "LI");
+  const TagDef* looseItem = FindTagDef(nullptr, "XML-LOOSE-ITEM");
   const TagDef* label = FindTagDef(nullptr, "XML-LIST-ITEM-LABEL");
   const TagDef* body = FindTagDef(nullptr, "XML-LIST-ITEM-BODY");
 };
@@ -396,13 +397,21 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
       } else if (TagNode* t = Target(ctx, n)) {
         if (IsTag(n, "HR")) WriteRule(ctx, n, *c);
         inner = WriteBox(ctx, n, t, *c, avail);
-        if (c->display == css::Display::ListItem && n->def != Box().item) {
+        if (c->display == css::Display::ListItem && n->def != Box().item && n->def != Box().looseItem) {
           // An element shown as a list item: its marker inside its block.
           PrependMarker(t, MarkerText(c->listStyle, number));
         }
       }
     }
     if (OutputOf(n) == "fo:list-block") LabelItems(ctx, n, Own(ctx, n));
+    if (n->def == Box().looseItem) {
+      // An item outside a list: the sheets' marker for the converter's dash.
+      const Computed* ic = Nearest(ctx, n);
+      const Computed* own = Own(ctx, n);
+      const bool shown = own && (own->declared & Bit(css::kDisplay)) && own->display == css::Display::ListItem;
+      if (ic && (Has(*ic, css::kListStyleType) || shown) && n->text.view().substr(0, 2) == "- ")
+        n->text.replace(0, 1, MarkerText(ic->listStyle, 1));
+    }
     const std::size_t mark = todo.size();
     std::int64_t items = 0;
     for (TagNode* c = n->firstChild; c; c = c->next) {
