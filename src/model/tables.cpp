@@ -1,5 +1,7 @@
 // The tag vocabulary: tag rows, tag groups and default properties.
 // One row per line, in lookup order: the first matching row wins.
+#include <iterator>
+
 #include "model/handlers.h"
 #include "model/tables.h"
 
@@ -677,6 +679,8 @@ constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, k
 const std::span<const TagDef> kTagDatabase(kTags);
 const std::span<const TagGroup> kTagGroups(kGroups);
 const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
+// A property holds its row in one byte (TagProperty), 0 for none.
+static_assert(std::size(kProperties) < 255, "more property rows than a property can name");
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
 const std::span<const TagVariant> kTagVariants(kVariants);
 const std::span<const ImpliedEnd> kImpliedEnds(kEnds);

@@ -151,6 +151,26 @@ constexpr css::PropSet kBorderProps =
     Bit(css::kBorderBottomStyle) | Bit(css::kBorderLeftStyle) | Bit(css::kBorderTopColor) |
     Bit(css::kBorderRightColor) | Bit(css::kBorderBottomColor) | Bit(css::kBorderLeftColor);
 
+constexpr css::PropSet kPaddingProps =
+    Bit(css::kPaddingTop) | Bit(css::kPaddingRight) | Bit(css::kPaddingBottom) | Bit(css::kPaddingLeft);
+
+bool IsBlankText(const Text& t) {
+  for (char ch : t.view())
+    if (ch != ' ' && ch != '\t' && ch != '\n' && ch != '\r') return false;
+  return true;
+}
+
+// A block with padding or borders in an inline that holds nothing else:
+// FOP draws them around each of its lines there, so the inline (which
+// carries the fonts) becomes a block, which prints the same otherwise.
+void BlockCarrier(TagNode* t) {
+  TagNode* up = t->parent;
+  if (!up || up->def != Names().inlineTag || up->firstChild != t || t->next || !IsBlankText(up->text) ||
+      !IsBlankText(t->tail))
+    return;
+  up->def = Box().div;
+}
+
 void WriteBorders(Context& ctx, TagNode* t, const Computed& c) {
   static constexpr const char* kStyles[] = {"none",   "hidden", "solid", "dashed", "dotted",
                                             "double", "groove", "ridge", "inset",  "outset"};
@@ -317,6 +337,7 @@ double WriteBox(Context& ctx, TagNode* n, TagNode* t, const Computed& c, double 
     Set(ctx, t, Box().padding[side], FormatPoints(c.padding[side]));
   }
   if (!IsTag(n, "HR")) WriteBorders(ctx, t, c);  // a rule's borders are its leader
+  if (c.set & (kBorderProps | kPaddingProps)) BlockCarrier(t);
   if ((c.declared & Bit(css::kBackgroundColor)) && c.background) Set(ctx, t, Box().background, FormatRgb(c.backgroundColor));
   if (Has(c, css::kBreakBefore)) {
     static constexpr const char* kBreaks[] = {nullptr, nullptr, "page", "even-page", "odd-page"};
