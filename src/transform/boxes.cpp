@@ -73,14 +73,6 @@ std::string_view OutputOf(const TagNode* n) { return n->def->outputName ? n->def
 
 const Computed* Own(const Context& ctx, const TagNode* n) { return ctx.styles->Find(n); }
 
-// The values an element inherits: those of the nearest element with an
-// entry, itself included.
-const Computed* Nearest(const Context& ctx, const TagNode* n) {
-  for (; n; n = n->parent)
-    if (const Computed* c = Own(ctx, n)) return c;
-  return nullptr;
-}
-
 bool Has(const Computed& c, css::Prop p) { return (c.set & Bit(p)) != 0; }
 
 // The block that an element without a block of its own prints in: the DIV
@@ -207,8 +199,9 @@ double Number(std::string_view s) {
   return std::strtod(std::string(s).c_str(), nullptr);
 }
 
-// The labels of a list's items, from the list style of each.
-void LabelItems(Context& ctx, TagNode* list, const Computed* own) {
+// The labels of a list's items, from the list style of each; `near` is
+// what the list inherits or has (the nearest element's values).
+void LabelItems(Context& ctx, TagNode* list, const Computed* own, const Computed* near) {
   std::int64_t n = 1;
   if (const TagProperty* start = FindProperty(list, Box().start))
     n = ParseListNumber(start->value.view()).value_or(n);
@@ -219,7 +212,7 @@ void LabelItems(Context& ctx, TagNode* list, const Computed* own) {
     if (const TagProperty* v = FindProperty(item, Box().value)) n = ParseListNumber(v->value.view()).value_or(n);
     const std::int64_t number = n;
     n = std::min(n + 1, kListNumberLimit);
-    const Computed* ic = Nearest(ctx, item);
+    const Computed* ic = Own(ctx, item) ? Own(ctx, item) : near;
     TagNode* label = item->firstChild && item->firstChild->def == Box().label ? item->firstChild : nullptr;
     TagNode* labelBlock = label ? label->firstChild : nullptr;
     if (!ic || !labelBlock) continue;
@@ -404,12 +397,14 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
   struct Todo {
     TagNode* node;
     double avail;
-    std::int64_t number;  // among the siblings shown as list items
+    std::int64_t number;         // among the siblings shown as list items
+    const Computed* inherited;  // the values of the nearest ancestor with any
   };
-  std::vector<Todo> todo{{html, bodyWidth, 1}};
+  std::vector<Todo> todo{{html, bodyWidth, 1, nullptr}};
   while (!todo.empty()) {
-    auto [n, avail, number] = todo.back();
+    auto [n, avail, number, inherited] = todo.back();
     todo.pop_back();
+    const Computed* near = Own(ctx, n) ? Own(ctx, n) : inherited;
     if (IsTag(n, "TD") || IsTag(n, "TH")) avail = ContentWidth(ctx, n) * kPointsPerCm;
     double inner = avail;
     if (const Computed* c = Own(ctx, n)) {
@@ -424,10 +419,10 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
         }
       }
     }
-    if (OutputOf(n) == "fo:list-block") LabelItems(ctx, n, Own(ctx, n));
+    if (OutputOf(n) == "fo:list-block") LabelItems(ctx, n, Own(ctx, n), near);
     if (n->def == Box().looseItem) {
       // An item outside a list: the sheets' marker for the converter's dash.
-      const Computed* ic = Nearest(ctx, n);
+      const Computed* ic = near;
       const Computed* own = Own(ctx, n);
       const bool shown = own && (own->declared & Bit(css::kDisplay)) && own->display == css::Display::ListItem;
       if (ic && (Has(*ic, css::kListStyleType) || shown) && n->text.view().substr(0, 2) == "- ")
@@ -438,7 +433,7 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
     for (TagNode* c = n->firstChild; c; c = c->next) {
       const Computed* cc = Own(ctx, c);
       if (cc && cc->display == css::Display::ListItem) ++items;
-      todo.push_back({c, inner, items});
+      todo.push_back({c, inner, items, near});
     }
     std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
   }
