@@ -152,15 +152,20 @@ bool IsBlankText(const Text& t) {
   return true;
 }
 
-// A block with padding or borders in an inline that holds nothing else:
-// FOP draws them around each of its lines there, so the inline (which
-// carries the fonts) becomes a block, which prints the same otherwise.
+// A block with a box in an inline that holds nothing else: FOP draws its
+// padding and borders around each of its lines there and drops its spaces,
+// so the inline (which carries the fonts) becomes a block, which prints the
+// same otherwise. Its background is the block's own, within the margins.
 void BlockCarrier(TagNode* t) {
   TagNode* up = t->parent;
   if (!up || up->def != Names().inlineTag || up->firstChild != t || t->next || !IsBlankText(up->text) ||
       !IsBlankText(t->tail))
     return;
   up->def = Box().div;
+  if (TagProperty* bg = FindProperty(up, Box().background); bg && FindProperty(t, Box().background)) {
+    UnlinkProperty(up, bg);
+    FreeProperty(bg);
+  }
 }
 
 void WriteBorders(Context& ctx, TagNode* t, const Computed& c) {
@@ -330,7 +335,7 @@ double WriteBox(Context& ctx, TagNode* n, TagNode* t, const Computed& c, double 
     Set(ctx, t, Box().padding[side], FormatPoints(c.padding[side]));
   }
   if (!IsTag(n, "HR")) WriteBorders(ctx, t, c);  // a rule's borders are its leader
-  if (c.set & (kBorderProps | kPaddingProps)) BlockCarrier(t);
+  if (c.set & ~css::kTextProps) BlockCarrier(t);
   if ((c.declared & Bit(css::kBackgroundColor)) && c.background) Set(ctx, t, Box().background, FormatRgb(c.backgroundColor));
   if (Has(c, css::kBreakBefore)) {
     static constexpr const char* kBreaks[] = {nullptr, nullptr, "page", "even-page", "odd-page"};
