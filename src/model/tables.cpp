@@ -1,5 +1,7 @@
 // The tag vocabulary: tag rows, tag groups and default properties.
 // One row per line, in lookup order: the first matching row wins.
+#include <iterator>
+
 #include "model/handlers.h"
 #include "model/tables.h"
 
@@ -653,6 +655,38 @@ constexpr PropertyDef kProperties[] = {
     {"XML-CSS-TABLE-WIDTH", "width", nullptr, nullptr},
     // COL SPAN: the columns it stands for (the table steps make them).
     {"SPAN", nullptr, kXmlTableColumn, nullptr},
+    // The boxes the style sheets give blocks, lists and their items.
+    {"XML-BOX-SPACE-BEFORE", "space-before.optimum", nullptr, nullptr},
+    {"XML-BOX-SPACE-AFTER", "space-after.optimum", nullptr, nullptr},
+    {"XML-BOX-MARGIN-LEFT", "margin-left", nullptr, nullptr},
+    {"XML-BOX-MARGIN-RIGHT", "margin-right", nullptr, nullptr},
+    {"XML-BOX-PADDING-TOP", "padding-top", nullptr, nullptr},
+    {"XML-BOX-PADDING-RIGHT", "padding-right", nullptr, nullptr},
+    {"XML-BOX-PADDING-BOTTOM", "padding-bottom", nullptr, nullptr},
+    {"XML-BOX-PADDING-LEFT", "padding-left", nullptr, nullptr},
+    {"XML-BOX-BORDER-TOP-WIDTH", "border-top-width", nullptr, nullptr},
+    {"XML-BOX-BORDER-RIGHT-WIDTH", "border-right-width", nullptr, nullptr},
+    {"XML-BOX-BORDER-BOTTOM-WIDTH", "border-bottom-width", nullptr, nullptr},
+    {"XML-BOX-BORDER-LEFT-WIDTH", "border-left-width", nullptr, nullptr},
+    {"XML-BOX-BORDER-TOP-STYLE", "border-top-style", nullptr, nullptr},
+    {"XML-BOX-BORDER-RIGHT-STYLE", "border-right-style", nullptr, nullptr},
+    {"XML-BOX-BORDER-BOTTOM-STYLE", "border-bottom-style", nullptr, nullptr},
+    {"XML-BOX-BORDER-LEFT-STYLE", "border-left-style", nullptr, nullptr},
+    {"XML-BOX-BORDER-TOP-COLOR", "border-top-color", nullptr, nullptr},
+    {"XML-BOX-BORDER-RIGHT-COLOR", "border-right-color", nullptr, nullptr},
+    {"XML-BOX-BORDER-BOTTOM-COLOR", "border-bottom-color", nullptr, nullptr},
+    {"XML-BOX-BORDER-LEFT-COLOR", "border-left-color", nullptr, nullptr},
+    {"XML-BOX-BREAK-BEFORE", "break-before", nullptr, nullptr},
+    {"XML-BOX-BREAK-AFTER", "break-after", nullptr, nullptr},
+    {"XML-BOX-KEEP-WITH-PREVIOUS", "keep-with-previous.within-page", nullptr, nullptr},
+    {"XML-BOX-KEEP-WITH-NEXT", "keep-with-next.within-page", nullptr, nullptr},
+    {"XML-BOX-KEEP-TOGETHER", "keep-together.within-page", nullptr, nullptr},
+    {"XML-BOX-ORPHANS", "orphans", nullptr, nullptr},
+    {"XML-BOX-WIDOWS", "widows", nullptr, nullptr},
+    {"XML-BOX-LEADER-LENGTH", "leader-length", nullptr, nullptr},
+    {"XML-BOX-COLOR", "color", nullptr, nullptr},
+    {"XML-BOX-LINE-HEIGHT", "line-height", nullptr, nullptr},
+    {"XML-BOX-END-INDENT", "end-indent", nullptr, nullptr},
 };
 
 constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, kBoldGroup, kItalic, kItalicGroup, kLineThrough, kLineThroughGroup, kSupSub, kUnderline, kUnderlineGroup, kBlock, kBlockFb, kBlockDivCenter, kBlockFbGroup, kBlockFontInline, kBlockGroup, kBlockInline, kBlockNoPgGroup, kBlockNoPgParagraph, kBlockTable, kBody, kBodyXmlStaticContent, kBorderTagsGroup, kBordertags, kBrFontBlockInline, kCol, kComment, kDeclaration, kDtDdLiBlockFontInline, kFont, kFontBlockInline, kFontBlockInlineComment, kFontBlockInlinePre, kFontGroup, kFontInline, kFontTagsGroup, kFonttags, kFonttagsADivTable, kHeadChildren, kHr, kHrAbbr, kHtml, kHtmlBodyTable, kHtmlChildren, kImg, kInline, kInlineGroup, kLi, kLink, kLinkStyle, kListItemChildren, kMarginTagsGroup, kMargintags, kMeta, kP, kPre, kPA, kPPre, kPageMasterChildren, kParagraph, kParagraphFont, kParagraphGroup, kTable, kTableChildren, kTdTh, kTdThXmlEmptyCell, kTr, kUlOl, kXmlListItemBodyHr, kXmlPageSequence, kXmlPageSequenceBlock, kXmlPageSequenceBlockNobr, kXmlRegionBeforeXmlRegionAfter, kXmlSimplePageMaster, kXmlSimplePageMasterXmlRegionBody, kXmlTableColumn, kHeadings, kXmlXmpmeta, kXmlRdf, kXmlRdfDescription, kXmlDcFields, kXmlBookmark, kXmlBookmarkChildren, kBodyTdTh, kPTdThTr, kTableTrTdThBody, kTdThTr, kTrTdThImg, kTh, kDd, kOl, kOlLi, kCellEnds, kCellStops, kRowEnds, kRowStops, kRowGroupEnds, kCaptionEnds, kItemStops, kTermEnds, kParagraphStops, kItemEnds, kRowParents, kListParents, kTextBlocks, kStaticContentChildren, kXmlPageMasters, kXmlPageSequenceMaster, kXmlPageAlternatives, kXmlConditionalReference, kXmlPageNumberCitation, kXmlMarker, kXmlRetrieveMarker, kXmlBox, kXmlBoxTable, kXmlBoxTableBody, kXmlBoxRow, kXmlBoxCell, kXmlBoxTableChildren, kImgSvg, kSvg};
@@ -662,6 +696,8 @@ constexpr NameList kLists[] = {kNone, kA, kAbbr, kAddress, kBlockquote, kBold, k
 const std::span<const TagDef> kTagDatabase(kTags);
 const std::span<const TagGroup> kTagGroups(kGroups);
 const std::span<const DefaultProperty> kDefaultProperties(kDefaults);
+// A property holds its row in one byte (TagProperty), 0 for none.
+static_assert(std::size(kProperties) < 255, "more property rows than a property can name");
 const std::span<const PropertyDef> kPropertyDatabase(kProperties);
 const std::span<const TagVariant> kTagVariants(kVariants);
 const std::span<const ImpliedEnd> kImpliedEnds(kEnds);

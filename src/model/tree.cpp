@@ -18,7 +18,7 @@ void* TagProperty::operator new(std::size_t) { return BlockPool<sizeof(TagProper
 void TagProperty::operator delete(void* p) noexcept { BlockPool<sizeof(TagProperty)>::Release(p); }
 
 PropertyName::PropertyName(std::string_view n) : name(n), id(PropertyNameId(n)) {
-  static_assert(sizeof rows * 8 >= 255, "a bit for every row number");
+  static_assert(sizeof rows * 8 >= 511, "a bit for every row number");
   for (const PropertyDef* def : PropertyRowsNamed(id)) {
     const auto row = static_cast<std::size_t>(def - kPropertyDatabase.data());
     rows[row >> 6] |= std::uint64_t{1} << (row & 63);

@@ -196,7 +196,7 @@ struct PropertyName {
   int id;
   // The property table's rows that have the name, one bit per row: a
   // property's name is then told by its row without any table.
-  std::uint64_t rows[4] = {};
+  std::uint64_t rows[8] = {};
   bool HasRow(int row) const { return row >= 0 && (rows[row >> 6] >> (row & 63) & 1) != 0; }
 };
 

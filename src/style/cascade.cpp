@@ -26,7 +26,9 @@ enum Layer : std::uint8_t { kUserNormal, kAuthorNormal, kAuthorImportant, kUserI
 
 // Shorthands whose longhands are taken out of the value when it is used
 // (after var() is replaced, which may give any of their parts).
-enum class Shorthand : std::uint8_t { None, Font, Background, Box };
+enum class Shorthand : std::uint8_t {
+  None, Font, Background, Margin, Padding, BorderWidth, BorderStyle, BorderColor, Border, BorderSide, ListStyle
+};
 
 // A declaration of a printed property, of a custom property or of a
 // shorthand's part.
@@ -176,15 +178,95 @@ ComponentValues BackgroundColorOf(const ComponentValues& v) {
   return {Ident("transparent")};
 }
 
+// The value of side `side` (top, right, bottom, left) of a one- to
+// four-value box shorthand.
+bool BoxSide(const ComponentValues& v, int side, ComponentValues& out) {
+  std::vector<const ComponentValue*> s;
+  for (const ComponentValue& c : v)
+    if (!IsSpace(c)) s.push_back(&c);
+  if (s.empty() || s.size() > 4) return false;
+  static constexpr int kPick[4][4] = {{0, 0, 0, 0}, {0, 1, 0, 1}, {0, 1, 2, 1}, {0, 1, 2, 3}};
+  out = {*s[kPick[s.size() - 1][side]]};
+  return true;
+}
+
+// The width, style and colour of a border shorthand (in any order, each at
+// most once); the missing ones take their initial values.
+bool SplitBorder(const ComponentValues& v, ComponentValues (&parts)[3]) {
+  Computed probe, parent;
+  for (const ComponentValue& c : v) {
+    if (IsSpace(c)) continue;
+    ComponentValues one{c};
+    int which = -1;
+    if (ComputeValue(kBorderTopWidth, one, parent, probe, 12)) which = 0;
+    else if (ComputeValue(kBorderTopStyle, one, parent, probe, 12)) which = 1;
+    else if (ComputeValue(kBorderTopColor, one, parent, probe, 12)) which = 2;
+    if (which < 0 || !parts[which].empty()) return false;
+    parts[which] = std::move(one);
+  }
+  if (parts[0].empty() && parts[1].empty() && parts[2].empty()) return false;
+  if (parts[0].empty()) parts[0] = {Ident("medium")};
+  if (parts[1].empty()) parts[1] = {Ident("none")};
+  if (parts[2].empty()) parts[2] = {Ident("currentcolor")};
+  return true;
+}
+
+// The type and position of a list-style shorthand; an image is accepted and
+// not printed. `none` is the type unless a type is given beside it.
+bool SplitListStyle(const ComponentValues& v, ComponentValues (&parts)[2]) {
+  Computed probe, parent;
+  int nones = 0;
+  bool image = false;
+  for (const ComponentValue& c : v) {
+    if (IsSpace(c)) continue;
+    ComponentValues one{c};
+    if (c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Ident && EqualsNoCase(c.token.value, "none")) {
+      ++nones;
+    } else if (c.kind == ComponentValue::Kind::Function || c.token.type == TokenType::Url) {
+      if (image) return false;
+      image = true;
+    } else if (ComputeValue(kListStylePosition, one, parent, probe, 12)) {
+      if (!parts[1].empty()) return false;
+      parts[1] = std::move(one);
+    } else if (ComputeValue(kListStyleType, one, parent, probe, 12)) {
+      if (!parts[0].empty()) return false;
+      parts[0] = std::move(one);
+    } else {
+      return false;
+    }
+  }
+  if (nones > 2 || (nones == 2 && (image || !parts[0].empty())) || (nones == 1 && image && !parts[0].empty()))
+    return false;
+  if (parts[0].empty()) parts[0] = {Ident(nones > 0 ? "none" : "disc")};
+  if (parts[1].empty()) parts[1] = {Ident("outside")};
+  return true;
+}
+
 // The value of one longhand out of a shorthand's value; false when the
 // shorthand's value is not valid.
-bool Longhand(const Decl& d, const ComponentValues& value, ComponentValues& out) {
-  const Shorthand from = d.from;
-  const Prop prop = d.prop;
-  if (from == Shorthand::Box) return BoxLonghand(d.custom, prop, value, out);
-  if (from == Shorthand::Background) {
-    out = BackgroundColorOf(value);
-    return true;
+bool Longhand(Shorthand from, Prop prop, const ComponentValues& value, ComponentValues& out) {
+  switch (from) {
+    case Shorthand::Background: out = BackgroundColorOf(value); return true;
+    case Shorthand::Margin: return BoxSide(value, prop - kMarginTop, out);
+    case Shorthand::Padding: return BoxSide(value, prop - kPaddingTop, out);
+    case Shorthand::BorderWidth: return BoxSide(value, prop - kBorderTopWidth, out);
+    case Shorthand::BorderStyle: return BoxSide(value, prop - kBorderTopStyle, out);
+    case Shorthand::BorderColor: return BoxSide(value, prop - kBorderTopColor, out);
+    case Shorthand::Border:
+    case Shorthand::BorderSide: {
+      ComponentValues parts[3];
+      if (!SplitBorder(value, parts)) return false;
+      out = std::move(parts[prop >= kBorderTopColor ? 2 : prop >= kBorderTopStyle ? 1 : 0]);
+      return true;
+    }
+    case Shorthand::ListStyle: {
+      ComponentValues parts[2];
+      if (!SplitListStyle(value, parts)) return false;
+      out = std::move(parts[prop == kListStyleType ? 0 : 1]);
+      return true;
+    }
+    case Shorthand::None:
+    case Shorthand::Font: break;
   }
   ComponentValues parts[6];
   if (!SplitFont(value, parts)) return false;
@@ -200,10 +282,47 @@ bool Valid(const Decl& d) {
   ComponentValues v;
   const ComponentValues* use = &d.value;
   if (d.from != Shorthand::None) {
-    if (!Longhand(d, d.value, v)) return false;
+    if (!Longhand(d.from, d.prop, d.value, v)) return false;
     use = &v;
   }
   return ComputeValue(d.prop, *use, parent, out, 12);
+}
+
+// The longhands of the box shorthands, and the legacy names of the breaks.
+bool BoxShorthand(std::string& name, Shorthand& from, std::vector<Prop>& props) {
+  auto four = [&](Prop first, Shorthand s) {
+    from = s;
+    for (int i = 0; i < 4; ++i) props.push_back(static_cast<Prop>(first + i));
+    return true;
+  };
+  if (name == "page-break-before" || name == "page-break-after" || name == "page-break-inside") {
+    name = name.substr(5);
+    return false;
+  }
+  if (name == "margin") return four(kMarginTop, Shorthand::Margin);
+  if (name == "padding") return four(kPaddingTop, Shorthand::Padding);
+  if (name == "border-width") return four(kBorderTopWidth, Shorthand::BorderWidth);
+  if (name == "border-style") return four(kBorderTopStyle, Shorthand::BorderStyle);
+  if (name == "border-color") return four(kBorderTopColor, Shorthand::BorderColor);
+  if (name == "border") {
+    from = Shorthand::Border;
+    for (int i = 0; i < 4; ++i)
+      for (Prop first : {kBorderTopWidth, kBorderTopStyle, kBorderTopColor}) props.push_back(static_cast<Prop>(first + i));
+    return true;
+  }
+  static constexpr const char* kSides[] = {"border-top", "border-right", "border-bottom", "border-left"};
+  for (int i = 0; i < 4; ++i)
+    if (name == kSides[i]) {
+      from = Shorthand::BorderSide;
+      for (Prop first : {kBorderTopWidth, kBorderTopStyle, kBorderTopColor}) props.push_back(static_cast<Prop>(first + i));
+      return true;
+    }
+  if (name == "list-style") {
+    from = Shorthand::ListStyle;
+    props = {kListStyleType, kListStylePosition};
+    return true;
+  }
+  return false;
 }
 
 // The declarations of a block (or STYLE attribute) as the cascade keeps
@@ -230,11 +349,9 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
     } else if (name == "background") {
       x.from = Shorthand::Background;
       props = {kBackgroundColor};
+    } else if (BoxShorthand(name, x.from, props)) {
     } else if (Prop p = PropOfName(name); p != kPropCount) {
       props = {p};
-    } else if (props = BoxShorthandParts(name); !props.empty()) {
-      x.from = Shorthand::Box;
-      x.custom = name;
     }
     if (props.empty()) continue;
     if (x.from != Shorthand::None && !x.hasVar && IsCssWideKeyword(d.value)) {
@@ -246,12 +363,11 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
       one.value = d.value;
       if (!one.hasVar && !Valid(one)) break;  // a shorthand's parts are valid or not together
       // A box shorthand without var() is split once, here, not at every element.
-      if (one.from == Shorthand::Box && !one.hasVar) {
+      if (one.from >= Shorthand::Margin && !one.hasVar) {
         ComponentValues part;
-        BoxLonghand(one.custom, p, one.value, part);
+        Longhand(one.from, p, one.value, part);
         one.value = std::move(part);
         one.from = Shorthand::None;
-        one.custom.clear();
       }
       out.push_back(std::move(one));
     }
@@ -742,7 +858,7 @@ class Cascader {
     }
     ComponentValues part;
     if (valid && d->from != Shorthand::None) {
-      valid = Longhand(*d, *value, part);
+      valid = Longhand(d->from, d->prop, *value, part);
       value = &part;
     }
     const Token* keyword = nullptr;

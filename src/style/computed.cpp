@@ -13,7 +13,8 @@ namespace {
 constexpr PropSet kInheritedSet = Bit(kVisibility) | Bit(kFontFamily) | Bit(kFontSize) | Bit(kFontWeight) |
                                   Bit(kFontStyle) | Bit(kFontVariant) | Bit(kColor) | Bit(kTextTransform) |
                                   Bit(kTextAlign) | Bit(kTextIndent) | Bit(kLineHeight) | Bit(kLetterSpacing) |
-                                  Bit(kWordSpacing) | Bit(kWhiteSpace) | Bit(kBorderCollapse) |
+                                  Bit(kWordSpacing) | Bit(kWhiteSpace) | Bit(kOrphans) | Bit(kWidows) |
+                                  Bit(kListStyleType) | Bit(kListStylePosition) | Bit(kBorderCollapse) |
                                   Bit(kBorderSpacing);
 
 // The page's width in points (A4), for vw and percentages of the line.
@@ -259,10 +260,12 @@ Prop PropOfName(std::string_view name) {
       "display",         "visibility",     "font-family",    "font-size",   "font-weight",    "font-style",
       "font-variant",    "color",          "text-decoration", "text-transform", "vertical-align", "text-align",
       "text-indent",     "line-height",    "letter-spacing", "word-spacing", "white-space",    "background-color",
-      "table-layout",    "border-collapse", "border-spacing", "padding-top", "padding-right",  "padding-bottom",
-      "padding-left",    "border-top-width", "border-right-width", "border-bottom-width", "border-left-width",
-      "border-top-style", "border-right-style", "border-bottom-style", "border-left-style", "border-top-color",
-      "border-right-color", "border-bottom-color", "border-left-color", "width"};
+      "margin-top",      "margin-right",   "margin-bottom",  "margin-left", "padding-top",    "padding-right",
+      "padding-bottom",  "padding-left",   "border-top-width", "border-right-width", "border-bottom-width",
+      "border-left-width", "border-top-style", "border-right-style", "border-bottom-style", "border-left-style",
+      "border-top-color", "border-right-color", "border-bottom-color", "border-left-color", "width", "max-width",
+      "break-before",    "break-after",    "break-inside",   "orphans",     "widows",         "list-style-type",
+      "list-style-position", "table-layout", "border-collapse", "border-spacing"};
   static_assert(sizeof kNames / sizeof *kNames == kPropCount);
   for (int i = 0; i < kPropCount; ++i)
     if (Is(name, kNames[i])) return static_cast<Prop>(i);
@@ -309,6 +312,46 @@ void CopyValue(Prop p, const Computed& from, Computed& out) {
       out.background = from.background;
       out.backgroundColor = from.backgroundColor;
       break;
+    case kMarginTop:
+    case kMarginRight:
+    case kMarginBottom:
+    case kMarginLeft: {
+      const int side = p - kMarginTop;
+      out.margin[side] = from.margin[side];
+      out.marginAuto = static_cast<std::uint8_t>((out.marginAuto & ~(1 << side)) | (from.marginAuto & (1 << side)));
+      break;
+    }
+    case kPaddingTop:
+    case kPaddingRight:
+    case kPaddingBottom:
+    case kPaddingLeft: out.padding[p - kPaddingTop] = from.padding[p - kPaddingTop]; break;
+    case kBorderTopWidth:
+    case kBorderRightWidth:
+    case kBorderBottomWidth:
+    case kBorderLeftWidth: out.borderWidth[p - kBorderTopWidth] = from.borderWidth[p - kBorderTopWidth]; break;
+    case kBorderTopStyle:
+    case kBorderRightStyle:
+    case kBorderBottomStyle:
+    case kBorderLeftStyle: out.borderStyle[p - kBorderTopStyle] = from.borderStyle[p - kBorderTopStyle]; break;
+    case kBorderTopColor:
+    case kBorderRightColor:
+    case kBorderBottomColor:
+    case kBorderLeftColor: out.borderColor[p - kBorderTopColor] = from.borderColor[p - kBorderTopColor]; break;
+    case kWidth:
+      out.width = from.width;
+      out.widthPercent = from.widthPercent;
+      break;
+    case kMaxWidth:
+      out.maxWidth = from.maxWidth;
+      out.maxWidthPercent = from.maxWidthPercent;
+      break;
+    case kBreakBefore: out.breakBefore = from.breakBefore; break;
+    case kBreakAfter: out.breakAfter = from.breakAfter; break;
+    case kBreakInside: out.avoidBreakInside = from.avoidBreakInside; break;
+    case kOrphans: out.orphans = from.orphans; break;
+    case kWidows: out.widows = from.widows; break;
+    case kListStyleType: out.listStyle = from.listStyle; break;
+    case kListStylePosition: out.listInside = from.listInside; break;
     case kPropCount: break;
     default: CopyBoxValue(p, from, out); break;
   }
@@ -439,6 +482,120 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
       out.background = true;
       return true;
     }
+    case kMarginTop:
+    case kMarginRight:
+    case kMarginBottom:
+    case kMarginLeft: {
+      const int side = p - kMarginTop;
+      const Token* t = Single(v);
+      if (!t) return false;
+      if (t->type == TokenType::Ident && Is(t->value, "auto")) {
+        out.margin[side] = 0;
+        out.marginAuto = static_cast<std::uint8_t>(out.marginAuto | 1 << side);
+        return true;
+      }
+      if (!LengthPt(*t, out.fontSize, kLineWidthPt, mediumPt, pt)) return false;
+      out.margin[side] = static_cast<float>(std::clamp(pt, -kPageHeightPt, kPageHeightPt));
+      out.marginAuto = static_cast<std::uint8_t>(out.marginAuto & ~(1 << side));
+      return true;
+    }
+    case kPaddingTop:
+    case kPaddingRight:
+    case kPaddingBottom:
+    case kPaddingLeft:
+      if (!Length(v, out.fontSize, kLineWidthPt, mediumPt, pt) || pt < 0) return false;
+      out.padding[p - kPaddingTop] = static_cast<float>(std::min(pt, kPageHeightPt));
+      return true;
+    case kBorderTopWidth:
+    case kBorderRightWidth:
+    case kBorderBottomWidth:
+    case kBorderLeftWidth: {
+      // thin, medium and thick are 1, 3 and 5 pixels, as browsers draw them.
+      if (Keyword(v, {"thin", "medium", "thick"}, k)) pt = 0.75 + 1.5 * k;
+      else if (!Length(v, out.fontSize, -1, mediumPt, pt) || pt < 0) return false;
+      out.borderWidth[p - kBorderTopWidth] = static_cast<float>(std::min(pt, 100.0));
+      return true;
+    }
+    case kBorderTopStyle:
+    case kBorderRightStyle:
+    case kBorderBottomStyle:
+    case kBorderLeftStyle:
+      if (!Keyword(v, {"none", "hidden", "solid", "dashed", "dotted", "double", "groove", "ridge", "inset", "outset"},
+                   k))
+        return false;
+      out.borderStyle[p - kBorderTopStyle] = static_cast<BorderStyle>(k);
+      return true;
+    case kBorderTopColor:
+    case kBorderRightColor:
+    case kBorderBottomColor:
+    case kBorderLeftColor: {
+      const Token* t = Single(v);
+      if (t && t->type == TokenType::Ident && Is(t->value, "currentcolor")) {
+        out.borderColor[p - kBorderTopColor] = kCurrentColor;
+        return true;
+      }
+      return ColorOf(v, out, out.borderColor[p - kBorderTopColor]);
+    }
+    case kWidth:
+    case kMaxWidth: {
+      const Token* t = Single(v);
+      if (!t) return false;
+      float& len = p == kWidth ? out.width : out.maxWidth;
+      float& percent = p == kWidth ? out.widthPercent : out.maxWidthPercent;
+      if (t->type == TokenType::Ident && Is(t->value, p == kWidth ? "auto" : "none")) {
+        len = percent = -1;
+        return true;
+      }
+      if (t->type == TokenType::Percentage) {
+        if (t->number < 0) return false;
+        percent = static_cast<float>(std::min(t->number, 1000.0));
+        len = static_cast<float>(percent / 100 * kLineWidthPt);
+        return true;
+      }
+      if (!LengthPt(*t, out.fontSize, -1, mediumPt, pt) || pt < 0) return false;
+      len = static_cast<float>(std::min(pt, 100000.0));
+      percent = -1;
+      return true;
+    }
+    case kBreakBefore:
+    case kBreakAfter: {
+      // page-break-before and -after share these: always is page.
+      if (!Keyword(v, {"auto", "avoid", "page", "left", "right", "always", "recto", "verso", "avoid-page", "column",
+                       "avoid-column"},
+                   k))
+        return false;
+      static constexpr Break kBreaks[] = {Break::Auto, Break::Avoid, Break::Page, Break::Left,  Break::Right, Break::Page,
+                                          Break::Right, Break::Left, Break::Avoid, Break::Auto, Break::Auto};
+      (p == kBreakBefore ? out.breakBefore : out.breakAfter) = kBreaks[k];
+      return true;
+    }
+    case kBreakInside:
+      if (!Keyword(v, {"auto", "avoid", "avoid-page", "avoid-column"}, k)) return false;
+      out.avoidBreakInside = k == 1 || k == 2;
+      return true;
+    case kOrphans:
+    case kWidows: {
+      const Token* t = Single(v);
+      if (!t || t->type != TokenType::Number || t->number < 1 || t->number != std::floor(t->number)) return false;
+      (p == kOrphans ? out.orphans : out.widows) = static_cast<std::uint16_t>(std::min(t->number, 1000.0));
+      return true;
+    }
+    case kListStyleType:
+      if (!Keyword(v, {"disc", "circle", "square", "decimal", "decimal-leading-zero", "lower-alpha", "upper-alpha",
+                       "lower-roman", "upper-roman", "lower-greek", "none", "lower-latin", "upper-latin"},
+                   k)) {
+        // Another counter style counts in decimal where it is unknown; a
+        // string is a bullet of the page's own, for which the disc stands.
+        const Token* t = Single(v);
+        if (!t || (t->type != TokenType::Ident && t->type != TokenType::String)) return false;
+        k = t->type == TokenType::Ident ? 3 : 0;
+      }
+      out.listStyle = k == 11 ? ListStyle::LowerAlpha : k == 12 ? ListStyle::UpperAlpha : static_cast<ListStyle>(k);
+      return true;
+    case kListStylePosition:
+      if (!Keyword(v, {"outside", "inside"}, k)) return false;
+      out.listInside = k == 1;
+      return true;
     case kPropCount: break;
     default: return ComputeBoxValue(p, v, parent, out, mediumPt);
   }

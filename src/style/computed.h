@@ -24,13 +24,22 @@ enum Prop : std::uint8_t {
   kDisplay, kVisibility, kFontFamily, kFontSize, kFontWeight, kFontStyle, kFontVariant, kColor,
   kTextDecoration, kTextTransform, kVerticalAlign, kTextAlign, kTextIndent, kLineHeight,
   kLetterSpacing, kWordSpacing, kWhiteSpace, kBackgroundColor,
-  // Tables and the boxes of their cells.
-  kTableLayout, kBorderCollapse, kBorderSpacing, kPaddingTop, kPaddingRight, kPaddingBottom, kPaddingLeft,
-  kBorderTopWidth, kBorderRightWidth, kBorderBottomWidth, kBorderLeftWidth, kBorderTopStyle, kBorderRightStyle,
-  kBorderBottomStyle, kBorderLeftStyle, kBorderTopColor, kBorderRightColor, kBorderBottomColor, kBorderLeftColor,
-  kWidth, kPropCount
+  // The boxes of blocks: margins, padding, borders, widths, breaks, lists.
+  kMarginTop, kMarginRight, kMarginBottom, kMarginLeft,
+  kPaddingTop, kPaddingRight, kPaddingBottom, kPaddingLeft,
+  kBorderTopWidth, kBorderRightWidth, kBorderBottomWidth, kBorderLeftWidth,
+  kBorderTopStyle, kBorderRightStyle, kBorderBottomStyle, kBorderLeftStyle,
+  kBorderTopColor, kBorderRightColor, kBorderBottomColor, kBorderLeftColor,
+  kWidth, kMaxWidth, kBreakBefore, kBreakAfter, kBreakInside, kOrphans, kWidows,
+  kListStyleType, kListStylePosition,
+  // Tables.
+  kTableLayout, kBorderCollapse, kBorderSpacing,
+  kPropCount
 };
 using PropSet = std::uint64_t;
+static_assert(kPropCount <= 64, "a PropSet holds a bit per property");
+// The properties of text, before those of boxes.
+inline constexpr PropSet kTextProps = (PropSet{1} << kMarginTop) - 1;
 inline constexpr PropSet Bit(Prop p) { return PropSet{1} << p; }
 bool IsInherited(Prop p);
 // The property of a name in lower case; kPropCount for none.
@@ -44,8 +53,13 @@ enum class TextAlign : std::uint8_t { Start, Left, Right, Center, Justify, End }
 enum class WhiteSpace : std::uint8_t { Normal, Pre, PreWrap, PreLine, Nowrap };
 // The keyword of vertical-align, for table cells.
 enum class CellAlign : std::uint8_t { Baseline, Top, Middle, Bottom };
-enum class BorderStyle : std::uint8_t { None, Hidden, Solid, Dotted, Dashed, Double, Groove, Ridge, Inset, Outset };
-enum class WidthKind : std::uint8_t { Auto, Length, Percent };
+enum class BorderStyle : std::uint8_t { None, Hidden, Solid, Dashed, Dotted, Double, Groove, Ridge, Inset, Outset };
+enum class Break : std::uint8_t { Auto, Avoid, Page, Left, Right };
+enum class ListStyle : std::uint8_t {
+  Disc, Circle, Square, Decimal, DecimalLeadingZero, LowerAlpha, UpperAlpha, LowerRoman, UpperRoman, LowerGreek, None
+};
+// A border colour that is the element's text colour.
+inline constexpr std::uint32_t kCurrentColor = 0xFF000000;
 // Sides in the order of the box shorthands.
 enum Side : std::uint8_t { kTop, kRight, kBottom, kLeft };
 enum Decoration : std::uint8_t { kUnderline = 1, kOverline = 2, kLineThrough = 4 };
@@ -77,24 +91,36 @@ struct Computed {
   WhiteSpace whiteSpace = WhiteSpace::Normal;
   bool background = false;  // background-color is not transparent
   std::uint32_t backgroundColor = 0xFFFFFF;
+  // Sides in the order top, right, bottom, left. Percentages of widths are
+  // taken of the page's line.
+  float margin[4] = {0, 0, 0, 0};
+  std::uint8_t marginAuto = 0;  // one bit per side
+  float padding[4] = {0, 0, 0, 0};
+  float borderWidth[4] = {2.25f, 2.25f, 2.25f, 2.25f};  // medium: 3px
+  BorderStyle borderStyle[4] = {};
+  std::uint32_t borderColor[4] = {kCurrentColor, kCurrentColor, kCurrentColor, kCurrentColor};
+  float width = -1;     // points; below 0: auto
+  float widthPercent = -1;  // a percentage of the containing block, when given so
+  float maxWidth = -1;  // points; below 0: none
+  float maxWidthPercent = -1;
+  Break breakBefore = Break::Auto;
+  Break breakAfter = Break::Auto;
+  bool avoidBreakInside = false;
+  std::uint16_t orphans = 2;
+  std::uint16_t widows = 2;
+  ListStyle listStyle = ListStyle::Disc;
+  bool listInside = false;
   // Tables and the boxes of their cells.
   CellAlign cellAlign = CellAlign::Baseline;
   bool tableLayoutFixed = false;
   bool borderCollapse = false;
   float borderSpacingH = 0;
   float borderSpacingV = 0;
-  float padding[4] = {};
-  float borderWidth[4] = {2.25f, 2.25f, 2.25f, 2.25f};  // medium; printed only with a style
-  BorderStyle borderStyle[4] = {};
-  bool borderColorGiven[4] = {};  // false: the text colour (currentcolor)
-  std::uint32_t borderColor[4] = {};
-  WidthKind widthKind = WidthKind::Auto;
-  float width = 0;  // points, or a percentage
   // The border as printed: no width without a style.
   float UsedBorder(Side s) const {
     return borderStyle[s] == BorderStyle::None || borderStyle[s] == BorderStyle::Hidden ? 0.0f : borderWidth[s];
   }
-  std::uint32_t UsedBorderColor(Side s) const { return borderColorGiven[s] ? borderColor[s] : color; }
+  std::uint32_t UsedBorderColor(Side s) const { return borderColor[s] == kCurrentColor ? color : borderColor[s]; }
 };
 
 // The computed values of the elements that have an entry: those a
@@ -130,13 +156,9 @@ void SetInitial(Prop p, Computed& out, double mediumPt);
 // The parent's value onto `out`.
 void CopyValue(Prop p, const Computed& parent, Computed& out);
 
-// The table and box properties (box_values.cpp), as the two above.
+// The table properties (box_values.cpp), as the two above.
 bool ComputeBoxValue(Prop p, const ComponentValues& value, const Computed& parent, Computed& out, double mediumPt);
 void CopyBoxValue(Prop p, const Computed& from, Computed& out);
-// The shorthands of the box properties: the longhands a name sets (none:
-// not one of them), and one longhand's value out of the shorthand's.
-std::vector<Prop> BoxShorthandParts(std::string_view name);
-bool BoxLonghand(std::string_view shorthand, Prop prop, const ComponentValues& value, ComponentValues& out);
 
 // A colour (no currentcolor) laid over white paper, as 0xRRGGBB.
 bool ColorOnPaper(const ComponentValues& v, std::uint32_t& rgb);

@@ -8,10 +8,13 @@
 #include "model/converters.h"
 #include "model/handlers.h"
 #include "model/tables.h"
+#include "style/computed.h"
+#include "transform/boxes.h"
 #include "transform/names.h"
 #include "transform/outline.h"
 #include "transform/page_frame.h"
 #include "transform/paragraphs.h"
+#include "transform/styled.h"
 #include "transform/widths.h"
 #include "writer/writer.h"
 
@@ -129,6 +132,19 @@ Text PageLanguage(const TagNode* html) {
   return lang && lang->value.has() ? Text::Copy(lang->value) : Text("en");
 }
 
+// The text size the sheets give the body (or the root): 10pt where they
+// give none.
+double SheetTextSize(const Context& ctx, const TagNode* html) {
+  const css::Computed* found = ctx.styles->Find(html);
+  for (const TagNode* c = html->firstChild; c; c = c->next)
+    for (const TagNode* b = c; b; b = b->firstChild)
+      if (EqualsNoCase(b->def->name, "BODY")) {
+        if (const css::Computed* own = ctx.styles->Find(b)) found = own;
+        break;
+      }
+  return found && (found->set & css::Bit(css::kFontSize)) ? found->fontSize : 10;
+}
+
 void BuildPageSequence(Context& ctx, TagNode* html) {
   TagNode* seq = WrapChildren(html, "XML-PAGE-SEQUENCE");
   if (!seq) return;
@@ -154,7 +170,7 @@ void BuildPageSequence(Context& ctx, TagNode* html) {
   SetProperty(ctx, seq, "XML-PAGE-SEQUENCE-FONT-FAMILY", kTextFonts);
   // A styled page's text outside paragraphs (in a bare DIV) has the text
   // size too, which its sheets' relative sizes count from.
-  if (ctx.styles) SetProperty(ctx, seq, "XML-CSS-FONT-SIZE", "10pt");
+  if (ctx.styles) SetProperty(ctx, seq, "XML-CSS-FONT-SIZE", FormatPoints(SheetTextSize(ctx, html)));
 }
 
 // A length such as "12.5pt" or "16.30cm" in hundredths of its unit; -1
@@ -289,6 +305,7 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   ctx.reportPropertyFailures = false;
   PropagateFonts(ctx, 0, html, FontState{});
   ctx.reportPropertyFailures = true;
+  if (ctx.styles) ApplyBoxes(ctx, html);
   ctx.msg().write(" done\n");
 
   BuildOutline(ctx, html, set);

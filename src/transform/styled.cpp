@@ -16,6 +16,12 @@ namespace ps {
 using css::Bit;
 using css::Computed;
 
+std::string FormatRgb(std::uint32_t c) {
+  char buf[8];
+  std::snprintf(buf, sizeof buf, "#%06x", c & 0xFFFFFF);
+  return buf;
+}
+
 namespace {
 
 struct CssNames {
@@ -58,14 +64,6 @@ bool IsNamed(const TagNode* n, const char* name) { return EqualsNoCase(n->def->n
 
 bool IsTableBox(const TagNode* n) {
   return IsNamed(n, "TABLE") || IsNamed(n, "TR") || IsNamed(n, "TD") || IsNamed(n, "TH");
-}
-
-std::string Points(double pt) { return FormatPoints(pt); }
-
-std::string Rgb(std::uint32_t c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%06x", c & 0xFFFFFF);
-  return buf;
 }
 
 // The font list of a computed family: a named family first where FOP knows
@@ -190,9 +188,10 @@ void ApplyDisplay(Context& ctx) {
       }
       TagNode* placed = c;
       if (declared && (e->display == css::Display::Block || e->display == css::Display::ListItem) &&
-          !Names().blockTags.Has(c) && !c->def->outputName && !c->def->rawTag && !IsNamed(c, "!--")) {
+          !Names().blockTags.Has(c) && (!c->def->outputName || IsNamed(c, "HR")) && !c->def->rawTag &&
+          !IsNamed(c, "!--")) {
         // An inline element made a block: a block of its own around it keeps
-        // what its tag gives it.
+        // what its tag gives it. A rule made a block runs across its line.
         if (TagNode* w = WrapNodeAfter(prev, c, Css().div)) placed = w;
       }
       if (hidden) Blank(c->tail, ctx.utf8Output);
@@ -238,22 +237,22 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   const Computed* c = Entry(ctx, node);
   if (!c) return;
   if (!s.texts) return;
-  const css::PropSet inherited = c->set & ~(Bit(css::kTextDecoration) | Bit(css::kBackgroundColor) |
+  const css::PropSet inherited = c->set & css::kTextProps & ~(Bit(css::kTextDecoration) | Bit(css::kBackgroundColor) |
                                             Bit(css::kVerticalAlign) | Bit(css::kDisplay));
   s.css = c;
-  s.cssSet = (s.cssSet & (Bit(css::kTextDecoration) | Bit(css::kBackgroundColor))) | inherited;
+  s.cssSet = static_cast<std::uint32_t>((s.cssSet & (Bit(css::kTextDecoration) | Bit(css::kBackgroundColor))) | inherited);
   if (c->set & Bit(css::kFontFamily)) s.face = Keep(s.texts, FamilyList(*c));
-  if (c->set & Bit(css::kFontSize)) s.size = Keep(s.texts, Points(c->fontSize));
+  if (c->set & Bit(css::kFontSize)) s.size = Keep(s.texts, FormatPoints(c->fontSize));
   if (c->set & Bit(css::kFontWeight)) s.bold = c->fontWeight >= 600;
   if (c->set & Bit(css::kFontStyle)) s.italic = c->italic;
-  if (c->set & Bit(css::kColor)) s.color = Keep(s.texts, Rgb(c->color));
+  if (c->set & Bit(css::kColor)) s.color = Keep(s.texts, FormatRgb(c->color));
   if (c->set & Bit(css::kLineHeight)) {
-    if (c->lineHeightNormal) s.lineHeight = Keep(s.texts, Points(c->fontSize * 1.2));
-    else if (c->lineHeightFactor > 0) s.lineHeight = Keep(s.texts, Points(c->fontSize * c->lineHeightFactor));
-    else s.lineHeight = Keep(s.texts, Points(c->lineHeight));
+    if (c->lineHeightNormal) s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * 1.2));
+    else if (c->lineHeightFactor > 0) s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * c->lineHeightFactor));
+    else s.lineHeight = Keep(s.texts, FormatPoints(c->lineHeight));
   } else if (c->set & Bit(css::kFontSize)) {
     // A size of the sheets with no line height of theirs: the normal one.
-    s.lineHeight = Keep(s.texts, Points(c->fontSize * 1.2));
+    s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * 1.2));
     s.cssSet |= Bit(css::kLineHeight);
   }
   if (c->declared & Bit(css::kTextDecoration)) {
@@ -296,7 +295,7 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   OverrideTagFonts(node, node, s);
   if ((c->declared & Bit(css::kVerticalAlign)) && c->valign != css::VAlign::Other && !tableBox) {
     const char* shift = c->valign == css::VAlign::Sub ? "sub" : c->valign == css::VAlign::Super ? "super" : nullptr;
-    const std::string len = Points(c->valignPt);
+    const std::string len = FormatPoints(c->valignPt);
     const std::string value = shift ? shift : c->valign == css::VAlign::Baseline ? "baseline" : len;
     // On the element's own inline, or on the carrier made for it alone.
     TagNode* on = node->def->outputName ? node : nullptr;
@@ -314,11 +313,11 @@ void WriteCssFonts(Context& ctx, TagNode* carrier, const FontState& s) {
     Put(ctx, carrier, Css().transform, kTransforms[static_cast<int>(c->transform)]);
   }
   if (c && (s.cssSet & Bit(css::kLetterSpacing)) && c->letterSpacing != 0)
-    Put(ctx, carrier, Css().letterSpacing, Points(c->letterSpacing));
+    Put(ctx, carrier, Css().letterSpacing, FormatPoints(c->letterSpacing));
   if (c && (s.cssSet & Bit(css::kWordSpacing)) && c->wordSpacing != 0)
-    Put(ctx, carrier, Css().wordSpacing, Points(c->wordSpacing));
+    Put(ctx, carrier, Css().wordSpacing, FormatPoints(c->wordSpacing));
   if ((s.cssSet & Bit(css::kBackgroundColor)) && s.background)
-    Put(ctx, carrier, Css().background, Rgb(s.backgroundColor));
+    Put(ctx, carrier, Css().background, FormatRgb(s.backgroundColor));
 }
 
 void WriteCssParagraph(Context& ctx, TagNode* paragraph, const FontState& s) {
@@ -329,7 +328,7 @@ void WriteCssParagraph(Context& ctx, TagNode* paragraph, const FontState& s) {
     Put(ctx, paragraph, Css().textAlign, kAligns[static_cast<int>(c->textAlign)]);
   }
   if ((s.cssSet & Bit(css::kTextIndent)) && c->textIndent != 0)
-    Put(ctx, paragraph, Css().textIndent, Points(c->textIndent));
+    Put(ctx, paragraph, Css().textIndent, FormatPoints(c->textIndent));
   if (s.cssSet & Bit(css::kWhiteSpace)) {
     const css::WhiteSpace w = c->whiteSpace;
     const bool keepBreaks = w == css::WhiteSpace::Pre || w == css::WhiteSpace::PreWrap || w == css::WhiteSpace::PreLine;

@@ -3,10 +3,17 @@
 // join the font step's state, which writes them where it writes the fonts.
 #pragma once
 
+#include <cstdint>
+#include <string>
+
 #include "model/tree.h"
 #include "transform/paragraphs.h"
 
 namespace ps {
+
+// A length in points as the FO gets it ("12.5pt"), and a colour ("#rrggbb").
+std::string FormatPoints(double pt);
+std::string FormatRgb(std::uint32_t rgb);
 
 // Before the pass: removes what `display: none` hides, wraps the elements
 // `display: block` makes blocks, blanks what `visibility: hidden` hides.

@@ -109,11 +109,13 @@ bool TableLayoutIsAutomatic(const Context& ctx, const TagNode* table) {
 
 bool CssGivenWidth(const Context& ctx, const TagNode* node, double* pt, double* percent) {
   const Computed* c = Entry(ctx, node);
-  if (!c || c->widthKind == css::WidthKind::Auto) return false;
-  if (c->widthKind == css::WidthKind::Percent) {
-    *percent = c->width;
-  } else {
+  if (!c) return false;
+  if (c->widthPercent >= 0) {
+    *percent = c->widthPercent;
+  } else if (c->width >= 0) {
     *pt = c->width;
+  } else {
+    return false;
   }
   return true;
 }

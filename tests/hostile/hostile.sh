@@ -254,6 +254,19 @@ case $case_name in
       printf '</body></html>'; } > $in
     expect_in_fo 'border-collapse="separate"'
     expect_line "$closing" ;;
+  css-boxes)
+    # Boxes on deep nesting, on 100,000 siblings shown as numbered list
+    # items, on a list of 100,000 items and on as many rules.
+    { printf '<html><head><style>section, blockquote { margin: 1px 2%% auto; padding: 1px; border: thin solid red;'
+      printf ' width: 90%%; page-break-inside: avoid } div { display: list-item; list-style: decimal inside }'
+      printf ' ol { list-style: lower-greek; padding-left: 3em } hr { margin: 1em auto }</style></head><body>'
+      printf '<ol>'; repeat "$(n 100000)" '<li>x'; printf '</ol>'
+      repeat "$(n 100000)" '<div>item</div>'
+      repeat "$(n 100000)" '<hr>'
+      repeat "$(n 5000)" '<section><blockquote>'
+      printf '</body></html>'; } > $in
+    expect_in_fo '&#945;&#945;&#945;.'
+    expect_line "$closing" ;;
   *)
     echo "unknown case $case_name"; exit 2 ;;
 esac
