@@ -91,6 +91,13 @@ class BlockPool {
   }
 
   // The block of a number other than 0.
+  // The block's place among all the pool's blocks, slab after slab: dense,
+  // for tables kept beside the tree.
+  static std::size_t IndexOf(const void* p) {
+    const std::uint32_t n = NumberOf(p);
+    return std::size_t{n >> kOffsetBits} * (kSlabBytes / kBlock) + (n & kOffsetMask);
+  }
+
   static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
  private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "model/pool.h"
 #include "model/tree.h"
 #include "style/color_value.h"
 
@@ -603,16 +604,21 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
 }
 
 const Computed* ComputedStyles::Find(const TagNode* n) const {
-  auto it = index_.find(n);
-  if (it == index_.end()) return nullptr;
-  const Slot& slot = it->second;
-  if (slot.row != static_cast<std::uint8_t>(n->def.index() + 1) || slot.position != n->position()) return nullptr;
+  const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
+  if (k >= slots_.size()) return nullptr;
+  const Slot& slot = slots_[k];
+  if (slot.entry == kNoEntry || slot.row != static_cast<std::uint8_t>(n->def.index() + 1) ||
+      slot.position != n->position())
+    return nullptr;
   return &entries_[slot.entry];
 }
 
 void ComputedStyles::Put(const TagNode* n, Computed c) {
-  index_.try_emplace(
-      n, Slot{static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint8_t>(n->def.index() + 1), n->position()});
+  const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
+  if (k >= slots_.size()) slots_.resize(std::max(k + 1, slots_.size() + slots_.size() / 2));
+  Slot& slot = slots_[k];
+  if (slot.entry != kNoEntry) return;  // the first entry of a node stays, as before
+  slot = Slot{static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
   entries_.push_back(std::move(c));
 }
 

@@ -137,12 +137,15 @@ class ComputedStyles {
   std::size_t size() const { return entries_.size(); }
 
  private:
+  static constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
   struct Slot {
-    std::uint32_t entry;
-    std::uint8_t row;
-    std::uint64_t position;
+    std::uint32_t entry = kNoEntry;
+    std::uint8_t row = 0;
+    std::uint64_t position = 0;
   };
-  std::unordered_map<const TagNode*, Slot> index_;
+  // By the node's place in the tree's pool: looking a node up is one index,
+  // where hashing its address cost a cache miss or more on every call.
+  std::vector<Slot> slots_;
   // A deque: growing moves no entry (a page may give a million elements one).
   std::deque<Computed> entries_;
 };
