@@ -15,7 +15,8 @@
 namespace {
 
 // The phases of a run with every table laid out from its content, which
-// without style sheets no command line asks for.
+// without style sheets no command line asks for, and with elements without
+// a row kept, as a user style sheet has them.
 void ConvertWithAutomaticTables(std::string_view html) {
   std::string fo, messages;
   ps::OutStream msg = ps::OutStream::ToString(&messages);
@@ -25,6 +26,7 @@ void ConvertWithAutomaticTables(std::string_view html) {
   ctx.message = &msg;
   ctx.debug = &dbg;
   ctx.autoTableLayout = true;
+  ctx.keepUnknownElements = true;
   ctx.documentRoot = ps::CreateDocumentRoot(ctx);
   ps::LoadHtmlText(ctx, html);
   ps::ProcessChain(ctx, ctx.documentRoot);

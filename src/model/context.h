@@ -56,6 +56,9 @@ struct Context {
   Text capturedTitle;
   Text capturedFooter;
   bool utf8Output = false;  // the input is UTF-8 and the FO file says so
+  // Elements without a row are kept rather than dropped (a user style sheet
+  // may hide them or make them blocks).
+  bool keepUnknownElements = false;
   int tableCount = 0;
   int tableDepth = 0;
   // Table layout. Off, every table gets the fixed layout: given widths and

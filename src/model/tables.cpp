@@ -46,7 +46,10 @@ constexpr const char* kFont[] = {"FONT", nullptr};
 constexpr const char* kFontBlockInline[] = {"%FONT;", "%BLOCK;", "%INLINE;", nullptr};
 constexpr const char* kFontBlockInlineComment[] = {"%FONT;", "%BLOCK;", "%INLINE;", "!--", nullptr};
 constexpr const char* kFontBlockInlinePre[] = {"%FONT;", "%BLOCK;", "%INLINE;", "PRE", nullptr};
-constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", "EM", "CITE", "DFN", "TT", "KBD", "SAMP", "S", "STRIKE", "DEL", "INS", "SPAN", "LABEL", "ACRONYM", "TIME", "DATA", "BDI", "BIG", "MARK", "Q", "WBR", nullptr};
+constexpr const char* kFontGroup[] = {"FONT", "B", "U", "I", "SMALL", "STRONG", "CENTER", "RIGHT", "CODE", "BLOCKQUOTE", "XML-ID-ANCHOR", "EM", "CITE", "DFN", "TT", "KBD", "SAMP", "S", "STRIKE", "DEL", "INS", "SPAN", "LABEL", "ACRONYM", "TIME", "DATA", "BDI", "BIG", "MARK", "Q", "WBR", "XML-ELEMENT", "XML-EMPTY-ELEMENT", nullptr};
+// HTML's void elements that have no row of their own: read as the empty
+// unknown element where unknown elements are kept.
+constexpr const char* kVoidUnknown[] = {"INPUT", "EMBED", "SOURCE", "TRACK", "PARAM", "KEYGEN", "AREA", "BASE", "BASEFONT", "BGSOUND", "FRAME", nullptr};
 constexpr const char* kFontInline[] = {"%FONT;", "%INLINE;", nullptr};
 constexpr const char* kFontTagsGroup[] = {"XML-INLINE", "FONT", "CODE", "PRE", "A", "TD", "TH", "%PARAGRAPH;", "TT", "KBD", "SAMP", nullptr};
 constexpr const char* kFonttags[] = {"%FONTTAGS;", nullptr};
@@ -290,6 +293,11 @@ constexpr TagDef kTags[] = {
     {"XML-MARKER", "fo:marker", 2, 2, 0, 0, 0, nullptr, kNone, nullptr, nullptr},
     // An inline drawing: its markup is read whole and written as the graphic's content.
     {"SVG", "fo:instream-foreign-object", 0, 0, 0, kRawTagForeignXml, 2, nullptr, kNone, nullptr, nullptr},
+    // Elements the tables have no row for, kept (when a user style sheet is
+    // given) so that the sheets reach them: like SPAN, no element of their
+    // own; selectors read their name from the start tag.
+    {"XML-ELEMENT", nullptr, 0, 0, 0, 0, 2, nullptr, kFontBlockInline, nullptr, nullptr},
+    {"XML-EMPTY-ELEMENT", nullptr, 2, 2, 0, 0, 2, nullptr, kNone, nullptr, nullptr},
 };
 
 constexpr TagGroup kGroups[] = {
@@ -716,5 +724,6 @@ const NameList kUnderlineTags = kUnderline;
 const NameList kLineThroughTags = kLineThrough;
 const NameList kHeadingTags = kHeadings;
 const NameList kTextBlockTags = kTextBlocks;
+const NameList kVoidUnknownTags = kVoidUnknown;
 
 }  // namespace ps

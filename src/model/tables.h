@@ -84,6 +84,9 @@ extern const NameList kLineThroughTags;
 extern const NameList kHeadingTags;
 // Blocks that hold flow content, whose loose text becomes a paragraph.
 extern const NameList kTextBlockTags;
+// HTML's void elements without a row, read as XML-EMPTY-ELEMENT where
+// unknown elements are kept (others as XML-ELEMENT).
+extern const NameList kVoidUnknownTags;
 // Lists, whose last item takes what they do not admit themselves.
 extern const NameList kItemListTags;
 

@@ -69,7 +69,8 @@ bool IsStandIn(const TagDef* def) {
 // The name of the end tag that closes an open element: a stand-in is
 // closed by the end tag of the tag it was read from.
 std::string_view EndTagNameOf(const TagNode* e) {
-  if (IsStandIn(e->def)) return NameOf(e->raw.view());
+  static const TagDef* const unknown = FindTagDef(nullptr, "XML-ELEMENT");
+  if (IsStandIn(e->def) || e->def == unknown) return NameOf(e->raw.view());
   return EndTagNameOf(e->def);
 }
 
@@ -390,7 +391,8 @@ class Parser {
     if (!def) {
       ctx_.msg().printf("Tag \"%s\" not found in internal database!!!\nPos %lld\n", name.c_str(), tagPos_);
       ctx_.msg().printf("TagString: \"%si\"\n\n", raw.c_str());
-      return DropStartTag();
+      def = UnknownRow(name);
+      if (!def) return DropStartTag();
     }
     // Before a dropped tag too: a TBODY start ends the header rows before it.
     EndImpliedElements(def);
@@ -531,6 +533,17 @@ class Parser {
       endOfReading = true;
     }
     return more;
+  }
+
+  // The row an element without one is kept as, or none (dropped): only
+  // where unknown elements are kept, and only names that begin with a letter.
+  const TagDef* UnknownRow(std::string_view name) const {
+    if (!ctx_.keepUnknownElements || name.empty() || IsInternalName(name)) return nullptr;
+    const char c = name[0];
+    if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return nullptr;
+    static const TagDef* const element = FindTagDef(nullptr, "XML-ELEMENT");
+    static const TagDef* const empty = FindTagDef(nullptr, "XML-EMPTY-ELEMENT");
+    return MatchNameListWalk(name, kVoidUnknownTags) ? empty : element;
   }
 
   bool IsOpen(std::string_view name) const {

@@ -150,6 +150,7 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     // it made while reading and transforming; room left over is only
     // address space, given back when the room ends.
     PrefaultedRoom room(html.size() >= kRoomFrom ? html.size() * 8 : 0);
+    ctx.keepUnknownElements = !styleInput.userSheets.empty();
     styleInput.documentEncoding = LoadHtmlText(ctx, html);
     InputText().swap(html);  // its pages serve the tree from here on
     styles = RunCascade(ctx, styleInput, &page);

@@ -52,8 +52,9 @@ TEST(Tables, Sizes) {
   // rows 104 to 112 the metadata and the outline, 113 and 114 the table
   // header and footer, 115 to 117 the stand-ins for table parts and list
   // items outside their table or list, 118 to 129 the page masters and
-  // margin boxes the style sheets give, 130 inline drawings.
-  EXPECT_EQ(kTagDatabase.size(), 130u);
+  // margin boxes the style sheets give, 130 inline drawings, 131 and 132
+  // the elements without a row of their own.
+  EXPECT_EQ(kTagDatabase.size(), 132u);
   EXPECT_EQ(kTagGroups.size(), 13u);
   // Three default rows for PRE and two property rows for them were added to
   // the original 17 and 142, then the ID row, then ten and six for the
@@ -125,6 +126,8 @@ TEST(Tables, TagRowsFieldByField) {
   EXPECT_EQ(TagFields(113), "THEAD|\"fo:table-header\"|1000|-|TR");
   EXPECT_EQ(TagFields(114), "TFOOT|\"fo:table-footer\"|1000|-|TR");
   EXPECT_EQ(TagFields(130), "SVG|\"fo:instream-foreign-object\"|0003|-|none");
+  EXPECT_EQ(TagFields(131), "XML-ELEMENT|null|0000|-|%FONT; %BLOCK; %INLINE;");
+  EXPECT_EQ(TagFields(132), "XML-EMPTY-ELEMENT|null|2200|-|none");
 }
 
 TEST(Tables, CategoryMarksTheFlowRows) {
@@ -133,9 +136,9 @@ TEST(Tables, CategoryMarksTheFlowRows) {
     // the header and footer rows (113, 114) to the table structure; the
     // stand-ins for loose table parts and items (115 to 117) are blocks, the
     // page masters and margin boxes (118 on) belong to the frame again,
-    // and inline drawings (130) are flow.
+    // and inline drawings (130) and elements without a row (131, 132) are flow.
     const bool flow = (row >= 16 && row <= 20) || (row >= 32 && row <= 39) || (row >= 42 && row <= 103) ||
-                      (row >= 115 && row <= 117) || row == 130;
+                      (row >= 115 && row <= 117) || row >= 130;
     EXPECT_EQ(Tag(row).category, flow ? 2 : 0) << Tag(row).name;
   }
 }
@@ -161,7 +164,7 @@ TEST(Tables, Groups) {
       {"%INLINE;", "XML-INLINE A BR NOBR IMG SVG ABBR SUP SUB VAR XML-LINK-REFERENCE HR !--"},
       {"%FONT;",
        "FONT B U I SMALL STRONG CENTER RIGHT CODE BLOCKQUOTE XML-ID-ANCHOR EM CITE DFN TT KBD SAMP S STRIKE DEL INS "
-       "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR"},
+       "SPAN LABEL ACRONYM TIME DATA BDI BIG MARK Q WBR XML-ELEMENT XML-EMPTY-ELEMENT"},
       {"%MARGINTAGS;", "TABLE TD TH"},
       {"%BORDERTAGS;", "TABLE TD TH TR XML-TABLE-BODY XML-TABLE-COLUMN IMG"},
       {"%FONTTAGS;", "XML-INLINE FONT CODE PRE A TD TH %PARAGRAPH; TT KBD SAMP"},
