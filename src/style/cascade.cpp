@@ -942,6 +942,10 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   sheets.maxDepth = TreeDepth(html);
   bool anySheet = !in.userSheets.empty();
   std::vector<std::string> chain;
+  // What every browser gives tables before any sheet: without it, columns
+  // fitted to their content would set one cell's text against the next.
+  static constexpr std::string_view kBrowserTables = "table { border-spacing: 2px } td, th { padding: 1px }";
+  sheets.AddSheet(kBrowserTables, kUserNormal, "", chain, 0);
   for (const StyleInput::Sheet& s : in.userSheets) sheets.AddSheet(DecodeSheet(s.bytes, ""), kUserNormal, FolderOf(s.name), chain, 0);
 
   // The page's sheets in document order; STYLE attributes are read in the walk.

@@ -216,24 +216,28 @@ TEST(AutomaticLayout, StyleSheetsSwitchItOnAndPadTheCells) {
   const std::string table = "<table><tr><th>Name</th><td>Hello</td></tr></table>";
   // Any sheet brings the automatic layout; its padding, borders and
   // spacing widen the columns by what FOP takes of them.
-  Converted padded(Page(table), false, "td, th { padding: 0 10pt }");
+  // Without the browser's table defaults (2px spacing, 1px padding) unless a case says otherwise.
+  const std::string bare = "table { border-spacing: 0 } td, th { padding: 0 } ";
+  Converted defaults(Page(table), false, "p { color: red }");
+  EXPECT_NEAR(defaults.tables[0][1], (22.78 + 1.5 + 1.5) / kCm, 0.011) << "a browser's spacing and padding";
+  Converted padded(Page(table), false, bare + "td, th { padding: 0 10pt }");
   ASSERT_EQ(padded.tables.size(), 1u);
   EXPECT_NEAR(padded.tables[0][0], (27.23 + 20) / kCm, 0.011);
   EXPECT_NEAR(padded.tables[0][1], (22.78 + 20) / kCm, 0.011);
   Converted spaced(Page(table), false, "table { border-spacing: 4pt } td { border: 1pt solid; padding: 2pt }");
   EXPECT_NEAR(spaced.tables[0][1], (22.78 + 4 + 2 + 4) / kCm, 0.011);
   Converted collapsed(Page(table), false,
-                      "table { border-collapse: collapse; border: 3pt solid } td { border: 1pt solid }");
+                      bare + "table { border-collapse: collapse; border: 3pt solid } td { border: 1pt solid }");
   EXPECT_NEAR(collapsed.tables[0][1], (22.78 + 3) / kCm, 0.011) << "the table's wider border at both edges";
   // table-layout: fixed keeps the equal shares.
   Converted fixed(Page(table), false, "table { table-layout: fixed }");
   EXPECT_EQ(fixed.tables[0], (std::vector<double>{8.15, 8.15}));
   // A given width is the content's: the padding comes on top.
   Converted given(Page("<table><tr><td class=w>a</td><td>" + Words(200) + "</td></tr></table>"), false,
-                  ".w { width: 100pt; padding: 0 5pt }");
+                  bare + ".w { width: 100pt; padding: 0 5pt }");
   EXPECT_NEAR(given.tables[0][0], 110 / kCm, 0.011);
   // The sheets' text sizes count.
-  Converted big(Page(table), false, "td { font-size: 20pt }");
+  Converted big(Page(table), false, bare + "td { font-size: 20pt }");
   EXPECT_NEAR(big.tables[0][1], 2 * 22.78 / kCm, 0.011);
 }
 
