@@ -1,6 +1,8 @@
 #include "style/cascade.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <map>
 #include <optional>
 #include <set>
@@ -68,7 +70,38 @@ struct Entry {
   std::uint32_t rule;
   std::uint32_t order;
   Bloom ancestors;  // what the element's ancestors must have for it to match
+  bool siblings;    // it may look at the element's siblings or children
 };
+
+// Whether a selector list may look at an element's siblings or children
+// (sibling combinators, positions, :empty, :has()): such rules can match
+// one of two siblings with the same start tag and not the other.
+bool LooksAround(const ComponentValues& v) {
+  static constexpr std::string_view kNames[] = {
+      "empty", "first-child", "last-child", "only-child", "first-of-type", "last-of-type", "only-of-type",
+      "nth-child", "nth-last-child", "nth-of-type", "nth-last-of-type", "has"};
+  auto named = [](const std::string& name) {
+    for (std::string_view k : kNames)
+      if (EqualsNoCase(name, k)) return true;
+    return false;
+  };
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const ComponentValue& c = v[i];
+    if (c.kind == ComponentValue::Kind::Block) {
+      if (c.open != '[' && LooksAround(c.children)) return true;  // [a~=b] compares a value
+      continue;
+    }
+    if (c.kind == ComponentValue::Kind::Function) {
+      if (named(c.token.value) || LooksAround(c.children)) return true;
+      continue;
+    }
+    if (c.token.type == TokenType::Delim && (c.token.value == "+" || c.token.value == "~")) return true;
+    if (c.token.type == TokenType::Ident && named(c.token.value) && i > 0 &&
+        v[i - 1].kind == ComponentValue::Kind::Token && v[i - 1].token.type == TokenType::Colon)
+      return true;
+  }
+  return false;
+}
 
 bool IsSpace(const ComponentValue& c) {
   return c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Whitespace;
@@ -518,8 +551,10 @@ class Collector {
     if (rule.decls.empty()) return;
     const auto index = static_cast<std::uint32_t>(rules.size());
     rules.push_back(std::move(rule));
+    const bool around = LooksAround(r.prelude);
     for (std::size_t i = 0; i < selectors->size(); ++i)
-      entries.push_back({std::move((*selectors)[i]), index, static_cast<std::uint32_t>(entries.size()), blooms[i]});
+      entries.push_back(
+          {std::move((*selectors)[i]), index, static_cast<std::uint32_t>(entries.size()), blooms[i], around});
   }
 
   // For each selector of a list, the tags, ids and classes that its
@@ -720,6 +755,8 @@ struct Frame {
   const TagNode* node;
   Computed computed;
   std::shared_ptr<const CustomMap> customs;
+  // Frames with the same number have the same values and custom properties.
+  std::uint64_t id = 0;
 };
 
 class Cascader {
@@ -731,12 +768,34 @@ class Cascader {
       if (!s.keyId.empty()) byId_[s.keyId].push_back(i);
       else if (!s.keyClass.empty()) byClass_[s.keyClass].push_back(i);
       else if (!s.keyTag.empty()) byTag_[Lower(s.keyTag)].push_back(i);
+      else if (!s.keyTags.empty())
+        for (const std::string& t : s.keyTags) byTag_[t].push_back(i);
       else universal_.push_back(i);
+      if (!sheets_.entries[i].siblings) continue;
+      if (!s.keyId.empty()) aroundIds_.insert(s.keyId);
+      else if (!s.keyClass.empty()) aroundClasses_.insert(s.keyClass);
+      else if (!s.keyTag.empty()) aroundTags_.insert(Lower(s.keyTag));
+      else if (!s.keyTags.empty()) aroundTags_.insert(s.keyTags.begin(), s.keyTags.end());
+      else aroundAny_ = true;
     }
   }
 
-  // Computes the element's values from its parent's frame.
-  void Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out, ComputedStyles& styles) {
+  // Whether no rule that may match the element looks at its siblings or
+  // children: then a sibling with the same start tag gets the same values.
+  bool Shareable(const TagNode* node) const {
+    if (aroundAny_) return false;
+    if (aroundIds_.empty() && aroundClasses_.empty() && aroundTags_.empty()) return true;
+    const ElementInfo& info = view_.Info(node);
+    if (aroundTags_.count(info.name)) return false;
+    for (const std::string& c : info.classes)
+      if (aroundClasses_.count(c)) return false;
+    const std::string* id = view_.Attribute(node, "id");
+    return !id || !aroundIds_.count(*id);
+  }
+
+  // Computes the element's values from its parent's frame; returns the
+  // number of its entry in `styles`, kNoEntry when it has none.
+  std::uint32_t Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out, ComputedStyles& styles) {
     view_.Forget();
     matched_.clear();
     const ElementInfo& info = view_.Info(node);
@@ -792,6 +851,23 @@ class Cascader {
     for (const Decl& d : inlineDecls_) consider(d, kAuthorNormal);
 
     out.node = node;
+    // Under parents of the same values, the same winning declarations give
+    // the same values: the cells of every row of every table mostly do.
+    // Not when the element has declarations of its own (a STYLE attribute,
+    // custom properties), whose places are not kept.
+    const bool memoizable = inlineDecls_.empty() && ownCustoms.empty();
+    MemoKey key;
+    if (memoizable) {
+      key.parent = parent.id;
+      std::copy(std::begin(winner), std::end(winner), key.winner.begin());
+      if (auto it = memo_.find(key); it != memo_.end()) {
+        out.computed = it->second.computed;
+        out.customs = parent.customs;
+        out.id = it->second.id;
+        if (it->second.entry != ComputedStyles::kNoEntry) styles.Share(node, it->second.entry);
+        return it->second.entry;
+      }
+    }
     // Custom properties: inherited, with the element's own laid over them.
     VarResolver vars(parent.customs.get(), ownCustoms);
     // A sheet that sets custom properties on every element (`*`) mostly
@@ -832,8 +908,47 @@ class Cascader {
     Apply(kFontSize, winner[kFontSize], vars, p, c, any);
     for (int i = 0; i < kPropCount; ++i)
       if (i != kFontSize) Apply(static_cast<Prop>(i), winner[i], vars, p, c, any);
-    if (any) styles.Put(node, c);
+    const std::uint32_t entry = any ? styles.Put(node, c) : ComputedStyles::kNoEntry;
+    out.id = IdOf(c, out.customs.get());
+    if (memoizable) {
+      if (memo_.size() >= kMaxMemo) memo_.clear();  // bounded, as the classes are
+      memo_.emplace(key, Memo{c, entry, out.id});
+    }
+    return entry;
   }
+
+  // The number of a frame's values: the same for the same values, so that
+  // the children of equal parents find each other's values. 0 is the root's.
+  std::uint64_t IdOf(const Computed& c, const CustomMap* customs) {
+    if (interned_.size() >= kMaxMemo) interned_.clear();  // later values get new numbers
+    auto [it, fresh] = interned_.try_emplace(Interned{c, customs}, nextId_);
+    if (fresh) ++nextId_;
+    return it->second;
+  }
+  struct Interned {
+    Computed computed;
+    const CustomMap* customs;
+    bool operator==(const Interned&) const = default;
+  };
+  struct InternedHash {
+    std::size_t operator()(const Interned& k) const {
+      const Computed& c = k.computed;
+      std::uint64_t h = 1469598103934665603ull;
+      auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+      mix(c.set);
+      mix(c.declared);
+      auto bits = [](float f) { return std::bit_cast<std::uint32_t>(f + 0.0f); };  // -0 as 0, as == has it
+      mix(bits(c.fontSize));
+      mix(c.color);
+      mix(c.backgroundColor);
+      mix(static_cast<std::uint64_t>(c.display));
+      mix(reinterpret_cast<std::uintptr_t>(k.customs));
+      for (int i = 0; i < 4; ++i) mix(bits(c.margin[i]) ^ (std::uint64_t{bits(c.padding[i])} << 32));
+      return static_cast<std::size_t>(h);
+    }
+  };
+  std::unordered_map<Interned, std::uint64_t, InternedHash> interned_;
+  std::uint64_t nextId_ = 1;
 
  private:
   static PropSet InheritedBits() {
@@ -895,6 +1010,27 @@ class Cascader {
   ComponentElementView& view_;
   std::unordered_map<std::string, std::vector<std::uint32_t>> byId_, byClass_, byTag_;
   std::vector<std::uint32_t> universal_;
+  std::set<std::string, std::less<>> aroundIds_, aroundClasses_, aroundTags_;
+  struct MemoKey {
+    std::uint64_t parent = 0;
+    std::array<const Decl*, kPropCount> winner{};
+    bool operator==(const MemoKey&) const = default;
+  };
+  struct MemoHash {
+    std::size_t operator()(const MemoKey& k) const {
+      std::uint64_t h = k.parent * 0x9E3779B97F4A7C15ull;
+      for (const Decl* d : k.winner) h = (h ^ reinterpret_cast<std::uintptr_t>(d)) * 1099511628211ull;
+      return static_cast<std::size_t>(h);
+    }
+  };
+  struct Memo {
+    Computed computed;
+    std::uint32_t entry;
+    std::uint64_t id;
+  };
+  static constexpr std::size_t kMaxMemo = 1 << 14;
+  std::unordered_map<MemoKey, Memo, MemoHash> memo_;
+  bool aroundAny_ = false;
   std::vector<std::uint32_t> matched_;
   std::vector<Decl> inlineDecls_;
   // The declarations of each distinct hint text, parsed once.
@@ -999,22 +1135,69 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   };
   std::vector<Todo> todo;
   std::vector<Bloom> blooms(1);  // the ancestors' names seen from each depth
+  // Elements whose start tags are the same as those of all their ancestors
+  // match the same rules and get the same values (unless a rule looks at
+  // siblings or children), as the cells of a long table mostly do: such
+  // elements form a class, known by its parent's class and its own start
+  // tag, and all but the first take the first one's values.
+  struct ClassKey {
+    std::uint64_t parent;
+    const TagDef* def;
+    std::string_view raw;
+    bool operator==(const ClassKey&) const = default;
+  };
+  struct ClassKeyHash {
+    std::size_t operator()(const ClassKey& k) const {
+      return std::hash<std::string_view>()(k.raw) ^ (k.parent * 0x9E3779B97F4A7C15ull) ^
+             (reinterpret_cast<std::uintptr_t>(k.def) >> 4);
+    }
+  };
+  struct Shared {
+    std::uint64_t id;
+    Frame frame;
+    Bloom bloom;
+    std::uint32_t entry;
+  };
+  // Bounded: a page of elements that all differ (ids, links) would
+  // otherwise keep a class for each. Class numbers are never reused.
+  constexpr std::size_t kMaxClasses = 1 << 16;
+  std::unordered_map<ClassKey, Shared, ClassKeyHash> classes;
+  std::vector<std::uint64_t> classOf(1, 0);  // each depth's element's class
+  std::uint64_t nextClass = 1;
   if (html) todo.push_back({html, 1});
   while (!todo.empty()) {
     Todo t = todo.back();
     todo.pop_back();
     frames.resize(t.depth);
-    Frame f;
     blooms.resize(t.depth);
-    cascader.Element(t.node, frames.back(), blooms.back(), f, *styles);
-    frames.push_back(std::move(f));
-    // What this element's descendants find among their ancestors.
-    Bloom mine = blooms.back();
-    const ElementInfo& info = view.Info(t.node);
-    mine.Add("t", info.name);
-    if (const std::string* id = view.Attribute(t.node, "id")) mine.Add("#", *id);
-    for (const std::string& c : info.classes) mine.Add(".", c);
-    blooms.push_back(mine);
+    classOf.resize(t.depth);
+    const ClassKey key{classOf.back(), t.node->def, t.node->raw.view()};
+    if (auto it = classes.find(key); it != classes.end()) {
+      const Shared& same = it->second;
+      if (same.entry != ComputedStyles::kNoEntry) styles->Share(t.node, same.entry);
+      Frame f = same.frame;
+      f.node = t.node;
+      frames.push_back(std::move(f));
+      blooms.push_back(same.bloom);
+      classOf.push_back(same.id);
+    } else {
+      Frame f;
+      const std::uint32_t entry = cascader.Element(t.node, frames.back(), blooms.back(), f, *styles);
+      // What this element's descendants find among their ancestors.
+      Bloom mine = blooms.back();
+      const ElementInfo& info = view.Info(t.node);
+      mine.Add("t", info.name);
+      if (const std::string* id = view.Attribute(t.node, "id")) mine.Add("#", *id);
+      for (const std::string& c : info.classes) mine.Add(".", c);
+      const std::uint64_t id = nextClass++;
+      if (cascader.Shareable(t.node)) {
+        if (classes.size() >= kMaxClasses) classes.clear();
+        classes.emplace(key, Shared{id, f, mine, entry});
+      }
+      frames.push_back(std::move(f));
+      blooms.push_back(mine);
+      classOf.push_back(id);
+    }
     const std::size_t mark = todo.size();
     for (const TagNode* c = t.node->firstChild; c; c = c->next)
       if (!IsComment(c)) todo.push_back({c, t.depth + 1});

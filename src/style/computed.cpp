@@ -613,13 +613,26 @@ const Computed* ComputedStyles::Find(const TagNode* n) const {
   return &entries_[slot.entry];
 }
 
-void ComputedStyles::Put(const TagNode* n, Computed c) {
+ComputedStyles::Slot* ComputedStyles::SlotOf(const TagNode* n) {
   const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
   if (k >= slots_.size()) slots_.resize(std::max(k + 1, slots_.size() + slots_.size() / 2));
   Slot& slot = slots_[k];
-  if (slot.entry != kNoEntry) return;  // the first entry of a node stays, as before
-  slot = Slot{static_cast<std::uint32_t>(entries_.size()), static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
+  if (slot.entry != kNoEntry) return nullptr;  // the first entry of a node stays, as before
+  return &slot;
+}
+
+std::uint32_t ComputedStyles::Put(const TagNode* n, Computed c) {
+  Slot* slot = SlotOf(n);
+  if (!slot) return kNoEntry;
+  const auto entry = static_cast<std::uint32_t>(entries_.size());
+  *slot = Slot{entry, static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
   entries_.push_back(std::move(c));
+  return entry;
+}
+
+void ComputedStyles::Share(const TagNode* n, std::uint32_t entry) {
+  if (entry >= entries_.size()) return;
+  if (Slot* slot = SlotOf(n)) *slot = Slot{entry, static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
 }
 
 }  // namespace ps::css

@@ -121,6 +121,7 @@ struct Computed {
     return borderStyle[s] == BorderStyle::None || borderStyle[s] == BorderStyle::Hidden ? 0.0f : borderWidth[s];
   }
   std::uint32_t UsedBorderColor(Side s) const { return borderColor[s] == kCurrentColor ? color : borderColor[s]; }
+  bool operator==(const Computed&) const = default;
 };
 
 // The computed values of the elements that have an entry: those a
@@ -132,12 +133,15 @@ struct Computed {
 // node created later at that address, which has neither, finds none.
 class ComputedStyles {
  public:
+  static constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
   const Computed* Find(const TagNode* n) const;
-  void Put(const TagNode* n, Computed c);
+  // Returns the entry's number, for Share; kNoEntry when the node had one.
+  std::uint32_t Put(const TagNode* n, Computed c);
+  // Gives the node the values of an entry already put (a sibling's).
+  void Share(const TagNode* n, std::uint32_t entry);
   std::size_t size() const { return entries_.size(); }
 
  private:
-  static constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
   struct Slot {
     std::uint32_t entry = kNoEntry;
     std::uint8_t row = 0;
@@ -146,6 +150,7 @@ class ComputedStyles {
   // By the node's place in the tree's pool: looking a node up is one index,
   // where hashing its address cost a cache miss or more on every call.
   std::vector<Slot> slots_;
+  Slot* SlotOf(const TagNode* n);  // nullptr when the node has an entry
   // A deque: growing moves no entry (a page may give a million elements one).
   std::deque<Computed> entries_;
 };

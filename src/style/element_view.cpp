@@ -91,8 +91,11 @@ void ParseStartTag(std::string_view raw, ElementInfo& out) {
 }
 
 const ElementInfo& ComponentElementView::Info(const TagNode* n) const {
+  if (n == last_) return *lastInfo_;
   auto [it, added] = cache_.try_emplace(n);
   if (added) ParseStartTag(n->raw.view(), it->second);
+  last_ = n;
+  lastInfo_ = &it->second;
   return it->second;
 }
 

@@ -31,7 +31,10 @@ class ComponentElementView : public css::ElementView {
   const ElementInfo& Info(const TagNode* n) const;
   // Drops what was parsed when it has grown large; only between elements.
   void Forget() const {
-    if (cache_.size() > 4096) cache_.clear();
+    if (cache_.size() > 4096) {
+      cache_.clear();
+      last_ = nullptr;
+    }
   }
 
   Handle Parent(Handle e) const override;
@@ -48,6 +51,9 @@ class ComponentElementView : public css::ElementView {
  private:
   static const TagNode* Node(Handle e) { return static_cast<const TagNode*>(e); }
   mutable std::unordered_map<const TagNode*, ElementInfo> cache_;
+  // The element asked for last: matching asks for one element many times.
+  mutable const TagNode* last_ = nullptr;
+  mutable const ElementInfo* lastInfo_ = nullptr;
   // Each parent's elements in order, and each element's place among them
   // and among those of its name: sibling selectors over long lists stay linear.
   struct Siblings {

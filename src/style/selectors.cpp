@@ -145,6 +145,11 @@ class SelectorParser {
     for (;;) {
       Compound c;
       if (!CompoundSel(c, out)) return false;
+      // Names and attributes first: they fail fast, where :is() and :not()
+      // match whole selectors (the order of a compound's parts means nothing).
+      std::stable_partition(c.simples.begin(), c.simples.end(), [](const Simple& x) {
+        return x.kind != SimpleKind::Is && x.kind != SimpleKind::Not && x.kind != SimpleKind::Lang;
+      });
       out.compounds.push_back(std::move(c));
       const bool space = SkipSpace();
       if (p_ == end_) return true;
@@ -423,6 +428,27 @@ bool SelectorParser::ParseList(const ComponentValues& values, int depth, bool fo
         if (x.kind == SimpleKind::Class && s.keyClass.empty()) s.keyClass = x.name;
         if (x.kind == SimpleKind::Type && !x.name.empty()) s.keyTag = x.name;
       }
+      if (s.keyId.empty() && s.keyClass.empty() && s.keyTag.empty())
+        for (const Simple& x : last.simples) {
+          if (x.kind != SimpleKind::Is || x.list.empty()) continue;
+          std::vector<std::string> tags;
+          for (const Selector& alt : x.list) {
+            if (!alt.keyTag.empty()) tags.push_back(alt.keyTag);
+            else if (alt.keyId.empty() && alt.keyClass.empty() && !alt.keyTags.empty())
+              tags.insert(tags.end(), alt.keyTags.begin(), alt.keyTags.end());
+            else {
+              tags.clear();
+              break;
+            }
+          }
+          if (tags.empty()) continue;
+          for (std::string& t : tags)
+            for (char& c : t) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+          std::sort(tags.begin(), tags.end());
+          tags.erase(std::unique(tags.begin(), tags.end()), tags.end());
+          s.keyTags = std::move(tags);
+          break;
+        }
       s.complex = std::move(cs);
       out.push_back(std::move(s));
     } else if (!forgiving) {

@@ -50,6 +50,9 @@ struct Selector {
   // For bucketing: the rightmost compound's id, first class, or tag (lower
   // case); empty where it has none.
   std::string keyId, keyClass, keyTag;
+  // Without any of those: the tags one of which the subject must have, when
+  // an :is() or :where() in the rightmost compound names them all.
+  std::vector<std::string> keyTags;
 };
 
 // A comma-separated list; nullopt when any part is invalid (the rule drops).

@@ -17,9 +17,10 @@ using css::Bit;
 using css::Computed;
 
 std::string FormatRgb(std::uint32_t c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%06x", c & 0xFFFFFF);
-  return buf;
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string s = "#000000";
+  for (int i = 6; i > 0; --i, c >>= 4) s[static_cast<std::size_t>(i)] = kHex[c & 15];
+  return s;
 }
 
 namespace {

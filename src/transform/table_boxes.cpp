@@ -6,6 +6,7 @@
 
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/styled.h"
 #include "transform/widths.h"
 
 namespace ps {
@@ -41,27 +42,29 @@ const Computed* Entry(const Context& ctx, const TagNode* n) { return ctx.styles 
 
 std::string Points(double pt) { return FormatPoints(pt); }
 
-std::string Rgb(std::uint32_t c) {
-  char buf[8];
-  std::snprintf(buf, sizeof buf, "#%06x", c & 0xFFFFFF);
-  return buf;
-}
 
 void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
   static constexpr const char* kStyles[] = {"none",   "hidden", "solid", "dotted", "dashed",
                                             "double", "groove", "ridge", "inset",  "outset"};
-  // Each property set goes first: the sides are set from the last.
+  // Each property set goes first: the sides are set from the last. Sides
+  // mostly look alike: a side like the one before takes its text.
+  std::string value;
+  int made = -1;
   for (int s = 3; s >= 0; --s) {
     const auto side = static_cast<css::Side>(s);
     const double w = c.UsedBorder(side);
     if (w <= 0) continue;
-    const std::string value = Points(w) + " " + kStyles[static_cast<int>(c.borderStyle[s])] + " " + Rgb(c.UsedBorderColor(side));
+    if (made < 0 || w != c.UsedBorder(static_cast<css::Side>(made)) || c.borderStyle[s] != c.borderStyle[made] ||
+        c.UsedBorderColor(side) != c.UsedBorderColor(static_cast<css::Side>(made))) {
+      value = Points(w) + " " + kStyles[static_cast<int>(c.borderStyle[s])] + " " + FormatRgb(c.UsedBorderColor(side));
+      made = s;
+    }
     SetProperty(ctx, node, Box().border[s], value);
   }
 }
 
 void WriteBackground(Context& ctx, TagNode* node, const Computed& c) {
-  if (c.background) SetProperty(ctx, node, Box().background, Rgb(c.backgroundColor));
+  if (c.background) SetProperty(ctx, node, Box().background, FormatRgb(c.backgroundColor));
 }
 
 void Drop(TagNode* n, const PropertyName& name) {

@@ -161,9 +161,33 @@ std::string FormatCm(double cm) {
 }
 
 std::string FormatPoints(double pt) {
-  char buf[32];
-  std::snprintf(buf, sizeof buf, "%.2f", pt);
-  std::string s = buf;
+  // Hundredths by one multiplication, unless the value lies so near a half
+  // hundredth that only exact rounding (to_chars, as printf's "%.2f") tells;
+  // a large table writes a few of these per cell.
+  std::string s;
+  if (std::fabs(pt) < 1e7) {
+    const double v = pt * 100;
+    const double r = std::nearbyint(v);
+    if (std::fabs(std::fabs(v - r) - 0.5) > 1e-6) {
+      long long n = std::llround(r);
+      if (n < 0) {
+        s = "-";
+        n = -n;
+      }
+      if (n == 0) return "0pt";
+      s += std::to_string(n / 100);
+      if (const long long frac = n % 100; frac != 0) {
+        s += '.';
+        s += static_cast<char>('0' + frac / 10);
+        if (frac % 10 != 0) s += static_cast<char>('0' + frac % 10);
+      }
+      return s + "pt";
+    }
+  }
+  char buf[400];  // room for any double's digits
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, pt, std::chars_format::fixed, 2);
+  if (ec != std::errc()) return "0pt";
+  s.assign(buf, end);
   while (s.back() == '0') s.pop_back();
   if (s.back() == '.') s.pop_back();
   if (s == "-0") s = "0";

@@ -109,6 +109,23 @@ struct Cascaded {
     }
     return nullptr;
   }
+  // The colour of each element of the name, in document order; 0 for none.
+  std::vector<std::uint32_t> Colors(std::string_view name) const {
+    std::vector<std::uint32_t> out;
+    std::vector<const TagNode*> todo{html};
+    while (!todo.empty()) {
+      const TagNode* x = todo.back();
+      todo.pop_back();
+      if (EqualsNoCase(x->def->name, name)) {
+        const Computed* v = styles->Find(x);
+        out.push_back(v ? v->color : 0);
+      }
+      std::vector<const TagNode*> kids;
+      for (const TagNode* k = x->firstChild; k; k = k->next) kids.push_back(k);
+      todo.insert(todo.end(), kids.rbegin(), kids.rend());
+    }
+    return out;
+  }
 };
 
 TEST(Cascade, NothingIsDoneForAPageWithoutSheets) {
@@ -133,6 +150,53 @@ TEST(Cascade, OriginsImportanceSpecificityAndOrder) {
 
 // A node the converter makes after freeing a styled element may get the
 // freed node's address: it must not find the freed element's values.
+// Elements with the same start tags all the way up share their values, and
+// so do elements whose winning declarations and parents' values are equal:
+// neither may hide what tells them apart.
+TEST(Cascade, LookalikeElementsShareValuesOnlyWhereNoRuleTellsThemApart) {
+  Cascaded d(
+      "<html><head><style>"
+      "li:first-child { color: #000001 } p + p { color: #000002 } i:empty { color: #000003 }"
+      ".a span { color: #000004 } :is(em, B) { color: #000005 } tr:nth-child(2) td { color: #000006 }"
+      "q ~ q { color: #000007 } s:not(:last-child) { color: #000008 }"
+      "</style></head><body>"
+      "<ul><li>a<li>b</ul><p>x</p><p>y</p><i></i><i>z</i>"
+      "<div class=a><span>s</span></div><div class=b><span>t</span></div><div class=a><span>u</span></div>"
+      "<em>e</em><b>b</b><u>u</u>"
+      "<table><tr><td>1</td></tr><tr><td>2</td></tr><tr><td>3</td></tr></table>"
+      "<div><q>a</q><q>b</q></div><div><s>a</s><s>b</s></div>"
+      "</body></html>");
+  ASSERT_NE(d.styles, nullptr);
+  using V = std::vector<std::uint32_t>;
+  EXPECT_EQ(d.Colors("LI"), (V{1, 0}));
+  EXPECT_EQ(d.Colors("P"), (V{0, 2}));
+  EXPECT_EQ(d.Colors("I"), (V{3, 0}));
+  EXPECT_EQ(d.Colors("SPAN"), (V{4, 0, 4})) << "the same tag under other ancestors";
+  EXPECT_EQ(d.Colors("EM"), (V{5}));
+  EXPECT_EQ(d.Colors("B"), (V{5})) << ":is() names its tags in any case";
+  EXPECT_EQ(d.Colors("U"), (V{0}));
+  EXPECT_EQ(d.Colors("TD"), (V{0, 6, 0}));
+  EXPECT_EQ(d.Colors("Q"), (V{0, 7}));
+  EXPECT_EQ(d.Colors("S"), (V{8, 0}));
+}
+TEST(Cascade, EqualRulesUnderParentsOfOtherValuesGiveOtherValues) {
+  Cascaded d(
+      "<html><head><style>div { font-size: 20pt } .s { font-size: 10pt } p { margin-top: 1em }</style></head>"
+      "<body><div><p>a</p></div><div class=s><p>b</p></div><div><p>c</p></div>"
+      "<div><p style=\"font-size: 5pt\">d</p><p>e</p></div></body></html>");
+  ASSERT_NE(d.styles, nullptr);
+  std::vector<float> margins;
+  std::vector<const TagNode*> todo{d.html};
+  while (!todo.empty()) {
+    const TagNode* x = todo.back();
+    todo.pop_back();
+    if (EqualsNoCase(x->def->name, "P")) margins.push_back(d.styles->Find(x)->margin[0]);
+    std::vector<const TagNode*> kids;
+    for (const TagNode* k = x->firstChild; k; k = k->next) kids.push_back(k);
+    todo.insert(todo.end(), kids.rbegin(), kids.rend());
+  }
+  EXPECT_EQ(margins, (std::vector<float>{20, 10, 20, 5, 20}));
+}
 TEST(Cascade, ANodeMadeWhereAFreedOneStoodHasNoValues) {
   Cascaded d("<html><head><style>b { color: red }</style></head><body><p><b>x</b></p></body></html>");
   ASSERT_NE(d.styles, nullptr);

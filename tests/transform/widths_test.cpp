@@ -117,7 +117,7 @@ TEST(NumberReaders, TracesOnlyAtLevelTwo) {
 
 // Widths are written as printf's "%.2fcm" writes them, halfway cases and
 // huge, tiny, negative and non-finite values included.
-TEST(FormatCm, AsPrintfWritesIt) {
+TEST(FormatCmAndPoints, AsPrintfWritesThem) {
   std::vector<double> values = {0.0,   -0.0,  0.005, 0.015, 0.125, 0.375,  2.675,  1.005,   16.3,
                                 -2.54, 1e-300, 1e300, -1e300, 1.7976931348623157e308, 4.0 / 3.0};
   for (int i = -20000; i <= 20000; ++i) values.push_back(i / 1000.0);
@@ -134,6 +134,13 @@ TEST(FormatCm, AsPrintfWritesIt) {
     char expected[400];
     std::snprintf(expected, sizeof expected, "%.2fcm", v);
     ASSERT_EQ(FormatCm(v), expected) << v;
+    // Points drop the zeros after the point, and a negative zero's sign.
+    std::snprintf(expected, sizeof expected, "%.2f", v);
+    std::string points = expected;
+    while (points.back() == '0') points.pop_back();
+    if (points.back() == '.') points.pop_back();
+    if (points == "-0") points = "0";
+    ASSERT_EQ(FormatPoints(v), points + "pt") << v;
   }
 }
 
