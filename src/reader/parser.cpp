@@ -43,35 +43,64 @@ const TagDef* RowUnder(const TagNode* parent, const TagDef* def) {
 
 // The name an end tag closes an element by: a variant row is closed by the
 // end tag of its tag.
-std::string_view EndTagNameOf(const TagDef* def) {
+std::string_view EndTagNameOfRow(const TagDef* def) {
   for (const TagVariant& v : kTagVariants)
     if (EqualsNoCase(v.variant, def->name)) return v.tag;
   return def->name;
 }
 
-// The row a table part or list item is read as where it stands: its own
-// inside its table or list, its stand-in elsewhere (none: dropped).
-const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
-  for (const TagPlacement& p : kTagPlacements) {
-    if (!EqualsNoCase(p.tag, def->name)) continue;
-    if (MatchTagDef(innermost->def, p.parents)) return def;
-    return p.standIn ? FindTagDef(nullptr, p.standIn) : nullptr;
-  }
-  return def;
+// Looked up for every open element at every end tag: worked out once per row.
+std::string_view EndTagNameOf(int row) {
+  static const std::vector<std::string_view> names = [] {
+    std::vector<std::string_view> out;
+    for (const TagDef& r : kTagDatabase) out.push_back(EndTagNameOfRow(&r));
+    return out;
+  }();
+  return names[static_cast<std::size_t>(row)];
 }
 
-bool IsStandIn(const TagDef* def) {
+// The row a table part or list item is read as where it stands: its own
+// inside its table or list, its stand-in elsewhere (none: dropped).
+const TagPlacement* PlacementOfRow(const TagDef* def) {
+  for (const TagPlacement& p : kTagPlacements)
+    if (EqualsNoCase(p.tag, def->name)) return &p;
+  return nullptr;
+}
+
+const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
+  // Asked at every start tag: each row's placement is found once.
+  static const std::vector<const TagPlacement*> placements = [] {
+    std::vector<const TagPlacement*> out;
+    for (const TagDef& r : kTagDatabase) out.push_back(PlacementOfRow(&r));
+    return out;
+  }();
+  const TagPlacement* p = placements[static_cast<std::size_t>(def - kTagDatabase.data())];  // rows are the table's
+  if (!p) return def;
+  if (MatchTagDef(innermost->def, p->parents)) return def;
+  return p->standIn ? FindTagDef(nullptr, p->standIn) : nullptr;
+}
+
+bool IsStandInRow(const TagDef* def) {
   for (const TagPlacement& p : kTagPlacements)
     if (p.standIn && EqualsNoCase(p.standIn, def->name)) return true;
   return false;
+}
+
+bool IsStandIn(int row) {
+  static const std::vector<bool> standIns = [] {
+    std::vector<bool> out;
+    for (const TagDef& r : kTagDatabase) out.push_back(IsStandInRow(&r));
+    return out;
+  }();
+  return standIns[static_cast<std::size_t>(row)];
 }
 
 // The name of the end tag that closes an open element: a stand-in is
 // closed by the end tag of the tag it was read from.
 std::string_view EndTagNameOf(const TagNode* e) {
   static const TagDef* const unknown = FindTagDef(nullptr, "XML-ELEMENT");
-  if (IsStandIn(e->def) || e->def == unknown) return NameOf(e->raw.view());
-  return EndTagNameOf(e->def);
+  if (IsStandIn(e->def.index()) || e->def == unknown) return NameOf(e->raw.view());
+  return EndTagNameOf(e->def.index());
 }
 
 // Every element records where its tag began.

@@ -845,17 +845,24 @@ class Cascader {
       const StyleRule& rule = sheets_.rules[sheets_.entries[i].rule];
       for (const Decl& d : rule.decls) consider(d, rule.normalLayer);
     }
-    inlineDecls_.clear();
-    if (const std::string* style = view_.Attribute(node, "style"))
-      AddDeclarations(ParseDeclarationList(*style), inlineDecls_);
-    for (const Decl& d : inlineDecls_) consider(d, kAuthorNormal);
+    if (const std::string* style = view_.Attribute(node, "style")) {
+      // Pages repeat their STYLE attributes: each text is read once. The
+      // memo below knows declarations by their place, so it goes with them.
+      if (styleDecls_.size() >= kMaxMemo && !styleDecls_.count(*style)) {
+        styleDecls_.clear();
+        memo_.clear();
+      }
+      auto [it, fresh] = styleDecls_.try_emplace(*style);
+      if (fresh) AddDeclarations(ParseDeclarationList(*style), it->second);
+      for (const Decl& d : it->second) consider(d, kAuthorNormal);
+    }
 
     out.node = node;
     // Under parents of the same values, the same winning declarations give
     // the same values: the cells of every row of every table mostly do.
-    // Not when the element has declarations of its own (a STYLE attribute,
-    // custom properties), whose places are not kept.
-    const bool memoizable = inlineDecls_.empty() && ownCustoms.empty();
+    // Not when the element declares custom properties, which the key does
+    // not hold.
+    const bool memoizable = ownCustoms.empty();
     MemoKey key;
     if (memoizable) {
       key.parent = parent.id;
@@ -1032,7 +1039,7 @@ class Cascader {
   std::unordered_map<MemoKey, Memo, MemoHash> memo_;
   bool aroundAny_ = false;
   std::vector<std::uint32_t> matched_;
-  std::vector<Decl> inlineDecls_;
+  std::unordered_map<std::string, std::vector<Decl>> styleDecls_;
   // The declarations of each distinct hint text, parsed once.
   std::unordered_map<std::string, std::vector<Decl>> hints_;
 };
@@ -1053,6 +1060,14 @@ bool TokenListHas(std::string_view list, std::string_view word) {
     i = j;
   }
   return false;
+}
+
+// Whether a start tag's text begins with the name (in any case).
+bool NamedAs(std::string_view raw, std::string_view name) {
+  if (raw.size() < name.size() || !EqualsNoCase(raw.substr(0, name.size()), name)) return false;
+  if (raw.size() == name.size()) return true;
+  const char c = raw[name.size()];
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/';
 }
 
 // The number of ancestors of the deepest element.
@@ -1086,7 +1101,6 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
 
   // The page's sheets in document order; STYLE attributes are read in the walk.
   const std::string folder = FolderOf(ctx.inputName);
-  bool anyStyleAttribute = false;
   std::vector<const TagNode*> stack;
   if (html) stack.push_back(html);
   while (!stack.empty()) {
@@ -1096,8 +1110,9 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
     for (const TagNode* c = n->firstChild; c; c = c->next)
       if (!IsComment(c)) stack.push_back(c);
     std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
+    // Only STYLE and LINK matter here: the others' start tags are not read.
+    if (!NamedAs(n->raw.view(), "style") && !NamedAs(n->raw.view(), "link")) continue;
     const ElementInfo& info = view.Info(n);
-    if (!anyStyleAttribute && view.Attribute(n, "style")) anyStyleAttribute = true;
     if (info.name == "style") {
       anySheet = true;
       const std::string* media = view.Attribute(n, "media");
@@ -1118,7 +1133,6 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   }
   if (page) *page = sheets.pages.Finish();
   if (!anySheet) return nullptr;
-  (void)anyStyleAttribute;
 
   auto styles = std::make_unique<ComputedStyles>();
   Cascader cascader(sheets, in, view);

@@ -164,26 +164,30 @@ std::string FormatPoints(double pt) {
   // Hundredths by one multiplication, unless the value lies so near a half
   // hundredth that only exact rounding (to_chars, as printf's "%.2f") tells;
   // a large table writes a few of these per cell.
-  std::string s;
   if (std::fabs(pt) < 1e7) {
     const double v = pt * 100;
     const double r = std::nearbyint(v);
     if (std::fabs(std::fabs(v - r) - 0.5) > 1e-6) {
       long long n = std::llround(r);
+      if (n == 0) return "0pt";
+      char out[32];
+      char* p = out;
       if (n < 0) {
-        s = "-";
+        *p++ = '-';
         n = -n;
       }
-      if (n == 0) return "0pt";
-      s += std::to_string(n / 100);
+      p = std::to_chars(p, out + sizeof out, n / 100).ptr;
       if (const long long frac = n % 100; frac != 0) {
-        s += '.';
-        s += static_cast<char>('0' + frac / 10);
-        if (frac % 10 != 0) s += static_cast<char>('0' + frac % 10);
+        *p++ = '.';
+        *p++ = static_cast<char>('0' + frac / 10);
+        if (frac % 10 != 0) *p++ = static_cast<char>('0' + frac % 10);
       }
-      return s + "pt";
+      *p++ = 'p';
+      *p++ = 't';
+      return std::string(out, p);
     }
   }
+  std::string s;
   char buf[400];  // room for any double's digits
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, pt, std::chars_format::fixed, 2);
   if (ec != std::errc()) return "0pt";
