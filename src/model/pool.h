@@ -98,6 +98,9 @@ class BlockPool {
     return std::size_t{n >> kOffsetBits} * (kSlabBytes / kBlock) + (n & kOffsetMask);
   }
 
+  // How many places the slabs made so far hold (an upper bound of IndexOf).
+  static std::size_t Capacity() { return state_.slabCount * (kSlabBytes / kBlock); }
+
   static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
  private:

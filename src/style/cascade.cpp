@@ -816,6 +816,52 @@ class Cascader {
       return x.order < y.order;
     });
 
+    // What declares the element's values: its hints, the rules it matches,
+    // its STYLE attribute. Each hint is read once (a page's cells combine a
+    // few paddings and borders with many widths; hints hold no ';' but
+    // between declarations), and so is each STYLE text.
+    hintDecls_.clear();
+    const std::string hints = PresentationalHints(node, view_);
+    for (std::size_t i = 0; i < hints.size();) {
+      std::size_t j = hints.find(';', i);
+      if (j == std::string::npos) j = hints.size();
+      auto [it, fresh] = hints_.try_emplace(hints.substr(i, j - i));
+      if (fresh) AddDeclarations(ParseDeclarationList(it->first), it->second);
+      hintDecls_.push_back(&it->second);
+      i = j + 1;
+    }
+    const std::vector<Decl>* styleDecls = nullptr;
+    if (const std::string* style = view_.Attribute(node, "style")) {
+      // The memo knows declarations by their place: it goes with them.
+      if (styleDecls_.size() >= kMaxMemo && !styleDecls_.count(*style)) {
+        styleDecls_.clear();
+        memo_.clear();
+      }
+      auto [it, fresh] = styleDecls_.try_emplace(*style);
+      if (fresh) AddDeclarations(ParseDeclarationList(*style), it->second);
+      styleDecls = &it->second;
+    }
+
+    out.node = node;
+    // Under parents of the same values, the same declarations give the same
+    // values: the cells of every row of every table mostly have both. (An
+    // element that declares custom properties is never kept: the key does
+    // not hold what it inherits of them.)
+    memoKey_.clear();
+    memoKey_.push_back(parent.id);
+    memoKey_.push_back(hintDecls_.size());
+    for (const std::vector<Decl>* h : hintDecls_) memoKey_.push_back(reinterpret_cast<std::uintptr_t>(h));
+    memoKey_.push_back(matched_.size());
+    memoKey_.insert(memoKey_.end(), matched_.begin(), matched_.end());
+    memoKey_.push_back(reinterpret_cast<std::uintptr_t>(styleDecls));
+    if (auto it = memo_.find(memoKey_); it != memo_.end()) {
+      out.computed = it->second.computed;
+      out.customs = parent.customs;
+      out.id = it->second.id;
+      if (it->second.entry != ComputedStyles::kNoEntry) styles.Share(node, it->second.entry);
+      return it->second.entry;
+    }
+
     // The winning declaration of each property and custom property.
     const Decl* winner[kPropCount] = {};
     Layer winLayer[kPropCount] = {};
@@ -836,45 +882,15 @@ class Cascader {
       winLayer[d.prop] = layer;
     };
     // The attributes' hints come first among the page's declarations.
-    if (const std::string hints = PresentationalHints(node, view_); !hints.empty()) {
-      auto [it, fresh] = hints_.try_emplace(hints);
-      if (fresh) AddDeclarations(ParseDeclarationList(hints), it->second);
-      for (const Decl& d : it->second) consider(d, kAuthorNormal);
-    }
+    for (const std::vector<Decl>* h : hintDecls_)
+      for (const Decl& d : *h) consider(d, kAuthorNormal);
     for (std::uint32_t i : matched_) {
       const StyleRule& rule = sheets_.rules[sheets_.entries[i].rule];
       for (const Decl& d : rule.decls) consider(d, rule.normalLayer);
     }
-    if (const std::string* style = view_.Attribute(node, "style")) {
-      // Pages repeat their STYLE attributes: each text is read once. The
-      // memo below knows declarations by their place, so it goes with them.
-      if (styleDecls_.size() >= kMaxMemo && !styleDecls_.count(*style)) {
-        styleDecls_.clear();
-        memo_.clear();
-      }
-      auto [it, fresh] = styleDecls_.try_emplace(*style);
-      if (fresh) AddDeclarations(ParseDeclarationList(*style), it->second);
-      for (const Decl& d : it->second) consider(d, kAuthorNormal);
-    }
-
-    out.node = node;
-    // Under parents of the same values, the same winning declarations give
-    // the same values: the cells of every row of every table mostly do.
-    // Not when the element declares custom properties, which the key does
-    // not hold.
+    if (styleDecls)
+      for (const Decl& d : *styleDecls) consider(d, kAuthorNormal);
     const bool memoizable = ownCustoms.empty();
-    MemoKey key;
-    if (memoizable) {
-      key.parent = parent.id;
-      std::copy(std::begin(winner), std::end(winner), key.winner.begin());
-      if (auto it = memo_.find(key); it != memo_.end()) {
-        out.computed = it->second.computed;
-        out.customs = parent.customs;
-        out.id = it->second.id;
-        if (it->second.entry != ComputedStyles::kNoEntry) styles.Share(node, it->second.entry);
-        return it->second.entry;
-      }
-    }
     // Custom properties: inherited, with the element's own laid over them.
     VarResolver vars(parent.customs.get(), ownCustoms);
     // A sheet that sets custom properties on every element (`*`) mostly
@@ -919,7 +935,7 @@ class Cascader {
     out.id = IdOf(c, out.customs.get());
     if (memoizable) {
       if (memo_.size() >= kMaxMemo) memo_.clear();  // bounded, as the classes are
-      memo_.emplace(key, Memo{c, entry, out.id});
+      memo_.emplace(memoKey_, Memo{c, entry, out.id});
     }
     return entry;
   }
@@ -1018,15 +1034,10 @@ class Cascader {
   std::unordered_map<std::string, std::vector<std::uint32_t>> byId_, byClass_, byTag_;
   std::vector<std::uint32_t> universal_;
   std::set<std::string, std::less<>> aroundIds_, aroundClasses_, aroundTags_;
-  struct MemoKey {
-    std::uint64_t parent = 0;
-    std::array<const Decl*, kPropCount> winner{};
-    bool operator==(const MemoKey&) const = default;
-  };
   struct MemoHash {
-    std::size_t operator()(const MemoKey& k) const {
-      std::uint64_t h = k.parent * 0x9E3779B97F4A7C15ull;
-      for (const Decl* d : k.winner) h = (h ^ reinterpret_cast<std::uintptr_t>(d)) * 1099511628211ull;
+    std::size_t operator()(const std::vector<std::uintptr_t>& k) const {
+      std::uint64_t h = 1469598103934665603ull;
+      for (std::uintptr_t v : k) h = (h ^ v) * 1099511628211ull;
       return static_cast<std::size_t>(h);
     }
   };
@@ -1035,12 +1046,14 @@ class Cascader {
     std::uint32_t entry;
     std::uint64_t id;
   };
-  static constexpr std::size_t kMaxMemo = 1 << 14;
-  std::unordered_map<MemoKey, Memo, MemoHash> memo_;
+  static constexpr std::size_t kMaxMemo = 1 << 12;
+  std::unordered_map<std::vector<std::uintptr_t>, Memo, MemoHash> memo_;
+  std::vector<std::uintptr_t> memoKey_;
+  std::vector<const std::vector<Decl>*> hintDecls_;
   bool aroundAny_ = false;
   std::vector<std::uint32_t> matched_;
   std::unordered_map<std::string, std::vector<Decl>> styleDecls_;
-  // The declarations of each distinct hint text, parsed once.
+  // The declarations of each distinct hint, parsed once.
   std::unordered_map<std::string, std::vector<Decl>> hints_;
 };
 
@@ -1174,7 +1187,7 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   };
   // Bounded: a page of elements that all differ (ids, links) would
   // otherwise keep a class for each. Class numbers are never reused.
-  constexpr std::size_t kMaxClasses = 1 << 16;
+  constexpr std::size_t kMaxClasses = 1 << 12;
   std::unordered_map<ClassKey, Shared, ClassKeyHash> classes;
   std::vector<std::uint64_t> classOf(1, 0);  // each depth's element's class
   std::uint64_t nextClass = 1;

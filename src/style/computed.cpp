@@ -615,7 +615,12 @@ const Computed* ComputedStyles::Find(const TagNode* n) const {
 
 ComputedStyles::Slot* ComputedStyles::SlotOf(const TagNode* n) {
   const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
-  if (k >= slots_.size()) slots_.resize(std::max(k + 1, slots_.size() + slots_.size() / 2));
+  if (k >= slots_.size()) {
+    // Room for every node the tree has: growing by copies would hold two
+    // tables at once on a large page.
+    if (slots_.capacity() == 0) slots_.reserve(BlockPool<sizeof(TagNode)>::Capacity());
+    slots_.resize(std::max(k + 1, std::min(slots_.capacity(), slots_.size() + slots_.size() / 2)));
+  }
   Slot& slot = slots_[k];
   if (slot.entry != kNoEntry) return nullptr;  // the first entry of a node stays, as before
   return &slot;
