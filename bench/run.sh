@@ -5,7 +5,9 @@
 # input as a reference. Needs python3, xmllint and GNU time (/usr/bin/time).
 # usage: [RUNS=N] bench/run.sh [SIZES_MB...]   (default: 5 runs of 1 10 50)
 # Last, a 1 MB style sheet (bench/gen_css.py) on the 10 MB page, against the
-# same page without it: the cascade must stay within a small factor.
+# same page without it: the cascade must stay within a small factor; then a
+# 10 MB page of nested tables (bench/gen_tables.py) with and without the
+# print sheet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 sizes=("$@"); [ ${#sizes[@]} -gt 0 ] || sizes=(1 10 50)
@@ -70,3 +72,20 @@ done
 rss=$( { /usr/bin/time -f '%M' build-bench/pagesmith --css "$work/sheet.css" "$in" "$work/out.fo" > /dev/null; } 2>&1 | tail -1)
 printf '10 MB page with a 1 MB sheet: %.3f s (without: %.3f s, ratio %.2f), peakRSS/in %.2f\n' "$s" "$p" \
   "$(echo "$s / $p" | bc -l)" "$(echo "$rss*1024/$(stat -c %s "$in")" | bc -l)"
+# The automatic table layout's worst case: 10 MB of tables nested six deep,
+# without sheets (the fixed widths) and with the print sheet (automatic
+# widths, boxes from the cascade), against xmllint on the same page.
+in="$work/tables10.html"
+python3 bench/gen_tables.py 10 > "$in"
+p=""; s=""; x=""
+for _ in $(seq "$runs"); do
+  read -r tw _ < <(timed build-bench/pagesmith "$in" "$work/out.fo")
+  p=$(min "$p" "$tw")
+  read -r tw _ < <(timed build-bench/pagesmith --css data/print.css "$in" "$work/out.fo")
+  s=$(min "$s" "$tw")
+  read -r tw _ < <(timed xmllint --html --noout --huge "$in")
+  x=$(min "$x" "$tw")
+done
+rss=$( { /usr/bin/time -f '%M' build-bench/pagesmith --css data/print.css "$in" "$work/out.fo" > /dev/null; } 2>&1 | tail -1)
+printf '10 MB of nested tables: %.3f s, with the print sheet %.3f s; xmllint %.3f s; ratios %.2f and %.2f; peakRSS/in %.2f\n' \
+  "$p" "$s" "$x" "$(echo "$p / $x" | bc -l)" "$(echo "$s / $x" | bc -l)" "$(echo "$rss*1024/$(stat -c %s "$in")" | bc -l)"

@@ -603,14 +603,15 @@ bool ComputeValue(Prop p, const ComponentValues& v, const Computed& parent, Comp
   return false;
 }
 
+std::uint64_t ComputedStyles::CheckOf(const TagNode* n) {
+  return n->position() | std::uint64_t{static_cast<std::uint8_t>(n->def.index() + 1)} << 48;
+}
+
 const Computed* ComputedStyles::Find(const TagNode* n) const {
   const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
   if (k >= slots_.size()) return nullptr;
   const Slot& slot = slots_[k];
-  if (slot.entry == kNoEntry || slot.row != static_cast<std::uint8_t>(n->def.index() + 1) ||
-      slot.position != n->position())
-    return nullptr;
-  return &entries_[slot.entry];
+  return slot.computed && slot.check == CheckOf(n) ? slot.computed : nullptr;
 }
 
 ComputedStyles::Slot* ComputedStyles::SlotOf(const TagNode* n) {
@@ -622,7 +623,7 @@ ComputedStyles::Slot* ComputedStyles::SlotOf(const TagNode* n) {
     slots_.resize(std::max(k + 1, std::min(slots_.capacity(), slots_.size() + slots_.size() / 2)));
   }
   Slot& slot = slots_[k];
-  if (slot.entry != kNoEntry) return nullptr;  // the first entry of a node stays, as before
+  if (slot.computed) return nullptr;  // the first entry of a node stays, as before
   return &slot;
 }
 
@@ -630,14 +631,14 @@ std::uint32_t ComputedStyles::Put(const TagNode* n, Computed c) {
   Slot* slot = SlotOf(n);
   if (!slot) return kNoEntry;
   const auto entry = static_cast<std::uint32_t>(entries_.size());
-  *slot = Slot{entry, static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
   entries_.push_back(std::move(c));
+  *slot = Slot{&entries_.back(), CheckOf(n)};
   return entry;
 }
 
 void ComputedStyles::Share(const TagNode* n, std::uint32_t entry) {
   if (entry >= entries_.size()) return;
-  if (Slot* slot = SlotOf(n)) *slot = Slot{entry, static_cast<std::uint8_t>(n->def.index() + 1), n->position()};
+  if (Slot* slot = SlotOf(n)) *slot = Slot{&entries_[entry], CheckOf(n)};
 }
 
 }  // namespace ps::css

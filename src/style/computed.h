@@ -142,11 +142,13 @@ class ComputedStyles {
   std::size_t size() const { return entries_.size(); }
 
  private:
+  // The entry itself, and the element's row and input position, which a
+  // node made later at the same place does not have.
   struct Slot {
-    std::uint32_t entry = kNoEntry;
-    std::uint8_t row = 0;
-    std::uint64_t position = 0;
+    const Computed* computed = nullptr;
+    std::uint64_t check = 0;
   };
+  static std::uint64_t CheckOf(const TagNode* n);
   // By the node's place in the tree's pool: looking a node up is one index,
   // where hashing its address cost a cache miss or more on every call.
   std::vector<Slot> slots_;
