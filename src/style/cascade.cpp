@@ -966,7 +966,17 @@ class Cascader {
       mix(c.backgroundColor);
       mix(static_cast<std::uint64_t>(c.display));
       mix(reinterpret_cast<std::uintptr_t>(k.customs));
-      for (int i = 0; i < 4; ++i) mix(bits(c.margin[i]) ^ (std::uint64_t{bits(c.padding[i])} << 32));
+      for (int i = 0; i < 4; ++i) {
+        mix(bits(c.margin[i]) ^ (std::uint64_t{bits(c.padding[i])} << 32));
+        mix(bits(c.borderWidth[i]) ^ (std::uint64_t{c.borderColor[i]} << 32) ^
+            (std::uint64_t{static_cast<std::uint8_t>(c.borderStyle[i])} << 56));
+      }
+      // Cells mostly differ by their widths alone.
+      mix(bits(c.width) ^ (std::uint64_t{bits(c.widthPercent)} << 32));
+      mix(bits(c.maxWidth) ^ (std::uint64_t{bits(c.lineHeight)} << 32));
+      mix(static_cast<std::uint64_t>(c.textAlign) | static_cast<std::uint64_t>(c.cellAlign) << 8 |
+          static_cast<std::uint64_t>(c.whiteSpace) << 16 | std::uint64_t{c.fontWeight} << 24 |
+          static_cast<std::uint64_t>(c.italic) << 40);
       return static_cast<std::size_t>(h);
     }
   };

@@ -404,15 +404,16 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
     double avail;
     std::int64_t number;         // among the siblings shown as list items
     const Computed* inherited;  // the values of the nearest ancestor with any
+    const Computed* own;        // the node's own, looked up once
   };
-  std::vector<Todo> todo{{html, bodyWidth, 1, nullptr}};
+  std::vector<Todo> todo{{html, bodyWidth, 1, nullptr, Own(ctx, html)}};
   while (!todo.empty()) {
-    auto [n, avail, number, inherited] = todo.back();
+    auto [n, avail, number, inherited, own] = todo.back();
     todo.pop_back();
-    const Computed* near = Own(ctx, n) ? Own(ctx, n) : inherited;
+    const Computed* near = own ? own : inherited;
     if (IsTag(n, "TD") || IsTag(n, "TH")) avail = ContentWidth(ctx, n) * kPointsPerCm;
     double inner = avail;
-    if (const Computed* c = Own(ctx, n)) {
+    if (const Computed* c = own) {
       if (IsTag(n, "IMG") || IsTag(n, "SVG")) {
         WriteImage(ctx, n, *c, avail);
       } else if (TagNode* t = Target(ctx, n)) {
@@ -424,11 +425,10 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
         }
       }
     }
-    if (OutputOf(n) == "fo:list-block") LabelItems(ctx, n, Own(ctx, n), near);
+    if (OutputOf(n) == "fo:list-block") LabelItems(ctx, n, own, near);
     if (n->def == Box().looseItem) {
       // An item outside a list: the sheets' marker for the converter's dash.
       const Computed* ic = near;
-      const Computed* own = Own(ctx, n);
       const bool shown = own && (own->declared & Bit(css::kDisplay)) && own->display == css::Display::ListItem;
       if (ic && (Has(*ic, css::kListStyleType) || shown) && n->text.view().substr(0, 2) == "- ")
         n->text.replace(0, 1, MarkerText(ic->listStyle, 1));
@@ -438,7 +438,7 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
     for (TagNode* c = n->firstChild; c; c = c->next) {
       const Computed* cc = Own(ctx, c);
       if (cc && cc->display == css::Display::ListItem) ++items;
-      todo.push_back({c, inner, items, near});
+      todo.push_back({c, inner, items, near, cc});
     }
     std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
   }

@@ -181,8 +181,10 @@ void ApplyDisplay(Context& ctx) {
       const bool declared = e && (e->declared & Bit(css::kDisplay));
       // TITLE prints nowhere in the flow but gives the running title, the
       // PDF's title and the sheets' string(title): it stays.
-      const bool structural = IsNamed(c, "HTML") || IsNamed(c, "HEAD") || IsNamed(c, "BODY") || IsNamed(c, "TITLE");
-      if (declared && e->display == css::Display::None && !structural) {
+      auto structural = [c] {
+        return IsNamed(c, "HTML") || IsNamed(c, "HEAD") || IsNamed(c, "BODY") || IsNamed(c, "TITLE");
+      };
+      if (declared && e->display == css::Display::None && !structural()) {
         RemoveNode(prev, c);
         c = next;
         continue;
