@@ -385,9 +385,18 @@ class Parser {
   // HTML's optional end tags: the open elements the start tag ends, from
   // the innermost outwards up to the first element that stops the search.
   void EndImpliedElements(const TagDef* def) {
-    const ImpliedEnd* rule = nullptr;
-    for (const ImpliedEnd& r : kImpliedEnds)
-      if (EqualsNoCase(r.tag, def->name)) rule = &r;
+    // Asked at every start tag: each row's rule (the last naming it) is found once.
+    static const std::vector<const ImpliedEnd*> rules = [] {
+      std::vector<const ImpliedEnd*> out;
+      for (const TagDef& row : kTagDatabase) {
+        const ImpliedEnd* rule = nullptr;
+        for (const ImpliedEnd& r : kImpliedEnds)
+          if (EqualsNoCase(r.tag, row.name)) rule = &r;
+        out.push_back(rule);
+      }
+      return out;
+    }();
+    const ImpliedEnd* rule = rules[static_cast<std::size_t>(def - kTagDatabase.data())];  // rows are the table's
     if (!rule) return;
     for (int i = depth_ - 1; i >= 0; --i) {
       const TagDef* open = stack_[i]->def;
