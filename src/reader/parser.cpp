@@ -49,13 +49,18 @@ std::string_view EndTagNameOfRow(const TagDef* def) {
   return def->name;
 }
 
-// Looked up for every open element at every end tag: worked out once per row.
+// A fact of each tag row, worked out once: the reader asks at every tag.
+template <class T, class F>
+std::vector<T> PerRow(F fact) {
+  std::vector<T> out;
+  out.reserve(kTagDatabase.size());
+  for (const TagDef& r : kTagDatabase) out.push_back(fact(&r));
+  return out;
+}
+std::size_t RowOf(const TagDef* def) { return static_cast<std::size_t>(def - kTagDatabase.data()); }
+
 std::string_view EndTagNameOf(int row) {
-  static const std::vector<std::string_view> names = [] {
-    std::vector<std::string_view> out;
-    for (const TagDef& r : kTagDatabase) out.push_back(EndTagNameOfRow(&r));
-    return out;
-  }();
+  static const std::vector<std::string_view> names = PerRow<std::string_view>(EndTagNameOfRow);
   return names[static_cast<std::size_t>(row)];
 }
 
@@ -68,13 +73,8 @@ const TagPlacement* PlacementOfRow(const TagDef* def) {
 }
 
 const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
-  // Asked at every start tag: each row's placement is found once.
-  static const std::vector<const TagPlacement*> placements = [] {
-    std::vector<const TagPlacement*> out;
-    for (const TagDef& r : kTagDatabase) out.push_back(PlacementOfRow(&r));
-    return out;
-  }();
-  const TagPlacement* p = placements[static_cast<std::size_t>(def - kTagDatabase.data())];  // rows are the table's
+  static const std::vector<const TagPlacement*> placements = PerRow<const TagPlacement*>(PlacementOfRow);
+  const TagPlacement* p = placements[RowOf(def)];
   if (!p) return def;
   if (MatchTagDef(innermost->def, p->parents)) return def;
   return p->standIn ? FindTagDef(nullptr, p->standIn) : nullptr;
@@ -87,11 +87,7 @@ bool IsStandInRow(const TagDef* def) {
 }
 
 bool IsStandIn(int row) {
-  static const std::vector<bool> standIns = [] {
-    std::vector<bool> out;
-    for (const TagDef& r : kTagDatabase) out.push_back(IsStandInRow(&r));
-    return out;
-  }();
+  static const std::vector<bool> standIns = PerRow<bool>(IsStandInRow);
   return standIns[static_cast<std::size_t>(row)];
 }
 
@@ -385,18 +381,14 @@ class Parser {
   // HTML's optional end tags: the open elements the start tag ends, from
   // the innermost outwards up to the first element that stops the search.
   void EndImpliedElements(const TagDef* def) {
-    // Asked at every start tag: each row's rule (the last naming it) is found once.
-    static const std::vector<const ImpliedEnd*> rules = [] {
-      std::vector<const ImpliedEnd*> out;
-      for (const TagDef& row : kTagDatabase) {
-        const ImpliedEnd* rule = nullptr;
-        for (const ImpliedEnd& r : kImpliedEnds)
-          if (EqualsNoCase(r.tag, row.name)) rule = &r;
-        out.push_back(rule);
-      }
-      return out;
-    }();
-    const ImpliedEnd* rule = rules[static_cast<std::size_t>(def - kTagDatabase.data())];  // rows are the table's
+    // The last rule naming the row holds.
+    static const std::vector<const ImpliedEnd*> rules = PerRow<const ImpliedEnd*>([](const TagDef* row) {
+      const ImpliedEnd* rule = nullptr;
+      for (const ImpliedEnd& r : kImpliedEnds)
+        if (EqualsNoCase(r.tag, row->name)) rule = &r;
+      return rule;
+    });
+    const ImpliedEnd* rule = rules[RowOf(def)];
     if (!rule) return;
     for (int i = depth_ - 1; i >= 0; --i) {
       const TagDef* open = stack_[i]->def;
