@@ -26,6 +26,8 @@ struct BoxNames {
                             PropertyName("XML-CSS-BORDER-BOTTOM"), PropertyName("XML-CSS-BORDER-LEFT")};
   PropertyName padding[4] = {PropertyName("XML-CSS-PADDING-TOP"), PropertyName("XML-CSS-PADDING-RIGHT"),
                              PropertyName("XML-CSS-PADDING-BOTTOM"), PropertyName("XML-CSS-PADDING-LEFT")};
+  PropertyName allBorders{"XML-CSS-BORDER"};
+  PropertyName allPadding{"XML-CSS-PADDING"};
   PropertyName displayAlign{"XML-CSS-DISPLAY-ALIGN"};
   PropertyName width{"XML-CSS-TABLE-WIDTH"};
   PropertyName background{"XML-CSS-BACKGROUND-COLOR"};
@@ -46,6 +48,17 @@ std::string Points(double pt) { return FormatPoints(pt); }
 void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
   static constexpr const char* kStyles[] = {"none",   "hidden", "solid", "dotted", "dashed",
                                             "double", "groove", "ridge", "inset",  "outset"};
+  auto alike = [&c](int a, int b) {
+    const auto x = static_cast<css::Side>(a), y = static_cast<css::Side>(b);
+    return c.UsedBorder(x) == c.UsedBorder(y) && c.borderStyle[a] == c.borderStyle[b] &&
+           c.UsedBorderColor(x) == c.UsedBorderColor(y);
+  };
+  if (c.UsedBorder(css::kTop) > 0 && alike(0, 1) && alike(0, 2) && alike(0, 3)) {
+    SetProperty(ctx, node, Box().allBorders,
+                Points(c.UsedBorder(css::kTop)) + " " + kStyles[static_cast<int>(c.borderStyle[0])] + " " +
+                    FormatRgb(c.UsedBorderColor(css::kTop)));
+    return;
+  }
   // Each property set goes first: the sides are set from the last. Sides
   // mostly look alike: a side like the one before takes its text.
   std::string value;
@@ -195,8 +208,14 @@ void WriteCellBox(Context& ctx, TagNode* cell) {
   if (!c) return;
   // Each property set goes first: they are set from the last.
   WriteBackground(ctx, cell, *c);
-  for (int s = 3; s >= 0; --s)
-    if (c->padding[s] > 0) SetProperty(ctx, cell, Box().padding[s], Points(c->padding[s]));
+  const float* p = c->padding;
+  if (p[0] > 0 && p[1] > 0 && p[0] == p[2] && p[1] == p[3]) {
+    // One value for four sides alike, else top and bottom, then the sides.
+    SetProperty(ctx, cell, Box().allPadding, p[0] == p[1] ? Points(p[0]) : Points(p[0]) + " " + Points(p[1]));
+  } else {
+    for (int s = 3; s >= 0; --s)
+      if (p[s] > 0) SetProperty(ctx, cell, Box().padding[s], Points(p[s]));
+  }
   WriteBorders(ctx, cell, *c);
   if (c->cellAlign == css::CellAlign::Middle)
     SetProperty(ctx, cell, Box().displayAlign, "center");

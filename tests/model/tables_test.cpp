@@ -64,10 +64,10 @@ TEST(Tables, Sizes) {
   // list, then four for the breaks and keeps of CSS page breaks, fifteen
   // for the page the style sheets give, eighteen for what the style sheets
   // give text; the size of preformatted text; four for drawings and two
-  // property rows for them; thirteen for the boxes of tables and cells,
+  // property rows for them; fifteen for the boxes of tables and cells,
   // one for COL SPAN; thirty-one for the boxes of blocks.
   EXPECT_EQ(kDefaultProperties.size(), 41u);
-  EXPECT_EQ(kPropertyDatabase.size(), 249u);
+  EXPECT_EQ(kPropertyDatabase.size(), 251u);
   // A property name holds one bit per row of the table.
   EXPECT_LE(kPropertyDatabase.size(), sizeof(PropertyName::rows) * 8);
   EXPECT_EQ(kTagVariants.size(), 1u);
