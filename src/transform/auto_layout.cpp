@@ -334,7 +334,24 @@ void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, 
   if (t.empty()) return;
   const double space = CharAdvance(' ', s.font);
   bool afterHyphen = false;
+  const std::uint16_t* advance = AdvanceTable(s.font);
   for (std::size_t i = 0; i < t.size();) {
+    // Most text is printable ASCII: a run of it is measured from the
+    // table directly, as ByteAdvance would measure each character. ('&'
+    // may start a reference and '-' a break; both take the long way.)
+    if (!afterHyphen) {
+      std::size_t j = i;
+      for (; j < t.size(); ++j) {
+        const auto b = static_cast<unsigned char>(t[j]);
+        if (b <= ' ' || b >= 0x7F || b == '&' || b == '-') break;
+        m.Glyph(advance[b] ? advance[b] * s.font.sizePt / 1000.0 : kOtherScriptEm * s.font.sizePt);
+      }
+      if (j > i) {
+        column += static_cast<int>(j - i);
+        i = j;
+        continue;
+      }
+    }
     char32_t c;
     if (t[i] == '&') {
       const std::size_t at = i;

@@ -45,6 +45,8 @@ bool IsZeroWidth(char32_t c) {
          c == 0xFEFF || c == 0x00AD;
 }
 
+const std::uint16_t* AdvanceTable(const FontSpec& font) { return TableOf(font); }
+
 double ByteAdvance(unsigned char b, const FontSpec& font) {
   const std::uint16_t* table = TableOf(font);
   // A no-break space prints as a space; bytes without a glyph (controls,

@@ -43,5 +43,8 @@ bool IsZeroWidth(char32_t c);
 double CharAdvance(char32_t c, const FontSpec& font);
 // The advance of a windows-1252 byte in points (a page not read as UTF-8).
 double ByteAdvance(unsigned char b, const FontSpec& font);
+// The advance widths of the font's bytes, in thousandths of its size (0
+// where it has no glyph), for callers that measure long runs.
+const std::uint16_t* AdvanceTable(const FontSpec& font);
 
 }  // namespace ps
