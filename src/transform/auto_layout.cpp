@@ -339,15 +339,23 @@ void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, 
     // Most text is printable ASCII: a run of it is measured from the
     // table directly, as ByteAdvance would measure each character. ('&'
     // may start a reference and '-' a break; both take the long way.)
+    // Outside preformatted text, so are the blanks between words.
     if (!afterHyphen) {
       std::size_t j = i;
+      int glyphs = 0;
       for (; j < t.size(); ++j) {
         const auto b = static_cast<unsigned char>(t[j]);
-        if (b <= ' ' || b >= 0x7F || b == '&' || b == '-') break;
-        m.Glyph(advance[b] ? advance[b] * s.font.sizePt / 1000.0 : kOtherScriptEm * s.font.sizePt);
+        if (b > ' ' && b < 0x7F && b != '&' && b != '-') {
+          m.Glyph(advance[b] ? advance[b] * s.font.sizePt / 1000.0 : kOtherScriptEm * s.font.sizePt);
+          ++glyphs;
+        } else if (!s.preformatted && (b == ' ' || b == '\n' || b == '\t' || b == '\r' || b == '\f' || b == '\v')) {
+          m.Space(space);
+        } else {
+          break;
+        }
       }
       if (j > i) {
-        column += static_cast<int>(j - i);
+        column += glyphs;
         i = j;
         continue;
       }
