@@ -256,13 +256,6 @@ void Indexes::AnswerOwners() {
   }
 }
 
-bool EqualsNoCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i)
-    if (Lower(static_cast<unsigned char>(a[i])) != Lower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
-
 bool MatchNameList(std::string_view name, NameList list) {
   if (name.empty() || !list) return false;
   Indexes& idx = Index();

@@ -136,8 +136,17 @@ struct TagNode {
 };
 static_assert(sizeof(TagNode) == 48 && sizeof(TagProperty) == 12, "the tree's blocks grew");
 
-// ASCII case-insensitive equality; the tables' names are all ASCII.
-bool EqualsNoCase(std::string_view a, std::string_view b);
+// ASCII case-insensitive equality; the tables' names are all ASCII. Inline:
+// the passes ask it of every node, mostly of a literal and a tag's name.
+inline bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+    if (x != y && (x | 0x20) != (y | 0x20)) return false;
+    if (x != y && !((x | 0x20) >= 'a' && (x | 0x20) <= 'z')) return false;
+  }
+  return true;
+}
 
 // --- lookups (indexed once, first-match semantics of the tables) ---
 bool MatchNameList(std::string_view name, NameList list);
