@@ -932,7 +932,7 @@ class Cascader {
     for (int i = 0; i < kPropCount; ++i)
       if (i != kFontSize) Apply(static_cast<Prop>(i), winner[i], vars, p, c, any);
     const std::uint32_t entry = any ? styles.Put(node, c) : ComputedStyles::kNoEntry;
-    out.id = IdOf(c, out.customs.get());
+    out.id = IdOf(c, out.customs);
     if (memoizable) {
       if (memo_.size() >= kMaxMemo) memo_.clear();  // bounded, as the classes are
       memo_.emplace(memoKey_, Memo{c, entry, out.id});
@@ -942,15 +942,17 @@ class Cascader {
 
   // The number of a frame's values: the same for the same values, so that
   // the children of equal parents find each other's values. 0 is the root's.
-  std::uint64_t IdOf(const Computed& c, const CustomMap* customs) {
+  std::uint64_t IdOf(const Computed& c, const std::shared_ptr<const CustomMap>& customs) {
     if (interned_.size() >= kMaxMemo) interned_.clear();  // later values get new numbers
     auto [it, fresh] = interned_.try_emplace(Interned{c, customs}, nextId_);
     if (fresh) ++nextId_;
     return it->second;
   }
+  // The map is known by its address, and held: a map freed while its
+  // number is kept could come back at that address with other values.
   struct Interned {
     Computed computed;
-    const CustomMap* customs;
+    std::shared_ptr<const CustomMap> customs;
     bool operator==(const Interned&) const = default;
   };
   struct InternedHash {
@@ -965,7 +967,7 @@ class Cascader {
       mix(c.color);
       mix(c.backgroundColor);
       mix(static_cast<std::uint64_t>(c.display));
-      mix(reinterpret_cast<std::uintptr_t>(k.customs));
+      mix(reinterpret_cast<std::uintptr_t>(k.customs.get()));
       for (int i = 0; i < 4; ++i) {
         mix(bits(c.margin[i]) ^ (std::uint64_t{bits(c.padding[i])} << 32));
         mix(bits(c.borderWidth[i]) ^ (std::uint64_t{c.borderColor[i]} << 32) ^

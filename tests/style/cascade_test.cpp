@@ -247,6 +247,25 @@ TEST(Cascade, CustomPropertiesWithFallbacksAndCycles) {
   EXPECT_EQ(d.styles->Find(d.Find("S"))->color, 7u) << "invalid at use: unset, so inherited";
 }
 
+TEST(Cascade, EachSectionsCustomPropertiesReachItsOwnParagraphs) {
+  // Sections with equal values but their own custom property: a section's
+  // map is freed when the walk leaves it, and the next one's may take its
+  // place in memory. More sections than the cascade's tables hold.
+  std::string page = "<html><head><style>.s p { color: var(--a) }</style></head><body>";
+  constexpr int kSections = 12000;
+  for (int i = 0; i < kSections; ++i)
+    page += "<div class=s style=\"--a: #" + std::to_string(100000 + i) + "\"><p>x</p></div>";
+  page += "</body></html>";
+  Cascaded d(page);
+  const std::vector<std::uint32_t> colors = d.Colors("P");
+  ASSERT_EQ(colors.size(), static_cast<std::size_t>(kSections));
+  int wrong = 0;
+  for (int i = 0; i < kSections; ++i)
+    if (colors[static_cast<std::size_t>(i)] != static_cast<std::uint32_t>(std::stoul(std::to_string(100000 + i), nullptr, 16)))
+      ++wrong;
+  EXPECT_EQ(wrong, 0);
+}
+
 TEST(Cascade, ExponentialCustomPropertiesStayBounded) {
   std::string sheet = ":root { --v0: x";
   for (int i = 1; i < 40; ++i)
