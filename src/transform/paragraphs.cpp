@@ -288,7 +288,7 @@ bool IsSimpleContent(int depth, const TagNode* node) {
 }
 
 TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state) {
-  std::deque<Text> texts;
+  KeptTexts texts;
   if (ctx.styles && !state.texts) state.texts = &texts;
   return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
 }

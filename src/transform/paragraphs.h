@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <deque>
+#include <string>
+#include <unordered_map>
 
 #include "model/tree.h"
 
@@ -27,6 +29,15 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node);
 // Whether a node can carry the fonts for all of its content.
 bool IsSimpleContent(int depth, const TagNode* node);
 
+// Texts made for the font step's states, each value once: a page's
+// elements repeat a few sizes and colours (texts keyed by what they say,
+// points by their bits).
+struct KeptTexts {
+  std::deque<Text> texts;
+  std::unordered_map<std::string, const Text*> byText;
+  std::unordered_map<std::uint64_t, const Text*> byPoints;
+};
+
 // The inherited state of the font step. The texts belong to properties of
 // the tree, which the font step never frees.
 struct FontState {
@@ -47,7 +58,7 @@ struct FontState {
   std::uint64_t cssSet = 0;
   bool background = false;
   std::uint32_t backgroundColor = 0;
-  std::deque<Text>* texts = nullptr;
+  KeptTexts* texts = nullptr;
 };
 
 // The font step over a subtree; returns the node that now stands in the

@@ -1,5 +1,6 @@
 #include "transform/styled.h"
 
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <deque>
@@ -97,9 +98,20 @@ std::string FamilyList(const Computed& c) {
   return list + generic;
 }
 
-const Text* Keep(std::deque<Text>* texts, std::string_view s) {
-  texts->emplace_back(s);
-  return &texts->back();
+const Text* Keep(KeptTexts* kept, std::string_view s) {
+  auto [it, fresh] = kept->byText.try_emplace(std::string(s), nullptr);
+  if (fresh) {
+    kept->texts.emplace_back(s);
+    it->second = &kept->texts.back();
+  }
+  return it->second;
+}
+
+// Points as FormatPoints writes them, each value formatted once.
+const Text* KeepPoints(KeptTexts* kept, double pt) {
+  auto [it, fresh] = kept->byPoints.try_emplace(std::bit_cast<std::uint64_t>(pt), nullptr);
+  if (fresh) it->second = Keep(kept, FormatPoints(pt));
+  return it->second;
 }
 
 // A value over whatever the carrier holds already, or spread to the first
@@ -245,17 +257,17 @@ void ApplyCssFonts(Context& ctx, TagNode* node, FontState& s) {
   s.css = c;
   s.cssSet = static_cast<std::uint32_t>((s.cssSet & (Bit(css::kTextDecoration) | Bit(css::kBackgroundColor))) | inherited);
   if (c->set & Bit(css::kFontFamily)) s.face = Keep(s.texts, FamilyList(*c));
-  if (c->set & Bit(css::kFontSize)) s.size = Keep(s.texts, FormatPoints(c->fontSize));
+  if (c->set & Bit(css::kFontSize)) s.size = KeepPoints(s.texts, c->fontSize);
   if (c->set & Bit(css::kFontWeight)) s.bold = c->fontWeight >= 600;
   if (c->set & Bit(css::kFontStyle)) s.italic = c->italic;
   if (c->set & Bit(css::kColor)) s.color = Keep(s.texts, FormatRgb(c->color));
   if (c->set & Bit(css::kLineHeight)) {
-    if (c->lineHeightNormal) s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * 1.2));
-    else if (c->lineHeightFactor > 0) s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * c->lineHeightFactor));
-    else s.lineHeight = Keep(s.texts, FormatPoints(c->lineHeight));
+    if (c->lineHeightNormal) s.lineHeight = KeepPoints(s.texts, c->fontSize * 1.2);
+    else if (c->lineHeightFactor > 0) s.lineHeight = KeepPoints(s.texts, c->fontSize * c->lineHeightFactor);
+    else s.lineHeight = KeepPoints(s.texts, c->lineHeight);
   } else if (c->set & Bit(css::kFontSize)) {
     // A size of the sheets with no line height of theirs: the normal one.
-    s.lineHeight = Keep(s.texts, FormatPoints(c->fontSize * 1.2));
+    s.lineHeight = KeepPoints(s.texts, c->fontSize * 1.2);
     s.cssSet |= Bit(css::kLineHeight);
   }
   if (c->declared & Bit(css::kTextDecoration)) {
