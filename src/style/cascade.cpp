@@ -3,11 +3,9 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <deque>
 #include <map>
 #include <optional>
 #include <set>
-#include <tuple>
 #include <unordered_map>
 
 #include "model/tree.h"
@@ -755,9 +753,7 @@ bool SameValues(const ComponentValues& a, const ComponentValues& b) {
 
 struct Frame {
   const TagNode* node;
-  // In the cascader's store, which keeps every value set for the whole
-  // walk: lookalike elements pass a pointer on, not a copy of the values.
-  const Computed* computed;
+  Computed computed;
   std::shared_ptr<const CustomMap> customs;
   // Frames with the same number have the same values and custom properties.
   std::uint64_t id = 0;
@@ -923,8 +919,8 @@ class Cascader {
       out.customs = std::move(merged);
     }
 
-    Computed& c = scratch_;
-    const Computed& p = *parent.computed;
+    Computed& c = out.computed;
+    const Computed& p = parent.computed;
     c = p;
     c.set = p.set & kInheritedBits;
     c.declared = 0;
@@ -936,50 +932,32 @@ class Cascader {
     for (int i = 0; i < kPropCount; ++i)
       if (i != kFontSize) Apply(static_cast<Prop>(i), winner[i], vars, p, c, any);
     const std::uint32_t entry = any ? styles.Put(node, c) : ComputedStyles::kNoEntry;
-    std::tie(out.id, out.computed) = Intern(c, out.customs);
+    out.id = IdOf(c, out.customs);
     if (memoizable) {
       if (memo_.size() >= kMaxMemo) memo_.clear();  // bounded, as the classes are
-      memo_.emplace(memoKey_, Memo{out.computed, entry, out.id});
+      memo_.emplace(memoKey_, Memo{c, entry, out.id});
     }
     return entry;
   }
 
-  // The values every element starts from, for the root's frame.
-  const Computed* Root(double mediumPt) {
-    Computed c;
-    SetInitial(kFontSize, c, mediumPt);
-    stored_.push_back({c, nullptr});
-    return &stored_.back().computed;
+  // The number of a frame's values: the same for the same values, so that
+  // the children of equal parents find each other's values. 0 is the root's.
+  std::uint64_t IdOf(const Computed& c, const std::shared_ptr<const CustomMap>& customs) {
+    if (interned_.size() >= kMaxMemo) interned_.clear();  // later values get new numbers
+    auto [it, fresh] = interned_.try_emplace(Interned{c, customs}, nextId_);
+    if (fresh) ++nextId_;
+    return it->second;
   }
-
-  // The number of a frame's values, and their place in the store: the
-  // same for the same values, so that the children of equal parents find
-  // each other's values. 0 is the root's.
-  std::pair<std::uint64_t, const Computed*> Intern(const Computed& c, const std::shared_ptr<const CustomMap>& customs) {
-    if (auto it = interned_.find(Interned{&c, customs.get()}); it != interned_.end())
-      return {it->second, it->first.computed};
-    // The store holds the map too: a map freed while its number is kept
-    // could come back at its address with other values.
-    stored_.push_back({c, customs});
-    const Computed* kept = &stored_.back().computed;
-    interned_.emplace(Interned{kept, customs.get()}, nextId_);
-    return {nextId_++, kept};
-  }
-  struct Stored {
+  // The map is known by its address, and held: a map freed while its
+  // number is kept could come back at that address with other values.
+  struct Interned {
     Computed computed;
     std::shared_ptr<const CustomMap> customs;
-  };
-  // Every distinct value set met, once: frames, classes and the memo point
-  // into it. A deque: growing moves nothing.
-  std::deque<Stored> stored_;
-  struct Interned {
-    const Computed* computed;
-    const CustomMap* customs;
-    bool operator==(const Interned& o) const { return customs == o.customs && *computed == *o.computed; }
+    bool operator==(const Interned&) const = default;
   };
   struct InternedHash {
     std::size_t operator()(const Interned& k) const {
-      const Computed& c = *k.computed;
+      const Computed& c = k.computed;
       std::uint64_t h = 1469598103934665603ull;
       auto mix = [&h](std::uint64_t v) { h = (h ^ v) * 1099511628211ull; };
       mix(c.set);
@@ -989,7 +967,7 @@ class Cascader {
       mix(c.color);
       mix(c.backgroundColor);
       mix(static_cast<std::uint64_t>(c.display));
-      mix(reinterpret_cast<std::uintptr_t>(k.customs));
+      mix(reinterpret_cast<std::uintptr_t>(k.customs.get()));
       for (int i = 0; i < 4; ++i) {
         mix(bits(c.margin[i]) ^ (std::uint64_t{bits(c.padding[i])} << 32));
         mix(bits(c.borderWidth[i]) ^ (std::uint64_t{c.borderColor[i]} << 32) ^
@@ -1076,7 +1054,7 @@ class Cascader {
     }
   };
   struct Memo {
-    const Computed* computed;
+    Computed computed;
     std::uint32_t entry;
     std::uint64_t id;
   };
@@ -1086,7 +1064,6 @@ class Cascader {
   std::vector<const std::vector<Decl>*> hintDecls_;
   bool aroundAny_ = false;
   std::vector<std::uint32_t> matched_;
-  Computed scratch_;  // the element's values while they are worked out
   std::unordered_map<std::string, std::vector<Decl>> styleDecls_;
   // The declarations of each distinct hint, parsed once.
   std::unordered_map<std::string, std::vector<Decl>> hints_;
@@ -1193,7 +1170,7 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   frames.reserve(64);
   Frame root;
   root.node = nullptr;
-  root.computed = cascader.Root(in.mediumPt);
+  SetInitial(kFontSize, root.computed, in.mediumPt);
   frames.push_back(std::move(root));
   struct Todo {
     const TagNode* node;
@@ -1241,8 +1218,9 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
     if (auto it = classes.find(key); it != classes.end()) {
       const Shared& same = it->second;
       if (same.entry != ComputedStyles::kNoEntry) styles->Share(t.node, same.entry);
-      frames.push_back(same.frame);
-      frames.back().node = t.node;
+      Frame f = same.frame;
+      f.node = t.node;
+      frames.push_back(std::move(f));
       blooms.push_back(same.bloom);
       classOf.push_back(same.id);
     } else {
