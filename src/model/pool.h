@@ -72,6 +72,7 @@ class BlockPool {
   static void Release(void* p) noexcept {
     if (!p) return;
     State& s = state_;
+    if (s.borrowed) std::abort();  // the owner's blocks are the owner's to free
     std::memcpy(p, &s.free, sizeof s.free);
     s.free = static_cast<char*>(p);
     --s.live;
@@ -103,6 +104,25 @@ class BlockPool {
 
   static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
+  // What another thread needs to follow this thread's links: its slabs.
+  struct Slabs {
+    char** slabs;
+    std::size_t count;
+  };
+  static Slabs Current() { return {state_.slabs, state_.slabCount}; }
+  // Lets this thread read the blocks that `from`'s thread handed out. Meant
+  // for a helper that only reads a tree: it must not allocate or release
+  // here, and the owning thread must make no new slab while it reads (a
+  // new slab may move the table of slabs).
+  static void ReadFrom(Slabs from) {
+    assert(state_.slabCount == 0 && "a thread that has a pool of its own");
+    state_ = State{};
+    state_.slabs = from.slabs;
+    state_.slabCount = from.count;
+    state_.next = state_.end = nullptr;
+    state_.borrowed = true;
+  }
+
  private:
   struct Header {
     std::uint32_t magic;
@@ -119,9 +139,11 @@ class BlockPool {
     std::size_t live;
     char** slabs;
     std::size_t slabCount;
+    bool borrowed;  // another thread's slabs, for reading only
   };
 
   static void NewSlab(State& s) {
+    if (s.borrowed) std::abort();  // would move the owner's table under it
     if (s.slabCount == kMaxSlabs) throw std::bad_alloc();
     if ((s.slabCount & (s.slabCount - 1)) == 0) {  // grows at powers of two; never shrinks
       const std::size_t cap = s.slabCount ? 2 * s.slabCount : 16;

@@ -1,5 +1,6 @@
 #include "model/text.h"
 
+#include <cassert>
 #include <cstdlib>
 #include <limits>
 #include <new>
@@ -11,8 +12,17 @@ namespace ps {
 
 // --- the text arena ---
 
+void TextArena::ReadFrom(Chunks from) {
+  assert(state_.slotCount == 0 && "a thread that has texts of its own");
+  state_ = State{};
+  state_.chunks = from.chunks;
+  state_.slotCount = from.count;
+  state_.borrowed = true;
+}
+
 std::uint32_t TextArena::TakeSlot() {
   State& s = state_;
+  if (s.borrowed) std::abort();  // would move the owner's table under it
   if (s.freeSlotCount) return s.freeSlots[--s.freeSlotCount];
   if (s.slotCount == kMaxSlots) throw std::bad_alloc();
   if (s.slotCount == s.slotCapacity) {
@@ -35,6 +45,7 @@ std::uint32_t TextArena::TakeSlot() {
 
 void TextArena::NextChunk() {
   State& s = state_;
+  if (s.borrowed) std::abort();
   if (s.standardUsed == s.standardCount) {
     const std::uint32_t slot = TakeSlot();
     // Chunks are kept for the next document of the thread, like the tree's slabs.
@@ -95,6 +106,7 @@ std::uint32_t TextArena::Allocate(std::size_t n) {
 
 void TextArena::Release(std::uint32_t ref) noexcept {
   State& s = state_;
+  if (s.borrowed) std::abort();  // the owner's texts are the owner's to free
   if ((ref & kOffsetMask) == 0) {
     const std::uint32_t slot = ref >> kOffsetBits;
     std::free(s.chunks[slot]);

@@ -40,6 +40,15 @@ class TextArena {
   // Blocks in use on this thread (for leak checks).
   static std::size_t Live() { return state_.live; }
 
+  // What another thread needs to read this thread's texts, and the way to
+  // read them there; as BlockPool's, for a helper that only reads.
+  struct Chunks {
+    char** chunks;
+    std::uint32_t count;
+  };
+  static Chunks Current() { return {state_.chunks, state_.slotCount}; }
+  static void ReadFrom(Chunks from);
+
  private:
   // A reference is a chunk slot and an offset in 8-byte units. Offset 0 of a
   // standard chunk is never carved, so offset 0 marks a large block: one that
@@ -65,6 +74,7 @@ class TextArena {
     char* next;
     char* end;
     std::size_t live;
+    bool borrowed;  // another thread's chunks, for reading only
   };
   static std::uint32_t TakeSlot();
   static void NextChunk();

@@ -152,6 +152,16 @@ void UnlinkProperty(TagNode* node, TagProperty* prop) {
 
 void FreeProperty(TagProperty* prop) { delete prop; }
 
+TreeView CurrentTreeView() {
+  return {BlockPool<sizeof(TagNode)>::Current(), BlockPool<sizeof(TagProperty)>::Current(), TextArena::Current()};
+}
+
+void ReadTreesOf(const TreeView& view) {
+  BlockPool<sizeof(TagNode)>::ReadFrom(view.nodes);
+  BlockPool<sizeof(TagProperty)>::ReadFrom(view.properties);
+  TextArena::ReadFrom(view.texts);
+}
+
 TagNode* NewNode(const TagDef* def) {
   TagNode* n = new TagNode;
   n->def = def;

@@ -234,6 +234,19 @@ void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Te
 void UnlinkProperty(TagNode* node, TagProperty* prop);
 void FreeProperty(TagProperty* prop);
 
+// --- reading a tree on another thread ---
+// A tree's links and texts are numbers that resolve through the pools of
+// the thread that made it. A helper thread that is to read the tree takes
+// that thread's view first; while it reads, neither thread may add to the
+// tree or change it, and the helper makes no tree of its own.
+struct TreeView {
+  BlockPool<sizeof(TagNode)>::Slabs nodes;
+  BlockPool<sizeof(TagProperty)>::Slabs properties;
+  TextArena::Chunks texts;
+};
+TreeView CurrentTreeView();
+void ReadTreesOf(const TreeView& view);
+
 // --- nodes ---
 TagNode* NewNode(const TagDef* def);
 TagNode* PreviousSibling(const TagNode* node);

@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <bit>
+#include <exception>
 #include <map>
 #include <optional>
 #include <set>
+#include <thread>
 #include <unordered_map>
 
 #include "model/tree.h"
@@ -795,7 +797,8 @@ class Cascader {
 
   // Computes the element's values from its parent's frame; returns the
   // number of its entry in `styles`, kNoEntry when it has none.
-  std::uint32_t Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out, ComputedStyles& styles) {
+  std::uint32_t Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out,
+                        ComputedStyles::Part& styles) {
     view_.Forget();
     matched_.clear();
     const ElementInfo& info = view_.Info(node);
@@ -939,6 +942,9 @@ class Cascader {
     }
     return entry;
   }
+
+  // Forgets the values remembered by entry: they were put in another part.
+  void ForgetEntries() { memo_.clear(); }
 
   // The number of a frame's values: the same for the same values, so that
   // the children of equal parents find each other's values. 0 is the root's.
@@ -1099,85 +1105,105 @@ bool NamedAs(std::string_view raw, std::string_view name) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/';
 }
 
-// The number of ancestors of the deepest element.
-int TreeDepth(const TagNode* html) {
-  int deepest = 0;
-  std::vector<std::pair<const TagNode*, int>> todo;
-  if (html) todo.push_back({html, 0});
-  while (!todo.empty()) {
-    auto [n, d] = todo.back();
-    todo.pop_back();
-    deepest = std::max(deepest, d);
-    for (const TagNode* c = n->firstChild; c; c = c->next) todo.push_back({c, d + 1});
+// Depth first; each frame is its element's computed values.
+class Walk {
+ public:
+  Walk(Collector& sheets, const StyleInput& in, ComputedStyles::Part& part)
+      : cascader_(sheets, in, view_), part_(part) {
+    frames_.reserve(64);
+    Frame root;
+    root.node = nullptr;
+    SetInitial(kFontSize, root.computed, in.mediumPt);
+    frames_.push_back(std::move(root));
   }
-  return deepest;
-}
 
-}  // namespace
+  void Start(const TagNode* html) {
+    if (html) todo_.push_back({html, 1});
+  }
 
-std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, PageSetup* page) {
-  TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
-  ComponentElementView view;
-  Collector sheets(ctx, in);
-  sheets.maxDepth = TreeDepth(html);
-  bool anySheet = !in.userSheets.empty();
-  std::vector<std::string> chain;
-  // What every browser gives tables before any sheet: without it, columns
-  // fitted to their content would set one cell's text against the next.
-  static constexpr std::string_view kBrowserTables = "table { border-spacing: 2px } td, th { padding: 1px }";
-  sheets.AddSheet(kBrowserTables, kUserNormal, "", chain, 0);
-  for (const StyleInput::Sheet& s : in.userSheets) sheets.AddSheet(DecodeSheet(s.bytes, ""), kUserNormal, FolderOf(s.name), chain, 0);
-
-  // The page's sheets in document order; STYLE attributes are read in the walk.
-  const std::string folder = FolderOf(ctx.inputName);
-  std::vector<const TagNode*> stack;
-  if (html) stack.push_back(html);
-  while (!stack.empty()) {
-    const TagNode* n = stack.back();
-    stack.pop_back();
-    const std::size_t mark = stack.size();
-    for (const TagNode* c = n->firstChild; c; c = c->next)
-      if (!IsComment(c)) stack.push_back(c);
-    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
-    // Only STYLE and LINK matter here: the others' start tags are not read.
-    if (!NamedAs(n->raw.view(), "style") && !NamedAs(n->raw.view(), "link")) continue;
-    const ElementInfo& info = view.Info(n);
-    if (info.name == "style") {
-      anySheet = true;
-      const std::string* media = view.Attribute(n, "media");
-      if (media && !MediaMatches(*media, Medium())) continue;
-      if (const std::string* type = view.Attribute(n, "type"); type && !type->empty() && !EqualsNoCase(*type, "text/css"))
-        continue;
-      sheets.AddSheet(n->text.view(), kAuthorNormal, folder, chain, 0);
-    } else if (info.name == "link") {
-      const std::string* rel = view.Attribute(n, "rel");
-      const std::string* href = view.Attribute(n, "href");
-      if (!rel || !TokenListHas(*rel, "stylesheet") || TokenListHas(*rel, "alternate") || !href) continue;
-      anySheet = true;
-      const std::string* media = view.Attribute(n, "media");
-      if (media && !MediaMatches(*media, Medium())) continue;
-      sheets.LoadLinked(*href, kAuthorNormal, folder, chain, 0, "linked");
+  // Readies the walk to go from `from` to the document's end, as a walk from
+  // the start goes on once it takes `from`. The ancestors' values are
+  // computed again and put nowhere: the walk from the start puts them.
+  void StartAt(const TagNode* html, const TagNode* from) {
+    std::vector<const TagNode*> line;  // html, from's ancestors below it, from
+    for (const TagNode* n = from; n; n = n == html ? nullptr : n->parent.get()) line.push_back(n);
+    std::reverse(line.begin(), line.end());
+    ComputedStyles::Part nowhere(nullptr);
+    for (std::size_t k = 0; k + 1 < line.size(); ++k) Visit({line[k], k + 1}, nowhere);
+    // What was kept for those ancestors names entries of `nowhere`.
+    todo_.clear();
+    classes_.clear();
+    cascader_.ForgetEntries();
+    // The siblings after each ancestor below html, and after `from`; the
+    // nearest on top.
+    for (std::size_t k = 1; k < line.size(); ++k) {
+      const std::size_t mark = todo_.size();
+      for (const TagNode* c = line[k]->next; c; c = c->next)
+        if (!IsComment(c)) todo_.push_back({c, k + 1});
+      std::reverse(todo_.begin() + static_cast<std::ptrdiff_t>(mark), todo_.end());
     }
-    view.Forget();
+    todo_.push_back({from, line.size()});
   }
-  if (page) *page = sheets.pages.Finish();
-  if (!anySheet) return nullptr;
 
-  auto styles = std::make_unique<ComputedStyles>();
-  Cascader cascader(sheets, in, view);
-  // Depth first; each frame is its element's computed values.
-  std::vector<Frame> frames;
-  frames.reserve(64);
-  Frame root;
-  root.node = nullptr;
-  SetInitial(kFontSize, root.computed, in.mediumPt);
-  frames.push_back(std::move(root));
+  // Walks until it would take `stop` (nullptr: to the end).
+  void Run(const TagNode* stop) {
+    while (!todo_.empty()) {
+      const Todo t = todo_.back();
+      todo_.pop_back();
+      if (t.node == stop) return;
+      Visit(t, part_);
+    }
+  }
+
+ private:
   struct Todo {
     const TagNode* node;
     std::size_t depth;  // frames below it
   };
-  std::vector<Todo> todo;
-  std::vector<Bloom> blooms(1);  // the ancestors' names seen from each depth
+
+  void Visit(Todo t, ComputedStyles::Part& part) {
+    frames_.resize(t.depth);
+    blooms_.resize(t.depth);
+    classOf_.resize(t.depth);
+    const ClassKey key{classOf_.back(), t.node->def, t.node->raw.view()};
+    if (auto it = classes_.find(key); it != classes_.end()) {
+      const Shared& same = it->second;
+      if (same.entry != ComputedStyles::kNoEntry) part.Share(t.node, same.entry);
+      Frame f = same.frame;
+      f.node = t.node;
+      frames_.push_back(std::move(f));
+      blooms_.push_back(same.bloom);
+      classOf_.push_back(same.id);
+    } else {
+      Frame f;
+      const std::uint32_t entry = cascader_.Element(t.node, frames_.back(), blooms_.back(), f, part);
+      // What this element's descendants find among their ancestors.
+      Bloom mine = blooms_.back();
+      const ElementInfo& info = view_.Info(t.node);
+      mine.Add("t", info.name);
+      if (const std::string* id = view_.Attribute(t.node, "id")) mine.Add("#", *id);
+      for (const std::string& c : info.classes) mine.Add(".", c);
+      const std::uint64_t id = nextClass_++;
+      if (cascader_.Shareable(t.node)) {
+        if (classes_.size() >= kMaxClasses) classes_.clear();
+        classes_.emplace(key, Shared{id, f, mine, entry});
+      }
+      frames_.push_back(std::move(f));
+      blooms_.push_back(mine);
+      classOf_.push_back(id);
+    }
+    const std::size_t mark = todo_.size();
+    for (const TagNode* c = t.node->firstChild; c; c = c->next)
+      if (!IsComment(c)) todo_.push_back({c, t.depth + 1});
+    std::reverse(todo_.begin() + static_cast<std::ptrdiff_t>(mark), todo_.end());
+  }
+
+  ComponentElementView view_;
+  Cascader cascader_;
+  ComputedStyles::Part& part_;
+  std::vector<Frame> frames_;
+  std::vector<Todo> todo_;
+  std::vector<Bloom> blooms_ = std::vector<Bloom>(1);  // the ancestors' names seen from each depth
   // Elements whose start tags are the same as those of all their ancestors
   // match the same rules and get the same values (unless a rule looks at
   // siblings or children), as the cells of a long table mostly do: such
@@ -1203,49 +1229,114 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   };
   // Bounded: a page of elements that all differ (ids, links) would
   // otherwise keep a class for each. Class numbers are never reused.
-  constexpr std::size_t kMaxClasses = 1 << 12;
-  std::unordered_map<ClassKey, Shared, ClassKeyHash> classes;
-  std::vector<std::uint64_t> classOf(1, 0);  // each depth's element's class
-  std::uint64_t nextClass = 1;
-  if (html) todo.push_back({html, 1});
-  while (!todo.empty()) {
-    Todo t = todo.back();
-    todo.pop_back();
-    frames.resize(t.depth);
-    blooms.resize(t.depth);
-    classOf.resize(t.depth);
-    const ClassKey key{classOf.back(), t.node->def, t.node->raw.view()};
-    if (auto it = classes.find(key); it != classes.end()) {
-      const Shared& same = it->second;
-      if (same.entry != ComputedStyles::kNoEntry) styles->Share(t.node, same.entry);
-      Frame f = same.frame;
-      f.node = t.node;
-      frames.push_back(std::move(f));
-      blooms.push_back(same.bloom);
-      classOf.push_back(same.id);
-    } else {
-      Frame f;
-      const std::uint32_t entry = cascader.Element(t.node, frames.back(), blooms.back(), f, *styles);
-      // What this element's descendants find among their ancestors.
-      Bloom mine = blooms.back();
-      const ElementInfo& info = view.Info(t.node);
-      mine.Add("t", info.name);
-      if (const std::string* id = view.Attribute(t.node, "id")) mine.Add("#", *id);
-      for (const std::string& c : info.classes) mine.Add(".", c);
-      const std::uint64_t id = nextClass++;
-      if (cascader.Shareable(t.node)) {
-        if (classes.size() >= kMaxClasses) classes.clear();
-        classes.emplace(key, Shared{id, f, mine, entry});
-      }
-      frames.push_back(std::move(f));
-      blooms.push_back(mine);
-      classOf.push_back(id);
-    }
-    const std::size_t mark = todo.size();
-    for (const TagNode* c = t.node->firstChild; c; c = c->next)
-      if (!IsComment(c)) todo.push_back({c, t.depth + 1});
-    std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
+  static constexpr std::size_t kMaxClasses = 1 << 12;
+  std::unordered_map<ClassKey, Shared, ClassKeyHash> classes_;
+  std::vector<std::uint64_t> classOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's element's class
+  std::uint64_t nextClass_ = 1;
+};
+
+}  // namespace
+
+std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, PageSetup* page) {
+  TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
+  ComponentElementView view;
+  Collector sheets(ctx, in);
+
+  // One walk in document order, as the cascade's: the page's STYLE and LINK
+  // elements, the depth of the deepest element, how many elements there
+  // are and every markEvery-th of them (where a second walk may begin; a
+  // small fraction of the fewest elements that take two walks).
+  const std::size_t markEvery = std::clamp<std::size_t>(in.twoThreadsFrom / 16, 1, 4096);
+  std::vector<const TagNode*> sheetElements, marks;
+  std::size_t elements = 0;
+  int depth = 0;
+  std::vector<std::pair<const TagNode*, int>> stack;
+  if (html) stack.push_back({html, 0});
+  while (!stack.empty()) {
+    const auto [n, d] = stack.back();
+    stack.pop_back();
+    if (elements++ % markEvery == 0) marks.push_back(n);
+    depth = std::max(depth, d);
+    const std::size_t mark = stack.size();
+    for (const TagNode* c = n->firstChild; c; c = c->next)
+      if (!IsComment(c)) stack.push_back({c, d + 1});
+    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
+    // Only STYLE and LINK matter here: the others' start tags are not read.
+    if (NamedAs(n->raw.view(), "style") || NamedAs(n->raw.view(), "link")) sheetElements.push_back(n);
   }
+  sheets.maxDepth = depth;
+
+  bool anySheet = !in.userSheets.empty();
+  std::vector<std::string> chain;
+  // What every browser gives tables before any sheet: without it, columns
+  // fitted to their content would set one cell's text against the next.
+  static constexpr std::string_view kBrowserTables = "table { border-spacing: 2px } td, th { padding: 1px }";
+  sheets.AddSheet(kBrowserTables, kUserNormal, "", chain, 0);
+  for (const StyleInput::Sheet& s : in.userSheets) sheets.AddSheet(DecodeSheet(s.bytes, ""), kUserNormal, FolderOf(s.name), chain, 0);
+
+  // The page's sheets in document order; STYLE attributes are read in the walk.
+  const std::string folder = FolderOf(ctx.inputName);
+  for (const TagNode* n : sheetElements) {
+    const ElementInfo& info = view.Info(n);
+    if (info.name == "style") {
+      anySheet = true;
+      const std::string* media = view.Attribute(n, "media");
+      if (media && !MediaMatches(*media, Medium())) continue;
+      if (const std::string* type = view.Attribute(n, "type"); type && !type->empty() && !EqualsNoCase(*type, "text/css"))
+        continue;
+      sheets.AddSheet(n->text.view(), kAuthorNormal, folder, chain, 0);
+    } else if (info.name == "link") {
+      const std::string* rel = view.Attribute(n, "rel");
+      const std::string* href = view.Attribute(n, "href");
+      if (!rel || !TokenListHas(*rel, "stylesheet") || TokenListHas(*rel, "alternate") || !href) continue;
+      anySheet = true;
+      const std::string* media = view.Attribute(n, "media");
+      if (media && !MediaMatches(*media, Medium())) continue;
+      sheets.LoadLinked(*href, kAuthorNormal, folder, chain, 0, "linked");
+    }
+    view.Forget();
+  }
+  if (page) *page = sheets.pages.Finish();
+  if (!anySheet) return nullptr;
+
+  auto styles = std::make_unique<ComputedStyles>();
+  // A large tree is walked by two threads: this one from the start, a helper
+  // from an element near the middle (in document order) to the end. Each
+  // has its own caches, so the values are the same as from one walk.
+  const TagNode* middle = nullptr;
+  if (html && elements >= in.twoThreadsFrom) middle = marks[elements / 2 / markEvery];
+  if (!middle || middle == html) {
+    Walk walk(sheets, in, styles->Own());
+    walk.Start(html);
+    walk.Run(nullptr);
+    return styles;
+  }
+  styles->MakeRoomForAll();
+  auto other = std::make_unique<ComputedStyles::Part>(styles.get());
+  const TreeView tree = CurrentTreeView();
+  std::exception_ptr failed;
+  std::thread helper([&] {
+    try {
+      ReadTreesOf(tree);
+      Walk walk(sheets, in, *other);
+      walk.StartAt(html, middle);
+      walk.Run(nullptr);
+    } catch (...) {
+      failed = std::current_exception();
+    }
+  });
+  std::exception_ptr mine;
+  try {
+    Walk walk(sheets, in, styles->Own());
+    walk.Start(html);
+    walk.Run(middle);
+  } catch (...) {
+    mine = std::current_exception();
+  }
+  helper.join();
+  if (mine) std::rethrow_exception(mine);
+  if (failed) std::rethrow_exception(failed);
+  styles->Keep(std::move(other));
   return styles;
 }
 

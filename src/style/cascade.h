@@ -25,6 +25,9 @@ struct StyleInput {
   std::string sandbox;            // resolved folder; empty: files anywhere may be read
   std::string documentEncoding;   // the page's, for the sheets it links to and imports
   double mediumPt = 10;           // font-size: medium, the converter's text size
+  // From this many elements on, two threads share the walk (each half of it
+  // is then still long enough to pay for the thread).
+  std::size_t twoThreadsFrom = 1 << 16;
 };
 
 // Nullptr when the document has no style sheet of any kind and none was

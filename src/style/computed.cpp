@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <new>
 
 #include "model/pool.h"
 #include "model/tree.h"
@@ -607,38 +609,60 @@ std::uint64_t ComputedStyles::CheckOf(const TagNode* n) {
   return n->position() | std::uint64_t{static_cast<std::uint8_t>(n->def.index() + 1)} << 48;
 }
 
+ComputedStyles::~ComputedStyles() = default;
+
 const Computed* ComputedStyles::Find(const TagNode* n) const {
   const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
-  if (k >= slots_.size()) return nullptr;
+  if (k >= slotCount_) return nullptr;
   const Slot& slot = slots_[k];
   return slot.computed && slot.check == CheckOf(n) ? slot.computed : nullptr;
 }
 
+void ComputedStyles::MakeRoomForAll() {
+  const std::size_t all = BlockPool<sizeof(TagNode)>::Capacity();
+  if (all <= slotCount_) return;
+  if (!slots_) {
+    slots_.reset(static_cast<Slot*>(std::calloc(all, sizeof(Slot))));
+    if (!slots_) throw std::bad_alloc();
+  } else {  // nodes made after the first entry (not while parts fill the table)
+    auto* grown = static_cast<Slot*>(std::realloc(slots_.get(), all * sizeof(Slot)));
+    if (!grown) throw std::bad_alloc();
+    static_cast<void>(slots_.release());
+    slots_.reset(grown);
+    std::memset(static_cast<void*>(grown + slotCount_), 0, (all - slotCount_) * sizeof(Slot));
+  }
+  slotCount_ = all;
+}
+
 ComputedStyles::Slot* ComputedStyles::SlotOf(const TagNode* n) {
   const std::size_t k = BlockPool<sizeof(TagNode)>::IndexOf(n);
-  if (k >= slots_.size()) {
-    // Room for every node the tree has: growing by copies would hold two
-    // tables at once on a large page.
-    if (slots_.capacity() == 0) slots_.reserve(BlockPool<sizeof(TagNode)>::Capacity());
-    slots_.resize(std::max(k + 1, std::min(slots_.capacity(), slots_.size() + slots_.size() / 2)));
-  }
+  if (k >= slotCount_) MakeRoomForAll();
   Slot& slot = slots_[k];
   if (slot.computed) return nullptr;  // the first entry of a node stays, as before
   return &slot;
 }
 
-std::uint32_t ComputedStyles::Put(const TagNode* n, Computed c) {
-  Slot* slot = SlotOf(n);
-  if (!slot) return kNoEntry;
+std::size_t ComputedStyles::size() const {
+  std::size_t n = own_.size();
+  for (const auto& p : parts_) n += p->size();
+  return n;
+}
+
+std::uint32_t ComputedStyles::Part::Put(const TagNode* n, Computed c) {
+  Slot* slot = nullptr;
+  if (table_) {
+    slot = table_->SlotOf(n);
+    if (!slot) return kNoEntry;
+  }
   const auto entry = static_cast<std::uint32_t>(entries_.size());
   entries_.push_back(std::move(c));
-  *slot = Slot{&entries_.back(), CheckOf(n)};
+  if (slot) *slot = Slot{&entries_.back(), CheckOf(n)};
   return entry;
 }
 
-void ComputedStyles::Share(const TagNode* n, std::uint32_t entry) {
-  if (entry >= entries_.size()) return;
-  if (Slot* slot = SlotOf(n)) *slot = Slot{&entries_[entry], CheckOf(n)};
+void ComputedStyles::Part::Share(const TagNode* n, std::uint32_t entry) {
+  if (entry >= entries_.size() || !table_) return;
+  if (Slot* slot = table_->SlotOf(n)) *slot = Slot{&entries_[entry], CheckOf(n)};
 }
 
 }  // namespace ps::css

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <deque>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -134,12 +136,41 @@ struct Computed {
 class ComputedStyles {
  public:
   static constexpr std::uint32_t kNoEntry = ~std::uint32_t{0};
+  // Entries put by one thread: the cascade may fill the table from two, each
+  // walking its own part of the tree, each with its own entries (numbered
+  // within the part).
+  class Part {
+   public:
+    // Without a table the entries are made and numbered, and no node gets one.
+    explicit Part(ComputedStyles* table) : table_(table) {}
+    // Returns the entry's number, for Share; kNoEntry when the node had one.
+    std::uint32_t Put(const TagNode* n, Computed c);
+    // Gives the node the values of an entry already put (a sibling's).
+    void Share(const TagNode* n, std::uint32_t entry);
+    std::size_t size() const { return entries_.size(); }
+
+   private:
+    ComputedStyles* table_;
+    // A deque: growing moves no entry (a page may give a million elements one).
+    std::deque<Computed> entries_;
+  };
+
+  ComputedStyles() = default;
+  ComputedStyles(const ComputedStyles&) = delete;
+  ComputedStyles& operator=(const ComputedStyles&) = delete;
+
   const Computed* Find(const TagNode* n) const;
-  // Returns the entry's number, for Share; kNoEntry when the node had one.
-  std::uint32_t Put(const TagNode* n, Computed c);
-  // Gives the node the values of an entry already put (a sibling's).
-  void Share(const TagNode* n, std::uint32_t entry);
-  std::size_t size() const { return entries_.size(); }
+  std::uint32_t Put(const TagNode* n, Computed c) { return own_.Put(n, std::move(c)); }
+  void Share(const TagNode* n, std::uint32_t entry) { own_.Share(n, entry); }
+  Part& Own() { return own_; }
+  std::size_t size() const;
+
+  // Makes room for every node the tree's pool has a place for, so that parts
+  // on other threads fill the table without growing it (each its own nodes).
+  void MakeRoomForAll();
+  ~ComputedStyles();
+  // Keeps a part's entries for as long as the table (its nodes point at them).
+  void Keep(std::unique_ptr<Part> part) { parts_.push_back(std::move(part)); }
 
  private:
   // The entry itself, and the element's row and input position, which a
@@ -150,11 +181,17 @@ class ComputedStyles {
   };
   static std::uint64_t CheckOf(const TagNode* n);
   // By the node's place in the tree's pool: looking a node up is one index,
-  // where hashing its address cost a cache miss or more on every call.
-  std::vector<Slot> slots_;
+  // where hashing its address cost a cache miss or more on every call. Room
+  // for every node the pool had when the first entry came, taken zeroed from
+  // the system: only the pages that get entries are ever touched.
+  struct FreeSlots {
+    void operator()(Slot* p) const { std::free(p); }
+  };
+  std::unique_ptr<Slot[], FreeSlots> slots_;
+  std::size_t slotCount_ = 0;
   Slot* SlotOf(const TagNode* n);  // nullptr when the node has an entry
-  // A deque: growing moves no entry (a page may give a million elements one).
-  std::deque<Computed> entries_;
+  Part own_{this};
+  std::vector<std::unique_ptr<Part>> parts_;
 };
 
 // Computing one declared value onto `out`, given the parent's computed

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <optional>
 #include <string>
 
 #include "reader/reader.h"
@@ -87,13 +88,15 @@ struct Cascaded {
   Captured c;
   std::unique_ptr<css::ComputedStyles> styles;
   TagNode* html = nullptr;
-  Cascaded(std::string_view page, std::vector<std::string> userSheets = {}) {
+  Cascaded(std::string_view page, std::vector<std::string> userSheets = {},
+           std::size_t twoThreadsFrom = StyleInput().twoThreadsFrom) {
     c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
     c.ctx.inputName = "input.html";
     ParseHtml(c.ctx, page);
     html = c.ctx.documentRoot->next;
     StyleInput in;
     for (std::string& s : userSheets) in.userSheets.push_back({"user.css", std::move(s)});
+    in.twoThreadsFrom = twoThreadsFrom;
     styles = RunCascade(c.ctx, in);
   }
   // The first element of the name in document order.
@@ -264,6 +267,73 @@ TEST(Cascade, EachSectionsCustomPropertiesReachItsOwnParagraphs) {
     if (colors[static_cast<std::size_t>(i)] != static_cast<std::uint32_t>(std::stoul(std::to_string(100000 + i), nullptr, 16)))
       ++wrong;
   EXPECT_EQ(wrong, 0);
+}
+
+// Every element's values, in document order (nullopt: no entry).
+std::vector<std::optional<Computed>> AllValues(const Cascaded& d) {
+  std::vector<std::optional<Computed>> out;
+  std::vector<const TagNode*> todo{d.html};
+  while (!todo.empty()) {
+    const TagNode* x = todo.back();
+    todo.pop_back();
+    const Computed* v = d.styles->Find(x);
+    out.push_back(v ? std::optional<Computed>(*v) : std::nullopt);
+    std::vector<const TagNode*> kids;
+    for (const TagNode* k = x->firstChild; k; k = k->next) kids.push_back(k);
+    todo.insert(todo.end(), kids.rbegin(), kids.rend());
+  }
+  return out;
+}
+
+TEST(Cascade, TwoThreadsGiveEveryElementTheValuesOneGives) {
+  // Rules that read siblings, children, ids, classes, attributes' hints,
+  // custom properties and inheritance, on pages whose middle element lies
+  // at different depths (before, between and inside nested sections, next
+  // to comments).
+  const std::string sheet =
+      ":root { --c: #123456 } div > p:first-child { color: red } p + p { font-weight: bold }"
+      " li:nth-child(3n+1) { color: var(--c) } .k ~ p { font-style: italic } #x7 { font-size: 20pt }"
+      " .s { --c: #00aa00 } td { padding: 2px } table[border] td { color: blue }"
+      " em { font-size: 1.2em } div div span { background-color: yellow } :empty { margin-left: 3pt }";
+  std::uint32_t seed = 7;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int shape = 0; shape < 4; ++shape) {
+    std::string page = "<html><head><style>" + sheet + "</style></head><body>";
+    int open = 0;
+    for (int i = 0; i < 400 + 37 * shape; ++i) {
+      switch (next(9)) {
+        case 0: page += "<div class=" + std::string(next(2) ? "s" : "k") + ">"; ++open; break;
+        case 1: if (open) { page += "</div>"; --open; } break;
+        case 2: page += "<p id=x" + std::to_string(next(10)) + ">a <em>b</em></p>"; break;
+        case 3: page += "<ul><li>1<li>2<li>3<li>4</ul>"; break;
+        case 4: page += "<!-- c -->"; break;
+        case 5: page += "<table border=1 cellpadding=3><tr><td>x<td width=40>y</table>"; break;
+        case 6: page += "<p style=\"color: #" + std::to_string(100000 + next(800000)) + "\"><span>s</span></p>"; break;
+        case 7: page += "<p class=k></p><p>z</p>"; break;
+        default: page += "<span><b></b></span>"; break;
+      }
+      if (shape == 3 && i == 200) {  // the middle forty sections down
+        for (int j = 0; j < 40; ++j) page += "<div>";
+        open += 40;
+      }
+    }
+    page += "</body></html>";
+    const Cascaded one(page, {}, std::size_t(-1));
+    const Cascaded two(page, {}, 1);
+    const auto a = AllValues(one);
+    const auto b = AllValues(two);
+    ASSERT_EQ(a.size(), b.size());
+    std::size_t withValues = 0, differ = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      withValues += a[i].has_value();
+      differ += a[i] != b[i];
+    }
+    EXPECT_EQ(differ, 0u) << "shape " << shape;
+    EXPECT_GT(withValues, a.size() / 4) << "shape " << shape;
+  }
 }
 
 TEST(Cascade, ExponentialCustomPropertiesStayBounded) {
