@@ -5,10 +5,13 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/tree.h"
 #include "reader/reader.h"
 #include "run/run.h"
+#include "style/cascade.h"
+#include "style/computed.h"
 #include "transform/pass.h"
 #include "writer/writer.h"
 
@@ -34,6 +37,41 @@ void ConvertWithAutomaticTables(std::string_view html) {
   ps::FreeTree(ctx.documentRoot);
 }
 
+// The cascade walked by one thread and by two (from the element half way
+// through): every element must get the same values either way.
+void CascadeOnceAndInTwo(std::string_view html) {
+  std::string messages;
+  ps::OutStream msg = ps::OutStream::ToString(&messages);
+  ps::OutStream dbg = ps::OutStream::Discard();
+  ps::Context ctx;
+  ctx.message = &msg;
+  ctx.debug = &dbg;
+  ctx.keepUnknownElements = true;
+  ctx.documentRoot = ps::CreateDocumentRoot(ctx);
+  ps::LoadHtmlText(ctx, html);
+  ps::StyleInput one, two;
+  one.userSheets.push_back({"user.css", "p, td { color: red } :first-child + * { font-size: 20pt } * { --x: 1 }"});
+  two.userSheets = one.userSheets;
+  one.twoThreadsFrom = static_cast<std::size_t>(-1);
+  two.twoThreadsFrom = 1;
+  const auto a = ps::RunCascade(ctx, one);
+  const auto b = ps::RunCascade(ctx, two);
+  std::vector<const ps::TagNode*> todo{ctx.documentRoot};
+  while (!todo.empty()) {
+    const ps::TagNode* n = todo.back();
+    todo.pop_back();
+    const ps::css::Computed* x = a->Find(n);
+    const ps::css::Computed* y = b->Find(n);
+    if ((x == nullptr) != (y == nullptr) || (x && !(*x == *y))) {
+      std::fprintf(stderr, "two walks of the cascade disagree\n");
+      std::abort();
+    }
+    if (n->next) todo.push_back(n->next);
+    if (n->firstChild) todo.push_back(n->firstChild);
+  }
+  ps::FreeTree(ctx.documentRoot);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -48,6 +86,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   ps::ConvertBuffer(html, &fo, &messages);
   // Every other input once more with the automatic table layout.
   if (size > 0 && (data[0] & 1) != 0) ConvertWithAutomaticTables(html);
+  if (size > 0 && (data[0] & 6) == 6) CascadeOnceAndInTwo(html);
   if (ps::BlockPool<sizeof(ps::TagNode)>::Live() != nodes || ps::BlockPool<sizeof(ps::TagProperty)>::Live() != props ||
       ps::TextArena::Live() != texts) {
     std::fprintf(stderr, "tree blocks leaked\n");

@@ -143,9 +143,6 @@ constexpr css::PropSet kBorderProps =
     Bit(css::kBorderBottomStyle) | Bit(css::kBorderLeftStyle) | Bit(css::kBorderTopColor) |
     Bit(css::kBorderRightColor) | Bit(css::kBorderBottomColor) | Bit(css::kBorderLeftColor);
 
-constexpr css::PropSet kPaddingProps =
-    Bit(css::kPaddingTop) | Bit(css::kPaddingRight) | Bit(css::kPaddingBottom) | Bit(css::kPaddingLeft);
-
 bool IsBlankText(const Text& t) {
   for (char ch : t.view())
     if (ch != ' ' && ch != '\t' && ch != '\n' && ch != '\r') return false;
