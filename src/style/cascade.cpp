@@ -7,6 +7,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <system_error>
 #include <thread>
 #include <unordered_map>
 
@@ -1305,26 +1306,32 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   // has its own caches, so the values are the same as from one walk.
   const TagNode* middle = nullptr;
   if (html && elements >= in.twoThreadsFrom) middle = marks[elements / 2 / markEvery];
-  if (!middle || middle == html) {
+  auto walkAll = [&] {
     Walk walk(sheets, in, styles->Own());
     walk.Start(html);
     walk.Run(nullptr);
-    return styles;
-  }
+    return std::move(styles);
+  };
+  if (!middle || middle == html) return walkAll();
   styles->MakeRoomForAll();
   auto other = std::make_unique<ComputedStyles::Part>(styles.get());
   const TreeView tree = CurrentTreeView();
   std::exception_ptr failed;
-  std::thread helper([&] {
-    try {
-      ReadTreesOf(tree);
-      Walk walk(sheets, in, *other);
-      walk.StartAt(html, middle);
-      walk.Run(nullptr);
-    } catch (...) {
-      failed = std::current_exception();
-    }
-  });
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      try {
+        ReadTreesOf(tree);
+        Walk walk(sheets, in, *other);
+        walk.StartAt(html, middle);
+        walk.Run(nullptr);
+      } catch (...) {
+        failed = std::current_exception();
+      }
+    });
+  } catch (const std::system_error&) {  // no second thread to be had
+    return walkAll();
+  }
   std::exception_ptr mine;
   try {
     Walk walk(sheets, in, styles->Own());
