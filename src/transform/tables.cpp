@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "model/handlers.h"
@@ -22,6 +24,30 @@ constexpr std::int64_t kGridPositions = 100;
 // A span costs a walk step (and a trail character) per position, so a
 // hostile one is held to this many.
 constexpr std::int64_t kSpanLimit = 1000;
+
+// What printf("%*s", width, text) writes, without formatting: the grids
+// write it per spanning cell, and a page of many tables has millions.
+void WriteAligned(OutStream& out, int width, std::string_view text) {
+  static constexpr std::string_view kSpaces = "                                ";
+  const bool left = width < 0;
+  const auto wide = static_cast<std::size_t>(left ? -static_cast<long long>(width) : width);
+  std::size_t pad = wide > text.size() ? wide - text.size() : 0;
+  if (left) out.write(text);
+  for (; pad > 0; pad -= std::min(pad, kSpaces.size())) out.write(kSpaces.substr(0, std::min(pad, kSpaces.size())));
+  if (!left) out.write(text);
+}
+
+// A message with one or two numbers in it, as printf's %i writes them.
+void WriteNumbered(OutStream& out, std::string_view a, int x, std::string_view b, int y = 0,
+                   std::string_view c = {}) {
+  char digits[16];
+  out.write(a);
+  out.write(std::string_view(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, x).ptr - digits)));
+  out.write(b);
+  if (c.empty()) return;
+  out.write(std::string_view(digits, static_cast<std::size_t>(std::to_chars(digits, digits + sizeof digits, y).ptr - digits)));
+  out.write(c);
+}
 
 // Per grid position: how many more rows a cell of an earlier row covers it.
 class RowSpanCounters {
@@ -354,7 +380,7 @@ struct DerivedColumnPass {
         set = ApplyCellWidthRule(ctx, widths, cell, width);
       msg.put(set ? 'x' : '+');
     } else if (firstRow) {
-      msg.printf("%*s", static_cast<int>(n), "-+");
+      WriteAligned(msg, static_cast<int>(n), "-+");
       // A span below 1 still takes one position, as in the grid.
       for (std::int64_t i = 0; i < std::max<std::int64_t>(n, 1); ++i)
         if (TagNode* col = NewColumn()) CreateProperty(ctx, col, Names().columnWidth);
@@ -366,7 +392,7 @@ struct DerivedColumnPass {
       msg.put(set ? 'x' : '+');
       if (cursor) cursor = cursor->next;
     } else {
-      msg.printf("%*s", static_cast<int>(n - 1), "-");
+      WriteAligned(msg, static_cast<int>(n - 1), "-");
       const bool set = n >= 1 && ApplySpanWidthRule(ctx, widths, cell, cursor, n);
       msg.put(set ? 'X' : '+');
     }
@@ -404,7 +430,7 @@ struct ColumnListPass {
   }
   void Cell(TagNode* cell, std::int64_t n) {
     const bool spanning = IsSpanning(ctx, cell);
-    if (spanning) ctx.msg().printf("%*s", static_cast<int>(n - 1), "-");
+    if (spanning) WriteAligned(ctx.msg(), static_cast<int>(n - 1), "-");
     for (std::int64_t i = 0; i < n; ++i) {
       if (cursor && cursor->next && cursor->next->def == columnDef) {
         cursor = cursor->next;
@@ -597,7 +623,8 @@ bool TableStep1(Context& ctx, TagNode* table) {
   OutStream& msg = ctx.msg();
   ++ctx.tableCount;
   ++ctx.tableDepth;
-  msg.printf("starting table processing step 1 of 2 for table %i depth %i\n", ctx.tableCount, ctx.tableDepth);
+  WriteNumbered(msg, "starting table processing step 1 of 2 for table ", ctx.tableCount, " depth ", ctx.tableDepth,
+                "\n");
 
   TableWidths widths;
   widths.cw = ContentWidth(ctx, table->parent);
@@ -677,7 +704,7 @@ bool TableStep1(Context& ctx, TagNode* table) {
 
 bool TableStep2(Context& ctx, TagNode* table) {
   OutStream& msg = ctx.msg();
-  msg.printf("starting table processing step 2 of 2 - depth %i\n", ctx.tableDepth);
+  WriteNumbered(msg, "starting table processing step 2 of 2 - depth ", ctx.tableDepth, "\n");
   --ctx.tableDepth;
   if (ctx.tableDepth == 0) ForgetNestedMeasures(ctx);
   // Converted by now: a length such as "1pt".
