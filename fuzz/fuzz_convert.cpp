@@ -19,7 +19,8 @@ namespace {
 
 // The phases of a run with every table laid out from its content, which
 // without style sheets no command line asks for, and with elements without
-// a row kept, as a user style sheet has them.
+// a row kept, as a user style sheet has them; the document is written by
+// one thread and by two.
 void ConvertWithAutomaticTables(std::string_view html) {
   std::string fo, messages;
   ps::OutStream msg = ps::OutStream::ToString(&messages);
@@ -34,6 +35,14 @@ void ConvertWithAutomaticTables(std::string_view html) {
   ps::LoadHtmlText(ctx, html);
   ps::ProcessChain(ctx, ctx.documentRoot);
   ps::WriteDocument(ctx, out);
+  // Written again with a helper thread sharing the work: the same bytes.
+  std::string shared;
+  ps::OutStream toShared = ps::OutStream::ToString(&shared);
+  ps::WriteDocument(ctx, toShared, 1);
+  if (shared != fo) {
+    std::fprintf(stderr, "two writers disagree\n");
+    std::abort();
+  }
   ps::FreeTree(ctx.documentRoot);
 }
 

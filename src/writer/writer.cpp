@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -214,11 +219,195 @@ const AttributeTable& Attributes() {
   return table;
 }
 
+// The state of an element being written, as its children see it.
+struct Open {
+  std::string_view endTag;
+  bool container;  // admits only blocks
+  bool textless;   // admits neither text nor inline elements
+  bool blockOpen;  // a block opened around inline content is still open
+  bool sawBlock;   // a block has been written inside
+};
+
+// A large document is written by two threads. The children of one element
+// that has many are cut into segments, each beginning at a child whose
+// parent's state is known before it (the sibling before it is a block with
+// only white space after it, or the parent holds no mere text). A helper
+// writes segments ahead of this thread into a few buffers; this thread
+// writes the others itself and, reaching one the helper wrote, copies it
+// out instead, once it has checked the state the helper started from and
+// dropped the ids written before the segment.
+struct SegmentPlan {
+  std::vector<const TagNode*> starts;  // each segment's first node, in order
+  std::vector<const TagNode*> lasts;   // and its last
+  Open parent{};                       // the parent's state where each begins
+};
+
+struct WrittenSegment {
+  struct Id {
+    std::size_t at;
+    std::size_t length;
+    std::string key;
+  };
+  std::string bytes;
+  std::vector<Id> ids;  // each id the segment writes, where
+  Open after{};         // the parent's state after it
+  bool done = false;
+  bool failed = false;  // the helper could not write it
+};
+
+class SegmentQueue {
+ public:
+  static constexpr std::size_t kNone = ~std::size_t{0};
+  explicit SegmentQueue(std::size_t count) : segments_(count), owner_(count, Owner::None) {}
+
+  // This thread at segment i: nullptr when it writes the segment itself,
+  // else the helper's segment once written.
+  WrittenSegment* Reach(std::size_t i) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (owner_[i] == Owner::None) {
+      owner_[i] = Owner::Main;
+      changed_.notify_all();
+      return nullptr;
+    }
+    changed_.wait(lock, [&] { return segments_[i].done; });
+    return &segments_[i];
+  }
+  // Gives a segment's buffer back for the helper's next one.
+  void Release(std::size_t i) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    spare_.push_back(std::move(segments_[i].bytes));
+    segments_[i].bytes = std::string();
+    --ahead_;
+    changed_.notify_all();
+  }
+  // The helper's next segment, and a buffer for it; kNone when none is
+  // left. The first segment nobody has is left to this thread, which
+  // reaches it next: the helper takes the one after it.
+  std::size_t Claim(std::string& buffer) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [&] { return stop_ || ahead_ < kAhead; });
+    while (first_ < owner_.size() && owner_[first_] != Owner::None) ++first_;
+    std::size_t i = first_ + 1;
+    while (i < owner_.size() && owner_[i] != Owner::None) ++i;
+    if (stop_ || i >= owner_.size()) return kNone;
+    owner_[i] = Owner::Helper;
+    ++ahead_;
+    if (!spare_.empty()) {
+      buffer = std::move(spare_.back());
+      spare_.pop_back();
+    }
+    return i;
+  }
+  WrittenSegment& Segment(std::size_t i) { return segments_[i]; }  // the claimer's until done
+  void Done(std::size_t i, bool failed) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    segments_[i].done = true;
+    segments_[i].failed = failed;
+    if (failed) stop_ = true;
+    changed_.notify_all();
+  }
+  void Stop() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    stop_ = true;
+    changed_.notify_all();
+  }
+
+ private:
+  enum class Owner : std::uint8_t { None, Main, Helper };
+  static constexpr std::size_t kAhead = 3;  // segments the helper may hold written
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<WrittenSegment> segments_;
+  std::vector<Owner> owner_;
+  std::vector<std::string> spare_;
+  std::size_t first_ = 0;  // no segment before it is without an owner
+  std::size_t ahead_ = 0;  // the helper's segments not yet given back
+  bool stop_ = false;
+};
+
 // One serialisation: the output buffer, the encoding, the ids written so far
 // and the elements that are open in the output.
 class Writer {
  public:
   Writer(std::string& buf, OutStream& out, OutputEncoding enc) : buf_(buf), out_(out), enc_(enc) {}
+
+  // The segments this writer shares with a helper.
+  void Share(const SegmentPlan* plan, SegmentQueue* queue) {
+    plan_ = plan;
+    queue_ = queue;
+  }
+  bool TookSegments() const { return tookSegments_; }
+
+  // The helper's part: claims segments and writes each into its buffer.
+  void WriteSegments(const SegmentPlan& plan, SegmentQueue& queue) {
+    keepAll_ = true;
+    std::string buffer;
+    for (std::size_t i; (i = queue.Claim(buffer)) != SegmentQueue::kNone;) {
+      WrittenSegment& seg = queue.Segment(i);
+      bool failed = false;
+      try {
+        open_.assign(1, plan.parent);
+        seg.ids.clear();
+        idsOut_ = &seg.ids;
+        buf_.swap(buffer);
+        buf_.clear();
+        for (const TagNode* n = plan.starts[i];; n = n->next) {
+          Subtree(n, false);
+          if (n == plan.lasts[i]) break;
+        }
+        seg.after = open_.back();
+        seg.bytes.swap(buf_);
+      } catch (...) {
+        failed = true;
+      }
+      buffer = std::string();
+      queue.Done(i, failed);
+      if (failed) return;
+    }
+  }
+
+  // Where segments may begin: the children of the highest ancestor of the
+  // node half way through the document that has enough of them (cut into
+  // about kSegments); false when there is none.
+  static bool PlanSegments(const TagNode* middle, SegmentPlan& plan) {
+    constexpr std::size_t kMinSegments = 32, kSegments = 256;
+    const TagNode* best = nullptr;
+    std::vector<const TagNode*> bestStarts;
+    for (const TagNode* x = middle; x && x->parent; x = x->parent) {
+      const TagNode* p = x->parent;
+      const TagDef* pd = p->def;
+      if (pd->rawTag == kRawTagForeignXml) {  // written whole, not walked
+        best = nullptr;
+        continue;
+      }
+      if (!pd->outputName || pd->writeForm != 0) continue;
+      const bool container = ElementOf(p).info.container;
+      std::vector<const TagNode*> starts;
+      for (const TagNode* prev = p->firstChild; prev && prev->next; prev = prev->next) {
+        if (container && (!prev->def->outputName || (prev->def->rawTag && prev->raw.has()) ||
+                          (prev->tail.has() && !IsXmlWhite(prev->tail.view())) ||
+                          ElementOf(prev).info.kind != Kind::Block))
+          continue;
+        starts.push_back(prev->next);
+      }
+      if (starts.size() < kMinSegments) continue;
+      best = p;
+      bestStarts = std::move(starts);
+    }
+    if (!best) return false;
+    const std::size_t every = std::max<std::size_t>(1, bestStarts.size() / kSegments);
+    for (std::size_t k = 0; k < bestStarts.size(); k += every) plan.starts.push_back(bestStarts[k]);
+    // Each segment ends before the next one's first node.
+    std::size_t k = 1;
+    for (const TagNode* n = plan.starts[0]; n; n = n->next)
+      if (!n->next || (k < plan.starts.size() && n->next == plan.starts[k])) {
+        plan.lasts.push_back(n);
+        ++k;
+      }
+    const ElementInfo info = ElementOf(best).info;
+    plan.parent = Open{{}, info.container, info.textless, false, info.container};
+    return plan.lasts.size() == plan.starts.size();
+  }
 
   // Writes one subtree without recursion, so that no depth of nesting can
   // exhaust the machine stack, and flushes the buffer as it grows.
@@ -251,13 +440,18 @@ class Writer {
         if (written) EndElement();
       }
       Tail(cur, topLevel && cur == root);
-      if (buf_.size() >= kFlushAt) {
+      if (buf_.size() >= kFlushAt && !keepAll_) {
         out_.write(buf_);
         buf_.clear();
       }
       for (;;) {
         if (cur == root) return;
         if (cur->next) {
+          if (plan_ && reached_ < plan_->starts.size() && cur->next == plan_->starts[reached_])
+            if (const TagNode* last = AtSegments()) {
+              cur = last;
+              continue;
+            }
           cur = cur->next;
           break;
         }
@@ -270,19 +464,50 @@ class Writer {
   }
 
  private:
-  struct Open {
-    std::string_view endTag;
-    bool container;  // admits only blocks
-    bool textless;   // admits neither text nor inline elements
-    bool blockOpen;  // a block opened around inline content is still open
-    bool sawBlock;   // a block has been written inside
-  };
-
   struct Element {
     std::string_view startTag;
     std::string_view endTag;
     ElementInfo info;
   };
+
+  // At the first node of the next segment: takes the segments from there
+  // on that the helper wrote, and returns the last node of the last one
+  // taken; nullptr when this thread writes the next segment itself.
+  const TagNode* AtSegments() {
+    const TagNode* last = nullptr;
+    while (reached_ < plan_->starts.size() && (!last || last->next == plan_->starts[reached_])) {
+      const std::size_t i = reached_++;
+      WrittenSegment* seg = queue_->Reach(i);
+      if (!seg) return last;
+      const bool taken = TakeSegment(*seg);
+      queue_->Release(i);
+      if (!taken) return last;
+      last = plan_->lasts[i];
+      tookSegments_ = true;
+    }
+    return last;
+  }
+
+  // Copies a segment out when the parent's state it began from is the one
+  // here; drops the ids written before it.
+  bool TakeSegment(const WrittenSegment& seg) {
+    const Open& now = open_.back();
+    if (seg.failed || now.container != plan_->parent.container || now.textless != plan_->parent.textless ||
+        now.blockOpen != plan_->parent.blockOpen || now.sawBlock != plan_->parent.sawBlock)
+      return false;
+    out_.write(buf_);
+    buf_.clear();
+    std::size_t at = 0;
+    for (const WrittenSegment::Id& id : seg.ids) {
+      if (ids_.insert(id.key).second) continue;
+      out_.write(std::string_view(seg.bytes).substr(at, id.at - at));
+      at = id.at + id.length;
+    }
+    out_.write(std::string_view(seg.bytes).substr(at));
+    open_.back().blockOpen = seg.after.blockOpen;
+    open_.back().sawBlock = seg.after.sawBlock;
+    return true;
+  }
 
   // Every node and property carries its table row.
   static const RowInfo& Row(const TagNode* n) { return TableRowInfo(static_cast<std::size_t>(n->def.index())); }
@@ -460,13 +685,19 @@ class Writer {
         ConvertSpecialChars(p->value.view(), value_, ConvertMode::QuotedValue, enc_);
       }
       // Ids must be unique as FOP reads them, references resolved: as IdKey tells.
-      if (info.kind == AttributeKind::Id && !ids_.insert(XmlAttributeValueRead(value_, enc_)).second) continue;
+      const std::size_t at = buf_.size();
+      if (info.kind == AttributeKind::Id) {
+        const auto [id, fresh] = ids_.insert(XmlAttributeValueRead(value_, enc_));
+        if (!fresh) continue;
+        if (idsOut_) idsOut_->push_back({at, 0, *id});
+      }
       buf_.append(info.opening);
       if (info.kind == AttributeKind::Destination)
         PercentEncodeUri(value_, buf_);
       else
         buf_.append(value_);
       buf_.push_back('"');
+      if (info.kind == AttributeKind::Id && idsOut_) idsOut_->back().length = buf_.size() - at;
     }
     if (d->writeForm == 1) buf_.push_back('/');
     buf_.push_back('>');
@@ -476,7 +707,9 @@ class Writer {
       value_.clear();
       ConvertSpecialChars(id->view(), value_, ConvertMode::QuotedValue, enc_);
       if (!ids_.insert(value_).second) continue;
+      const std::size_t at = buf_.size();
       buf_.append("<fo:wrapper id=\"").append(value_).append("\"/>");
+      if (idsOut_) idsOut_->push_back({at, buf_.size() - at, value_});
     }
     secondIds_.clear();
   }
@@ -614,6 +847,15 @@ class Writer {
   bool lastBodyShrinks_ = false;
   std::unordered_map<const TagNode*, Spans> spans_;
   std::unordered_set<std::string> ids_;
+  // Segments shared with a helper: this thread's plan and the next segment
+  // it reaches; the helper keeps its whole segment in the buffer and tells
+  // where each id went.
+  const SegmentPlan* plan_ = nullptr;
+  SegmentQueue* queue_ = nullptr;
+  std::size_t reached_ = 0;
+  bool tookSegments_ = false;
+  bool keepAll_ = false;
+  std::vector<WrittenSegment::Id>* idsOut_ = nullptr;
   struct Cached {
     std::uint64_t key = ~std::uint64_t{0};  // no row has number 255
     std::string text;
@@ -656,13 +898,63 @@ void WriteNode(std::string& out, const TagNode* node, bool topLevel, OutputEncod
   sink.write(buf);
 }
 
-bool WriteDocument(Context& ctx, OutStream& out) {
+namespace {
+
+// The node the walk from the document's first node reaches after `steps`
+// nodes; nullptr when the document ends first.
+const TagNode* NodeAfter(const TagNode* first, std::size_t steps) {
+  const TagNode* n = first;
+  for (std::size_t i = 0; i < steps && n; ++i) {
+    if (n->firstChild) {
+      n = n->firstChild;
+      continue;
+    }
+    while (n && !n->next) n = n->parent;
+    if (n) n = n->next;
+  }
+  return n;
+}
+
+}  // namespace
+
+bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, bool* helped) {
   ctx.msg().write("converting special chars and writing out...");
   ctx.msg().flush();
   std::string buf;
   buf.reserve(kFlushAt * 2);
-  Writer w(buf, out, ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1);
+  const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
+  Writer w(buf, out, enc);
+  // The tree's nodes are about all the pool has out.
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  SegmentPlan plan;
+  const TagNode* middle = nodes >= twoThreadsFrom ? NodeAfter(ctx.documentRoot, nodes / 2) : nullptr;
+  std::unique_ptr<SegmentQueue> queue;
+  std::thread helper;
+  struct Joined {
+    std::unique_ptr<SegmentQueue>& queue;
+    std::thread& thread;
+    ~Joined() {
+      if (queue) queue->Stop();
+      if (thread.joinable()) thread.join();
+    }
+  } joined{queue, helper};
+  if (middle && Writer::PlanSegments(middle, plan)) {
+    queue = std::make_unique<SegmentQueue>(plan.starts.size());
+    const TreeView tree = CurrentTreeView();
+    try {
+      helper = std::thread([&plan, &queue, tree, enc] {
+        ReadTreesOf(tree);
+        std::string buffer;
+        OutStream none = OutStream::Discard();
+        Writer later(buffer, none, enc);
+        later.WriteSegments(plan, *queue);
+      });
+      w.Share(&plan, queue.get());
+    } catch (const std::system_error&) {  // no second thread to be had: one writes it all
+    }
+  }
   for (const TagNode* n = ctx.documentRoot; n; n = n->next) w.Subtree(n, true);
+  if (helped) *helped = w.TookSegments();
   buf.append("\r\n");
   out.write(buf);
   out.flush();

@@ -1,6 +1,7 @@
 // Serialises the tree as XML.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -11,7 +12,11 @@ namespace ps {
 
 // Writes the whole top-level chain followed by "\r\n", with the progress
 // messages. Returns false when the output stream reported a failure.
-bool WriteDocument(Context& ctx, OutStream& out);
+// From `twoThreadsFrom` nodes on, a helper thread writes part of it (the
+// bytes are the same); `helped`, when given, tells whether it did.
+inline constexpr std::size_t kWriteTwoThreadsFrom = std::size_t{1} << 17;
+bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom = kWriteTwoThreadsFrom,
+                   bool* helped = nullptr);
 // Whether a link has a destination with a non-empty value; one without is
 // written as a plain inline.
 bool HasUsableLinkTarget(const TagNode* node);

@@ -9,8 +9,10 @@
 
 #include "model/tables.h"
 #include "model/tree.h"
+#include "reader/reader.h"
 #include "run/run.h"
 #include "support/test_util.h"
+#include "transform/pass.h"
 #include "writer/fo_values.h"
 #include "writer/writer.h"
 
@@ -386,6 +388,54 @@ TEST(WriteDocument, ReportsAFailingStream) {
   EXPECT_FALSE(WriteDocument(c.ctx, out));
   EXPECT_EQ(c.messages, "converting special chars and writing out... done\n");
   std::fclose(full);
+}
+
+TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
+  // Converted pages of blocks, inline text, lists, tables with spans and
+  // links, with ids repeated all over: each page is written by one thread
+  // and by two, byte for byte alike.
+  std::uint32_t seed = 11;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  int helpedPages = 0;
+  for (int page = 0; page < 12; ++page) {
+    std::string html = "<html><head><title>t</title></head><body>";
+    int open = 0;
+    // The later pages are long enough to be cut into many segments.
+    for (int i = 0; i < 300 + 400 * page; ++i) {
+      const std::string id = std::to_string(next(40 + 40 * page));
+      switch (next(10)) {
+        case 0: html += "<div>"; ++open; break;
+        case 1: if (open) { html += "</div>"; --open; } break;
+        case 2: html += "<p id=i" + id + ">para <b>bold</b> <a href=#i" + id + ">go</a></p>"; break;
+        case 3: html += "loose text <i>it</i> "; break;
+        case 4: html += "<ul><li>one<li id=i" + id + ">two</ul>"; break;
+        case 5: html += "<table border=1><tr><td colspan=3>a<td>b<tr><td rowspan=2>c<td>d</table>"; break;
+        case 6: html += "<h2><a name=i" + id + " id=j" + id + ">head</a></h2>"; break;
+        case 7: html += "<pre>pre  text\n  more</pre>"; break;
+        case 8: html += "<p>x &amp; y &#233; <span id=i" + id + "></span></p>"; break;
+        default: html += "<br><hr>"; break;
+      }
+    }
+    html += "</body></html>";
+    Captured c;
+    c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+    c.ctx.inputName = "page.html";
+    LoadHtmlText(c.ctx, html);
+    ProcessChain(c.ctx, c.ctx.documentRoot);
+    std::string one, two;
+    OutStream toOne = OutStream::ToString(&one);
+    OutStream toTwo = OutStream::ToString(&two);
+    bool helped = false;
+    ASSERT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1), &helped));
+    EXPECT_FALSE(helped);
+    ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped));
+    helpedPages += helped;
+    EXPECT_EQ(one, two) << "page " << page;
+  }
+  EXPECT_GE(helpedPages, 8) << "the helper's segments should mostly be taken";
 }
 
 // --------------------------------------------------------- large trees
