@@ -38,7 +38,7 @@ void ConvertWithAutomaticTables(std::string_view html) {
   // Written again with a helper thread sharing the work: the same bytes.
   std::string shared;
   ps::OutStream toShared = ps::OutStream::ToString(&shared);
-  ps::WriteDocument(ctx, toShared, 1);
+  ps::WriteDocument(ctx, toShared, 1, nullptr, true);
   if (shared != fo) {
     std::fprintf(stderr, "two writers disagree\n");
     std::abort();

@@ -264,6 +264,7 @@ class SegmentQueue {
   // else the helper's segment once written.
   WrittenSegment* Reach(std::size_t i) {
     std::unique_lock<std::mutex> lock(mutex_);
+    if (waitForHelper_) changed_.wait(lock, [&] { return helperBegan_; });
     if (owner_[i] == Owner::None) {
       owner_[i] = Owner::Main;
       changed_.notify_all();
@@ -286,12 +287,14 @@ class SegmentQueue {
   std::size_t Claim(std::string& buffer) {
     std::unique_lock<std::mutex> lock(mutex_);
     changed_.wait(lock, [&] { return stop_ || ahead_ < kAhead; });
+    Began();
     while (first_ < owner_.size() && owner_[first_] != Owner::None) ++first_;
     std::size_t i = first_ + 1;
     while (i < owner_.size() && owner_[i] != Owner::None) ++i;
     if (stop_ || i >= owner_.size()) return kNone;
     owner_[i] = Owner::Helper;
     ++ahead_;
+    changed_.notify_all();
     if (!spare_.empty()) {
       buffer = std::move(spare_.back());
       spare_.pop_back();
@@ -311,8 +314,24 @@ class SegmentQueue {
     stop_ = true;
     changed_.notify_all();
   }
+  // For tests: this thread takes no segment before the helper has claimed
+  // its first (or found none), so that both are seen at work however the
+  // threads are scheduled.
+  void WaitForHelper() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    waitForHelper_ = true;
+  }
+  // The helper ends, whether it claimed anything or not.
+  void HelperEnded() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    Began();
+  }
 
  private:
+  void Began() {  // under the mutex
+    helperBegan_ = true;
+    changed_.notify_all();
+  }
   enum class Owner : std::uint8_t { None, Main, Helper };
   static constexpr std::size_t kAhead = 3;  // segments the helper may hold written
   std::mutex mutex_;
@@ -323,6 +342,8 @@ class SegmentQueue {
   std::size_t first_ = 0;  // no segment before it is without an owner
   std::size_t ahead_ = 0;  // the helper's segments not yet given back
   bool stop_ = false;
+  bool waitForHelper_ = false;
+  bool helperBegan_ = false;
 };
 
 // One serialisation: the output buffer, the encoding, the ids written so far
@@ -917,7 +938,7 @@ const TagNode* NodeAfter(const TagNode* first, std::size_t steps) {
 
 }  // namespace
 
-bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, bool* helped) {
+bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, bool* helped, bool waitForHelper) {
   ctx.msg().write("converting special chars and writing out...");
   ctx.msg().flush();
   std::string buf;
@@ -943,12 +964,17 @@ bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, boo
     const TreeView tree = CurrentTreeView();
     try {
       helper = std::thread([&plan, &queue, tree, enc] {
-        ReadTreesOf(tree);
-        std::string buffer;
-        OutStream none = OutStream::Discard();
-        Writer later(buffer, none, enc);
-        later.WriteSegments(plan, *queue);
+        try {
+          ReadTreesOf(tree);
+          std::string buffer;
+          OutStream none = OutStream::Discard();
+          Writer later(buffer, none, enc);
+          later.WriteSegments(plan, *queue);
+        } catch (...) {  // what it has not written, this thread writes
+        }
+        queue->HelperEnded();
       });
+      if (waitForHelper) queue->WaitForHelper();
       w.Share(&plan, queue.get());
     } catch (const std::system_error&) {  // no second thread to be had: one writes it all
     }

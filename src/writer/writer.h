@@ -13,10 +13,12 @@ namespace ps {
 // Writes the whole top-level chain followed by "\r\n", with the progress
 // messages. Returns false when the output stream reported a failure.
 // From `twoThreadsFrom` nodes on, a helper thread writes part of it (the
-// bytes are the same); `helped`, when given, tells whether it did.
+// bytes are the same); `helped`, when given, tells whether it did. Tests
+// ask `waitForHelper`, so that the helper takes part however the threads
+// are scheduled.
 inline constexpr std::size_t kWriteTwoThreadsFrom = std::size_t{1} << 17;
 bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom = kWriteTwoThreadsFrom,
-                   bool* helped = nullptr);
+                   bool* helped = nullptr, bool waitForHelper = false);
 // Whether a link has a destination with a non-empty value; one without is
 // written as a plain inline.
 bool HasUsableLinkTarget(const TagNode* node);

@@ -431,7 +431,7 @@ TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
     bool helped = false;
     ASSERT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1), &helped));
     EXPECT_FALSE(helped);
-    ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped));
+    ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped, true));
     helpedPages += helped;
     EXPECT_EQ(one, two) << "page " << page;
   }
