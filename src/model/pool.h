@@ -1,8 +1,8 @@
 // Fixed-size blocks for the tree's nodes and properties, carved from large
 // slabs and recycled through a free list. A document has millions of both:
 // the general allocator's header per block and its bookkeeping would add a
-// third to their size and much of a run's time. Slabs are kept for the next
-// tree of the thread.
+// third to their size and much of a run's time. Slabs are never given back:
+// their blocks serve the later trees of the process.
 //
 // A block is also known by a 32-bit number (slab number, block in slab), so
 // that the tree's links take half the room of pointers. Slabs are aligned to
@@ -10,10 +10,17 @@
 // follows from its address without a search. Number 0 is the first slab's
 // header, never a block, and stands for "none".
 //
+// The table of slabs is one for the whole process and never moves, so that
+// a link made on any thread resolves on every thread: a helper may build
+// part of a tree that another thread links in. Each thread carves and
+// recycles its own blocks; a helper whose blocks went into another thread's
+// tree hands its books to that thread when it is done (Handover).
+//
 // Under the address sanitizer a released block is poisoned until it is handed
 // out again, so that a use after free is still caught.
 #pragma once
 
+#include <atomic>
 #include <cassert>
 #include <cstddef>
 #include <cstdint>
@@ -72,7 +79,7 @@ class BlockPool {
   static void Release(void* p) noexcept {
     if (!p) return;
     State& s = state_;
-    if (s.borrowed) std::abort();  // the owner's blocks are the owner's to free
+    if (s.readOnly) std::abort();  // a thread that only reads frees nothing
     std::memcpy(p, &s.free, sizeof s.free);
     s.free = static_cast<char*>(p);
     --s.live;
@@ -100,27 +107,50 @@ class BlockPool {
   }
 
   // How many places the slabs made so far hold (an upper bound of IndexOf).
-  static std::size_t Capacity() { return state_.slabCount * (kSlabBytes / kBlock); }
+  static std::size_t Capacity() {
+    const std::size_t made = slabCount_.load(std::memory_order_relaxed);
+    return (made < kMaxSlabs ? made : kMaxSlabs) * (kSlabBytes / kBlock);
+  }
 
-  static void* At(std::uint32_t n) { return state_.slabs[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
+  static void* At(std::uint32_t n) { return table_[n >> kOffsetBits] + (n & kOffsetMask) * kBlock; }
 
-  // What another thread needs to follow this thread's links: its slabs.
-  struct Slabs {
-    char** slabs;
-    std::size_t count;
+  // A thread that only reads trees made elsewhere: a block made or freed
+  // here stops the program (its books would be nobody's).
+  static void ReadOnly() { state_.readOnly = true; }
+
+  // What a helper thread holds when it is done: the rest of its slab, its
+  // free blocks and how many of its blocks are still in use (now in another
+  // thread's tree). The thread is left with nothing.
+  struct Handover {
+    char* next;
+    char* end;
+    char* free;
+    std::size_t live;
   };
-  static Slabs Current() { return {state_.slabs, state_.slabCount}; }
-  // Lets this thread read the blocks that `from`'s thread handed out. Meant
-  // for a helper that only reads a tree: it must not allocate or release
-  // here, and the owning thread must make no new slab while it reads (a
-  // new slab may move the table of slabs).
-  static void ReadFrom(Slabs from) {
-    assert(state_.slabCount == 0 && "a thread that has a pool of its own");
-    state_ = State{};
-    state_.slabs = from.slabs;
-    state_.slabCount = from.count;
-    state_.next = state_.end = nullptr;
-    state_.borrowed = true;
+  static Handover Hand() {
+    State& s = state_;
+    const Handover h{s.next, s.end, s.free, s.live};
+    s = State{};
+    return h;
+  }
+  // Takes a helper's books over, on the thread whose tree holds its blocks:
+  // they are counted here, its free blocks join this thread's, and the
+  // larger rest of a slab is carved first.
+  static void Adopt(const Handover& h) {
+    State& s = state_;
+    s.live += h.live;
+    if (h.free) {
+      char* last = h.free;
+      for (char* n; (n = NextFree(last)) != nullptr;) last = n;
+      PAGESMITH_UNPOISON(last, sizeof s.free);
+      std::memcpy(last, &s.free, sizeof s.free);
+      PAGESMITH_POISON(last, kBlock);
+      s.free = h.free;
+    }
+    if (h.end - h.next > s.spareEnd - s.spareNext) {
+      s.spareNext = h.next;
+      s.spareEnd = h.end;
+    }
   }
 
  private:
@@ -137,32 +167,46 @@ class BlockPool {
     char* end;
     char* free;  // a free block holds the next one's address
     std::size_t live;
-    char** slabs;
-    std::size_t slabCount;
-    bool borrowed;  // another thread's slabs, for reading only
+    char* spareNext;  // a helper's rest of a slab, carved before a new slab
+    char* spareEnd;
+    bool readOnly;
   };
 
+  static char* NextFree(char* block) {
+    PAGESMITH_UNPOISON(block, sizeof(char*));
+    char* n;
+    std::memcpy(&n, block, sizeof n);
+    PAGESMITH_POISON(block, kBlock);
+    return n;
+  }
+
   static void NewSlab(State& s) {
-    if (s.borrowed) std::abort();  // would move the owner's table under it
-    if (s.slabCount == kMaxSlabs) throw std::bad_alloc();
-    if ((s.slabCount & (s.slabCount - 1)) == 0) {  // grows at powers of two; never shrinks
-      const std::size_t cap = s.slabCount ? 2 * s.slabCount : 16;
-      char** grown = static_cast<char**>(std::realloc(s.slabs, cap * sizeof(char*)));
-      if (!grown) throw std::bad_alloc();
-      s.slabs = grown;
+    if (s.readOnly) std::abort();
+    if (s.spareNext != s.spareEnd) {
+      s.next = s.spareNext;
+      s.end = s.spareEnd;
+      s.spareNext = s.spareEnd = nullptr;
+      return;
     }
-    // Never returned: the blocks are reused by later trees of the thread.
+    const std::uint32_t number = slabCount_.fetch_add(1, std::memory_order_relaxed);
+    if (number >= kMaxSlabs) throw std::bad_alloc();
+    // Never returned: the blocks are reused by later trees.
     char* slab = AllocateHugeAligned(kSlabBytes);
-    if (!slab) throw std::bad_alloc();
-    const Header h{kMagic, static_cast<std::uint32_t>(s.slabCount)};
+    if (!slab) throw std::bad_alloc();  // the number stays unused
+    const Header h{kMagic, number};
     std::memcpy(slab, &h, sizeof h);
-    s.slabs[s.slabCount++] = slab;
+    // Another thread reads the entry only after this one handed it a link
+    // into the slab, through a lock or a join that orders the two.
+    table_[number] = slab;
     s.next = slab + kBlock;  // the first block holds the header
     s.end = slab + kSlabBytes / kBlock * kBlock;
     PAGESMITH_POISON(s.next, static_cast<std::size_t>(s.end - s.next));
   }
 
   static thread_local State state_;
+  // 128 KB of address space, touched a page at a time as slabs are made.
+  static inline char* table_[kMaxSlabs] = {};
+  static inline std::atomic<std::uint32_t> slabCount_{0};
 };
 
 template <std::size_t Size>

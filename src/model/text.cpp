@@ -12,53 +12,46 @@ namespace ps {
 
 // --- the text arena ---
 
-void TextArena::ReadFrom(Chunks from) {
-  assert(state_.slotCount == 0 && "a thread that has texts of its own");
-  state_ = State{};
-  state_.chunks = from.chunks;
-  state_.slotCount = from.count;
-  state_.borrowed = true;
+bool TextArena::MakeLists(State& s) {
+  // Each slot may end up on either list, and any thread's slot on this
+  // thread's lists, so both have room for every slot (address space only).
+  if (s.freeSlots) return true;
+  s.freeSlots = static_cast<std::uint32_t*>(std::malloc(kMaxSlots * sizeof(std::uint32_t)));
+  s.standard = static_cast<std::uint32_t*>(std::malloc(kMaxSlots * sizeof(std::uint32_t)));
+  if (s.freeSlots && s.standard) return true;
+  std::free(s.freeSlots);
+  std::free(s.standard);
+  s.freeSlots = s.standard = nullptr;
+  return false;
 }
 
 std::uint32_t TextArena::TakeSlot() {
   State& s = state_;
-  if (s.borrowed) std::abort();  // would move the owner's table under it
+  if (s.readOnly) std::abort();
+  if (!MakeLists(s)) throw std::bad_alloc();
   if (s.freeSlotCount) return s.freeSlots[--s.freeSlotCount];
-  if (s.slotCount == kMaxSlots) throw std::bad_alloc();
-  if (s.slotCount == s.slotCapacity) {
-    const std::uint32_t cap = s.slotCapacity ? 2 * s.slotCapacity : 16;
-    char** chunks = static_cast<char**>(std::realloc(s.chunks, cap * sizeof(char*)));
-    if (!chunks) throw std::bad_alloc();
-    s.chunks = chunks;
-    // Each slot may end up on either list, so both lists can hold them all.
-    auto* freeSlots = static_cast<std::uint32_t*>(std::realloc(s.freeSlots, cap * sizeof(std::uint32_t)));
-    if (!freeSlots) throw std::bad_alloc();
-    s.freeSlots = freeSlots;
-    auto* standard = static_cast<std::uint32_t*>(std::realloc(s.standard, cap * sizeof(std::uint32_t)));
-    if (!standard) throw std::bad_alloc();
-    s.standard = standard;
-    s.slotCapacity = cap;
-  }
-  s.chunks[s.slotCount] = nullptr;
-  return s.slotCount++;
+  const std::uint32_t slot = slotCount_.fetch_add(1, std::memory_order_relaxed);
+  if (slot >= kMaxSlots) throw std::bad_alloc();
+  return slot;
 }
 
 void TextArena::NextChunk() {
   State& s = state_;
-  if (s.borrowed) std::abort();
+  if (s.readOnly) std::abort();
   if (s.standardUsed == s.standardCount) {
     const std::uint32_t slot = TakeSlot();
-    // Chunks are kept for the next document of the thread, like the tree's slabs.
+    // Chunks are kept for the next document, like the tree's slabs.
     char* chunk = AllocateHugeAligned(kChunkBytes);
     if (!chunk) {
       s.freeSlots[s.freeSlotCount++] = slot;
       throw std::bad_alloc();
     }
     PAGESMITH_POISON(chunk, kChunkBytes);
-    s.chunks[slot] = chunk;
+    // Read on another thread only after a lock or a join hands it a text here.
+    chunks_[slot] = chunk;
     s.standard[s.standardCount++] = slot;
   }
-  char* chunk = s.chunks[s.standard[s.standardUsed++]];
+  char* chunk = chunks_[s.standard[s.standardUsed++]];
   s.next = chunk + kUnit;  // offset 0 marks large blocks
   s.end = chunk + kChunkBytes;
 }
@@ -67,6 +60,40 @@ void TextArena::Rewind() {
   State& s = state_;
   s.standardUsed = 0;
   s.next = s.end = nullptr;
+}
+
+TextArena::Handover TextArena::Hand() {
+  State& s = state_;
+  const Handover h{s.standard, s.standardCount, s.standardUsed, s.freeSlots, s.freeSlotCount, s.live};
+  s = State{};
+  return h;
+}
+
+void TextArena::Adopt(const Handover& h) {
+  State& s = state_;
+  s.live += h.live;
+  if (!h.standard) return;  // the helper made no slot
+  if (!MakeLists(s)) {  // its chunks stay out of every list: never carved again
+    std::free(h.standard);
+    std::free(h.freeSlots);
+    return;
+  }
+  // The chunks it carved go before the one being carved here, so that they
+  // count as carved (and are reclaimed with this thread's own); its uncarved
+  // chunks come after every chunk here.
+  const std::uint32_t at = s.standardUsed ? s.standardUsed - 1 : 0;
+  std::memmove(s.standard + at + h.standardUsed, s.standard + at, (s.standardCount - at) * sizeof(std::uint32_t));
+  std::memcpy(s.standard + at, h.standard, h.standardUsed * sizeof(std::uint32_t));
+  s.standardCount += h.standardUsed;
+  s.standardUsed += h.standardUsed;
+  std::memcpy(s.standard + s.standardCount, h.standard + h.standardUsed,
+              (h.standardCount - h.standardUsed) * sizeof(std::uint32_t));
+  s.standardCount += h.standardCount - h.standardUsed;
+  std::memcpy(s.freeSlots + s.freeSlotCount, h.freeSlots, h.freeSlotCount * sizeof(std::uint32_t));
+  s.freeSlotCount += h.freeSlotCount;
+  std::free(h.standard);
+  std::free(h.freeSlots);
+  if (s.live == 0 && !s.lending) Rewind();
 }
 
 std::size_t TextArena::NewBlockBytes(std::size_t capacity) {
@@ -86,7 +113,7 @@ std::uint32_t TextArena::Allocate(std::size_t n) {
       s.freeSlots[s.freeSlotCount++] = slot;
       throw std::bad_alloc();
     }
-    s.chunks[slot] = p;
+    chunks_[slot] = p;
     ref = slot << kOffsetBits;
   } else {
     if (static_cast<std::size_t>(s.end - s.next) < bytes) NextChunk();
@@ -94,7 +121,7 @@ std::uint32_t TextArena::Allocate(std::size_t n) {
     s.next += bytes;
     PAGESMITH_UNPOISON(p, bytes);
     const std::uint32_t slot = s.standard[s.standardUsed - 1];
-    ref = slot << kOffsetBits | static_cast<std::uint32_t>((p - s.chunks[slot]) / kUnit);
+    ref = slot << kOffsetBits | static_cast<std::uint32_t>((p - chunks_[slot]) / kUnit);
   }
   Block* b = reinterpret_cast<Block*>(p);
   b->length = 0;
@@ -106,19 +133,21 @@ std::uint32_t TextArena::Allocate(std::size_t n) {
 
 void TextArena::Release(std::uint32_t ref) noexcept {
   State& s = state_;
-  if (s.borrowed) std::abort();  // the owner's texts are the owner's to free
+  if (s.readOnly) std::abort();  // a thread that only reads frees nothing
   if ((ref & kOffsetMask) == 0) {
     const std::uint32_t slot = ref >> kOffsetBits;
-    std::free(s.chunks[slot]);
-    s.chunks[slot] = nullptr;
-    s.freeSlots[s.freeSlotCount++] = slot;
+    std::free(chunks_[slot]);
+    chunks_[slot] = nullptr;
+    // A helper's large text may be freed here first; without room for the
+    // lists the slot stays unused.
+    if (MakeLists(s)) s.freeSlots[s.freeSlotCount++] = slot;
   } else {
     char* p = reinterpret_cast<char*>(At(ref));
     const std::size_t bytes = BlockBytes(reinterpret_cast<Block*>(p)->capacity);
     if (p + bytes == s.next) s.next = p;  // the last carved: its room is reused at once
     PAGESMITH_POISON(p, bytes);
   }
-  if (--s.live == 0) Rewind();
+  if (--s.live == 0 && !s.lending) Rewind();
 }
 
 bool TextArena::TryGrow(std::uint32_t ref, std::size_t n) {
@@ -127,9 +156,9 @@ bool TextArena::TryGrow(std::uint32_t ref, std::size_t n) {
   if ((ref & kOffsetMask) == 0) {
     // A large block keeps its slot wherever the allocator moves it.
     const std::uint32_t slot = ref >> kOffsetBits;
-    char* p = static_cast<char*>(std::realloc(s.chunks[slot], bytes));
+    char* p = static_cast<char*>(std::realloc(chunks_[slot], bytes));
     if (!p) throw std::bad_alloc();
-    s.chunks[slot] = p;
+    chunks_[slot] = p;
     reinterpret_cast<Block*>(p)->capacity = static_cast<std::uint32_t>(bytes - sizeof(Block) - 1);
     return true;
   }

@@ -6,6 +6,7 @@
 // per text instead of the general allocator's 30 or so.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -21,6 +22,11 @@ namespace ps {
 // was the last one carved or when no block of the thread is in use any more
 // (at the latest when a document's tree is freed); a document edits few of
 // its texts, so what is left behind stays small.
+//
+// As with the tree's blocks, the table of chunks is one for the process and
+// never moves, so that a text made on a helper thread reads the same on any
+// thread; each thread carves its own chunks, and a helper whose texts went
+// into another thread's tree hands its chunks to that thread (Handover).
 class TextArena {
  public:
   struct Block {
@@ -35,19 +41,34 @@ class TextArena {
   // and its chunk has the room.
   static bool TryGrow(std::uint32_t ref, std::size_t n);
   static Block* At(std::uint32_t ref) {
-    return reinterpret_cast<Block*>(state_.chunks[ref >> kOffsetBits] + (ref & kOffsetMask) * kUnit);
+    return reinterpret_cast<Block*>(chunks_[ref >> kOffsetBits] + (ref & kOffsetMask) * kUnit);
   }
   // Blocks in use on this thread (for leak checks).
   static std::size_t Live() { return state_.live; }
 
-  // What another thread needs to read this thread's texts, and the way to
-  // read them there; as BlockPool's, for a helper that only reads.
-  struct Chunks {
-    char** chunks;
-    std::uint32_t count;
+  // A thread that only reads texts made elsewhere: making or freeing one
+  // here stops the program.
+  static void ReadOnly() { state_.readOnly = true; }
+
+  // A thread whose texts go into another thread's tree: its count of texts
+  // in use says nothing (it may free the other's), so its chunks are never
+  // reclaimed here.
+  static void Lending() { state_.lending = true; }
+  // A helper's chunks, free slots and blocks in use, taken from it when it
+  // is done; the thread is left with nothing.
+  struct Handover {
+    std::uint32_t* standard;
+    std::uint32_t standardCount;
+    std::uint32_t standardUsed;
+    std::uint32_t* freeSlots;
+    std::uint32_t freeSlotCount;
+    std::size_t live;
   };
-  static Chunks Current() { return {state_.chunks, state_.slotCount}; }
-  static void ReadFrom(Chunks from);
+  static Handover Hand();
+  // Takes a helper's chunks over, on the thread whose tree holds its texts:
+  // the chunks it carved count as carved here (reclaimed with this thread's
+  // own), the others are carved later.
+  static void Adopt(const Handover& h);
 
  private:
   // A reference is a chunk slot and an offset in 8-byte units. Offset 0 of a
@@ -63,20 +84,19 @@ class TextArena {
 
   // Plain data only, so that the thread-local needs no guard on each access.
   struct State {
-    char** chunks;          // by slot; nullptr for a free slot
-    std::uint32_t slotCount;
-    std::uint32_t slotCapacity;
-    std::uint32_t* freeSlots;  // slots of large blocks given back
+    std::uint32_t* freeSlots;  // slots of large blocks given back (room for every slot)
     std::uint32_t freeSlotCount;
-    std::uint32_t* standard;   // slots of the standard chunks, in carving order
+    std::uint32_t* standard;   // slots of the standard chunks, in carving order (room for every slot)
     std::uint32_t standardCount;
     std::uint32_t standardUsed;  // standard[standardUsed - 1] is being carved
     char* next;
     char* end;
     std::size_t live;
-    bool borrowed;  // another thread's chunks, for reading only
+    bool readOnly;
+    bool lending;
   };
   static std::uint32_t TakeSlot();
+  static bool MakeLists(State& s);
   static void NextChunk();
   static void Rewind();
   static std::size_t BlockBytes(std::size_t capacity) {
@@ -87,6 +107,10 @@ class TextArena {
   static std::size_t NewBlockBytes(std::size_t capacity);
 
   static inline thread_local State state_{};
+  // By slot, for every thread; nullptr for a slot not in use. 128 KB of
+  // address space, touched a page at a time.
+  static inline char* chunks_[kMaxSlots] = {};
+  static inline std::atomic<std::uint32_t> slotCount_{0};
 };
 
 class Text {

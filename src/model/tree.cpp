@@ -152,14 +152,22 @@ void UnlinkProperty(TagNode* node, TagProperty* prop) {
 
 void FreeProperty(TagProperty* prop) { delete prop; }
 
-TreeView CurrentTreeView() {
-  return {BlockPool<sizeof(TagNode)>::Current(), BlockPool<sizeof(TagProperty)>::Current(), TextArena::Current()};
+void ReadTreesOnly() {
+  BlockPool<sizeof(TagNode)>::ReadOnly();
+  BlockPool<sizeof(TagProperty)>::ReadOnly();
+  TextArena::ReadOnly();
 }
 
-void ReadTreesOf(const TreeView& view) {
-  BlockPool<sizeof(TagNode)>::ReadFrom(view.nodes);
-  BlockPool<sizeof(TagProperty)>::ReadFrom(view.properties);
-  TextArena::ReadFrom(view.texts);
+void LendToOtherTree() { TextArena::Lending(); }
+
+TreeHandover HandTrees() {
+  return {BlockPool<sizeof(TagNode)>::Hand(), BlockPool<sizeof(TagProperty)>::Hand(), TextArena::Hand()};
+}
+
+void AdoptTrees(const TreeHandover& h) {
+  BlockPool<sizeof(TagNode)>::Adopt(h.nodes);
+  BlockPool<sizeof(TagProperty)>::Adopt(h.properties);
+  TextArena::Adopt(h.texts);
 }
 
 TagNode* NewNode(const TagDef* def) {

@@ -234,18 +234,21 @@ void SpreadProperty(Context& ctx, TagNode* node, std::string_view name, const Te
 void UnlinkProperty(TagNode* node, TagProperty* prop);
 void FreeProperty(TagProperty* prop);
 
-// --- reading a tree on another thread ---
-// A tree's links and texts are numbers that resolve through the pools of
-// the thread that made it. A helper thread that is to read the tree takes
-// that thread's view first; while it reads, neither thread may add to the
-// tree or change it, and the helper makes no tree of its own.
-struct TreeView {
-  BlockPool<sizeof(TagNode)>::Slabs nodes;
-  BlockPool<sizeof(TagProperty)>::Slabs properties;
-  TextArena::Chunks texts;
+// --- trees and other threads ---
+// A tree's links and texts resolve on every thread. A helper that only reads
+// a tree says so first (making or freeing a block there then stops the
+// program). One that builds parts of another thread's tree lends first, and
+// when it is done hands its books to that thread, which adopts them once
+// the helper has ended.
+void ReadTreesOnly();
+struct TreeHandover {
+  BlockPool<sizeof(TagNode)>::Handover nodes;
+  BlockPool<sizeof(TagProperty)>::Handover properties;
+  TextArena::Handover texts;
 };
-TreeView CurrentTreeView();
-void ReadTreesOf(const TreeView& view);
+void LendToOtherTree();
+TreeHandover HandTrees();
+void AdoptTrees(const TreeHandover& h);
 
 // --- nodes ---
 TagNode* NewNode(const TagDef* def);

@@ -1315,13 +1315,12 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   if (!middle || middle == html) return walkAll();
   styles->MakeRoomForAll();
   auto other = std::make_unique<ComputedStyles::Part>(styles.get());
-  const TreeView tree = CurrentTreeView();
   std::exception_ptr failed;
   std::thread helper;
   try {
     helper = std::thread([&] {
       try {
-        ReadTreesOf(tree);
+        ReadTreesOnly();
         Walk walk(sheets, in, *other);
         walk.StartAt(html, middle);
         walk.Run(nullptr);

@@ -961,11 +961,10 @@ bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, boo
   } joined{queue, helper};
   if (middle && Writer::PlanSegments(middle, plan)) {
     queue = std::make_unique<SegmentQueue>(plan.starts.size());
-    const TreeView tree = CurrentTreeView();
     try {
-      helper = std::thread([&plan, &queue, tree, enc] {
+      helper = std::thread([&plan, &queue, enc] {
         try {
-          ReadTreesOf(tree);
+          ReadTreesOnly();
           std::string buffer;
           OutStream none = OutStream::Discard();
           Writer later(buffer, none, enc);

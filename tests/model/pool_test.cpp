@@ -3,6 +3,8 @@
 // every block a tree takes must come back when it is freed.
 #include <gtest/gtest.h>
 
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "model/tables.h"
@@ -76,6 +78,55 @@ TEST(BlockPool, ConversionsGiveBackEveryBlock) {
                 "<tr><td><p style='font-size: 9pt; color: red'>c<ul><li>d</ul></table>",
                 &fo, &messages);
   EXPECT_NE(fo.find("fo:table-cell"), std::string::npos);
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
+  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
+  EXPECT_EQ(TextArena::Live(), texts);
+}
+
+TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
+  // A helper makes nodes, properties, short, long and large texts and links
+  // them into this thread's tree; it also frees texts made here, which must
+  // not let it carve its own chunks again while its texts are in use. Once
+  // its books are adopted, everything reads as made and freeing the tree
+  // gives every block back.
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
+  const std::size_t texts = TextArena::Live();
+  test::Captured c;
+  TagNode* root = test::Node("DIV");
+  for (int i = 0; i < 50; ++i) test::Child(root, "P")->text.assign(std::string(40, 'm') + std::to_string(i));
+  const std::string large(700000, 'L');  // past the arena's chunks: a block of its own
+  for (int round = 0; round < 3; ++round) {
+    TagNode* mine = test::Child(root, "DIV");
+    TreeHandover books{};
+    std::thread helper([&] {
+      LendToOtherTree();
+      for (int i = 0; i < 30000; ++i) {
+        TagNode* n = test::Child(mine, "P");
+        n->text.assign("helper text number " + std::to_string(i));
+        SetProperty(c.ctx, n, "XML-FONT-SIZE", std::to_string(i) + "pt, or so");
+        if (i == 10)  // more texts freed than it has made so far
+          for (TagNode* p = root->firstChild; p && p != mine; p = p->next)
+            p->text.reset();
+      }
+      mine->tail.assign(large);
+      books = HandTrees();
+    });
+    helper.join();
+    AdoptTrees(books);
+    // This thread's own carving goes on without touching the helper's texts.
+    for (int i = 0; i < 60000; ++i) test::Child(root, "SPAN")->text.assign(std::string(30, 'x') + std::to_string(i));
+    int i = 0;
+    for (TagNode* n = mine->firstChild; n; n = n->next, ++i) {
+      ASSERT_EQ(n->text.view(), "helper text number " + std::to_string(i));
+      const TagProperty* p = FindProperty(n, "XML-FONT-SIZE");
+      ASSERT_NE(p, nullptr);
+      ASSERT_EQ(p->value.view(), std::to_string(i) + "pt, or so");
+    }
+    EXPECT_EQ(i, 30000);
+    EXPECT_EQ(mine->tail.view(), large);
+  }
+  FreeTree(root);
   EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
   EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
   EXPECT_EQ(TextArena::Live(), texts);
