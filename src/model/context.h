@@ -77,6 +77,10 @@ struct Context {
   // What the style sheets gave the elements; nullptr when the document has
   // none and none was given (the converter's own look).
   const css::ComputedStyles* styles = nullptr;
+  // Trees of at least this many nodes take a second thread in the passes
+  // that can use one (the font step); below it the thread costs more than
+  // it saves.
+  std::size_t twoThreadsFrom = std::size_t{1} << 16;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

@@ -1,7 +1,10 @@
 #include "transform/paragraphs.h"
 
 #include <deque>
+#include <exception>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "model/handlers.h"
@@ -111,6 +114,61 @@ std::string_view DecorationOf(const FontState& s) {
   return s.underline ? "underline line-through" : "line-through";
 }
 
+TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s);
+
+// The children of a node outside any paragraph and carrier, split between
+// this thread and a helper: the step changes nothing at such a node's level
+// (no child is wrapped, nothing is put between them), and below each child
+// it changes only that child's subtree, so the two halves touch nothing in
+// common. False when no second thread is to be had (nothing done).
+bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const FontState& s) {
+  FontState mine = s;
+  mine.split = nullptr;
+  TagNode* const from = s.split->from;
+  TagNode* beforeFrom = nullptr;
+  for (TagNode* c = node->firstChild; c && c != from; c = c->next) beforeFrom = c;
+  std::exception_ptr failed;
+  TreeHandover books{};
+  std::thread helper;
+  try {
+    helper = std::thread([&] {
+      LendToOtherTree();
+      try {
+        KeptTexts kept;  // its texts go before the books are handed
+        FontState theirs = mine;
+        if (theirs.texts) theirs.texts = &kept;
+        TagNode* before = beforeFrom;
+        for (TagNode* c = from; c;) {
+          TagNode* r = Visit(ctx, depth + 1, c, before, theirs);
+          before = r;
+          c = r->next;
+        }
+      } catch (...) {
+        failed = std::current_exception();
+      }
+      books = HandTrees();
+    });
+  } catch (const std::system_error&) {
+    return false;
+  }
+  std::exception_ptr own;
+  try {
+    TagNode* before = nullptr;
+    for (TagNode* c = node->firstChild; c && c != from;) {
+      TagNode* r = Visit(ctx, depth + 1, c, before, mine);
+      before = r;
+      c = r->next;
+    }
+  } catch (...) {
+    own = std::current_exception();
+  }
+  helper.join();
+  AdoptTrees(books);
+  if (own) std::rethrow_exception(own);
+  if (failed) std::rethrow_exception(failed);
+  return true;
+}
+
 // The font step at one node; prev is the node's previous sibling (or none).
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s) {
   if (!node) return nullptr;
@@ -176,7 +234,11 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   if (wrapLoose && !IsBlank(node->text)) InsertFirstChildWithText(node, Names().inlineTag);
 
   TagNode* before = nullptr;
-  for (TagNode* c = node->firstChild; c;) {
+  TagNode* first = node->firstChild;
+  if (s.split && node == s.split->parent && !s.paragraph && !s.carrier &&
+      VisitChildrenOnTwoThreads(ctx, depth, node, s))
+    first = nullptr;
+  for (TagNode* c = first; c;) {
     TagNode* r = Visit(ctx, depth + 1, c, before, s);
     if (wrapLoose && !IsBlank(r->tail)) {
       if (TagNode* x = InsertAfter(r, Names().inlineTag)) x->text.take(r->tail);
@@ -287,9 +349,65 @@ bool IsSimpleContent(int depth, const TagNode* node) {
   return true;
 }
 
+// Where a large tree's font step splits: above the node halfway through the
+// tree (by count, in document order), the highest ancestor whose child on
+// the way down holds at most a quarter of the tree, split next to that
+// child. One walk.
+FontSplit PlanFontSplit(TagNode* top, std::size_t middle) {
+  struct Open {
+    TagNode* node;
+    std::size_t start;
+  };
+  std::vector<Open> open, path;  // open: the nodes entered and not left, top first
+  std::vector<std::size_t> ends;  // where each node of the path ends
+  std::size_t count = 0;
+  for (TagNode* cur = top; cur;) {
+    open.push_back({cur, count});
+    if (count++ == middle) {
+      path = open;
+      ends.assign(path.size(), 0);
+    }
+    if (cur->firstChild) {
+      cur = cur->firstChild;
+      continue;
+    }
+    // Leaves nodes up to one with a next sibling; the top's are not walked.
+    for (cur = nullptr; !open.empty();) {
+      const TagNode* left = open.back().node;
+      open.pop_back();
+      if (open.size() < path.size() && path[open.size()].node == left) ends[open.size()] = count;
+      if (open.empty()) break;
+      if (left->next) {
+        cur = left->next;
+        break;
+      }
+    }
+  }
+  for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+    const std::size_t start = path[i + 1].start, end = ends[i + 1];
+    if (4 * (end - start) > count) continue;
+    // This thread walks everything up to the split, the helper the rest of
+    // the ancestor: the split goes before or after the child, whichever
+    // leaves the two nearer alike.
+    const std::size_t half = ends[i] / 2;
+    TagNode* child = path[i + 1].node;
+    const bool after = child->next && (end > half ? end - half : half - end) < (start > half ? start - half : half - start);
+    return {path[i].node, after ? child->next.get() : child};
+  }
+  return {};
+}
+
 TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state) {
   KeptTexts texts;
   if (ctx.styles && !state.texts) state.texts = &texts;
+  // A large tree's step takes a second thread; a traced one stays on one,
+  // so that the trace keeps its order.
+  FontSplit split;
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  if (node && !state.split && !ctx.tracing() && nodes >= ctx.twoThreadsFrom) {
+    split = PlanFontSplit(node, nodes / 2);
+    if (split.parent) state.split = &split;
+  }
   return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
 }
 

@@ -6,7 +6,14 @@
 #include <string>
 
 #include "model/handlers.h"
+#include "reader/reader.h"
+#include "run/run.h"
+#include "style/cascade.h"
+#include "style/page.h"
 #include "support/test_util.h"
+#include "transform/pass.h"
+#include "transform/styled.h"
+#include "writer/writer.h"
 
 namespace ps {
 namespace {
@@ -298,6 +305,112 @@ TEST(SizeHeading, SizesAndWeights) {
     EXPECT_EQ(odd->props, nullptr) << tag;
     EXPECT_EQ(c.trace.substr(c.trace.size() - 25), "No FontSize for Heading!\n") << tag;
   }
+}
+
+// ----------------------------------------------------- on two threads
+
+TEST(FontSplit, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
+  // Ten sections of ten nodes: the split goes between two sections, where
+  // the walk up to it and the rest of the body are nearest alike.
+  TagNode* html = Node("HTML");
+  TagNode* body = Child(html, "BODY");
+  std::vector<TagNode*> sections;
+  for (int i = 0; i < 10; ++i) {
+    sections.push_back(Child(body, "DIV"));
+    for (int j = 0; j < 9; ++j) Child(sections.back(), "P");
+  }
+  FontSplit s = PlanFontSplit(html, 51);  // the fifth section's end: after it
+  EXPECT_EQ(s.parent, body);
+  EXPECT_EQ(s.from, sections[5]);
+  s = PlanFontSplit(html, 53);  // the sixth section's start: before it
+  EXPECT_EQ(s.from, sections[5]);
+
+  // Everything in one wrapper: the split goes down into it.
+  TagNode* wrapper = NewNode(FindTagDef(nullptr, "DIV"));
+  for (TagNode* c = body->firstChild; c;) {
+    TagNode* next = c->next;
+    c->next = nullptr;
+    LinkLastChild(wrapper, c);
+    c = next;
+  }
+  body->firstChild = body->lastChild = nullptr;
+  LinkLastChild(body, wrapper);
+  s = PlanFontSplit(html, 52);
+  EXPECT_EQ(s.parent, wrapper);
+
+  // A chain has no child small enough; nor has a walk shorter than the middle.
+  TagNode* chain = Node("DIV");
+  TagNode* down = chain;
+  for (int i = 0; i < 20; ++i) down = Child(down, "DIV");
+  EXPECT_EQ(PlanFontSplit(chain, 10).parent, nullptr);
+  EXPECT_EQ(PlanFontSplit(html, 5000).parent, nullptr);
+  FreeTree(chain);
+  FreeTree(html);
+}
+
+// A page converted as the converter does, with the font step on one thread
+// or, from `twoThreadsFrom` nodes on, on two: the FO and the messages.
+std::string ConvertWithFontStep(const std::string& html, std::size_t twoThreadsFrom) {
+  Captured c;
+  OutStream noTrace = OutStream::Discard();  // a trace keeps the step on one thread
+  c.ctx.debug = &noTrace;
+  c.ctx.twoThreadsFrom = twoThreadsFrom;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  c.ctx.inputName = "page.html";
+  c.ctx.keepUnknownElements = true;
+  StyleInput in;
+  in.userSheets.push_back({"user.css", "h2 { color: #336699 } .note { font-size: 9pt; font-style: italic }"});
+  in.documentEncoding = LoadHtmlText(c.ctx, html);
+  css::PageSetup page;
+  std::unique_ptr<css::ComputedStyles> styles = RunCascade(c.ctx, in, &page);
+  c.ctx.page = &page;
+  c.ctx.styles = styles.get();
+  if (styles) ApplyDisplay(c.ctx);
+  ProcessChain(c.ctx, c.ctx.documentRoot);
+  std::string fo;
+  OutStream out = OutStream::ToString(&fo);
+  WriteDocument(c.ctx, out);
+  FreeTree(c.ctx.documentRoot);
+  c.ctx.documentRoot = nullptr;
+  return fo + c.messages;
+}
+
+TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
+  // Sections of paragraphs with fonts from tags, attributes and the sheets,
+  // loose text, lists and tables, some in wrappers, so that the split falls
+  // at different levels; every block the helper made must come back.
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
+  const std::size_t texts = TextArena::Live();
+  std::uint32_t seed = 5;
+  auto next = [&seed](std::uint32_t n) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % n;
+  };
+  for (int page = 0; page < 6; ++page) {
+    std::string html = "<html><head><style>p.k { color: #aa0000; text-decoration: underline }"
+                       " td { font-family: monospace } b { font-weight: normal }</style></head><body>";
+    if (page % 2) html += "<div class=wrap>";
+    for (int i = 0; i < 150 + 60 * page; ++i) {
+      switch (next(8)) {
+        case 0: html += "<h2>Heading " + std::to_string(i) + "</h2>"; break;
+        case 1: html += "<p class=k>red <b>bold</b> and <i>it</i> words</p>"; break;
+        case 2: html += "<p><font face=Courier size=2 color=green>font</font> tail <u>under</u></p>"; break;
+        case 3: html += "<div>loose <em>text</em> in a div <span class=note>note</span></div>"; break;
+        case 4: html += "<ul><li>one <b>b</b><li class=note>two</ul>"; break;
+        case 5: html += "<table border=1><tr><td>a <b>x</b><td class=note>b</table>"; break;
+        case 6: html += "<p style='font-size: " + std::to_string(8 + next(8)) + "pt'>sized <s>gone</s></p>"; break;
+        default: html += "<blockquote><p>quoted</p>loose</blockquote>"; break;
+      }
+    }
+    const std::string one = ConvertWithFontStep(html, std::size_t(-1));
+    const std::string two = ConvertWithFontStep(html, 1);
+    EXPECT_EQ(one, two) << "page " << page;
+    EXPECT_NE(one.find("fo:inline"), std::string::npos);
+  }
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
+  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
+  EXPECT_EQ(TextArena::Live(), texts);
 }
 
 }  // namespace
