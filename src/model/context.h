@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "model/text.h"
 
@@ -41,6 +42,14 @@ class OutStream {
   std::string* buf_ = nullptr;
   bool discard_ = false;
   bool failed_ = false;
+};
+
+// Where a helper's messages name tables by number. A helper counts the
+// tables of its part from its own start; the numbers become the document's
+// once the tables before its part are counted.
+struct TableNumbers {
+  std::string* messages = nullptr;  // the helper's messages
+  std::vector<std::size_t> at;      // where each number begins there, in counting order
 };
 
 struct Context {
@@ -81,6 +90,8 @@ struct Context {
   // that can use one (the font step); below it the thread costs more than
   // it saves.
   std::size_t twoThreadsFrom = std::size_t{1} << 16;
+  // Set on a helper's context (see TableNumbers).
+  TableNumbers* tableNumbers = nullptr;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

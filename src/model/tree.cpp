@@ -345,4 +345,51 @@ void FreeSubtree(TagNode* node) {
   FreeTree(first);
 }
 
+// Above the node halfway through the tree (by count, in document order),
+// the highest ancestor whose child on the way down holds at most a quarter
+// of the tree, split next to that child. One walk.
+TreeSplit SplitNearMiddle(TagNode* top, std::size_t middle) {
+  struct Open {
+    TagNode* node;
+    std::size_t start;
+  };
+  std::vector<Open> open, path;  // open: the nodes entered and not left, top first
+  std::vector<std::size_t> ends;  // where each node of the path ends
+  std::size_t count = 0;
+  for (TagNode* cur = top; cur;) {
+    open.push_back({cur, count});
+    if (count++ == middle) {
+      path = open;
+      ends.assign(path.size(), 0);
+    }
+    if (cur->firstChild) {
+      cur = cur->firstChild;
+      continue;
+    }
+    // Leaves nodes up to one with a next sibling; the top's are not walked.
+    for (cur = nullptr; !open.empty();) {
+      const TagNode* left = open.back().node;
+      open.pop_back();
+      if (open.size() < path.size() && path[open.size()].node == left) ends[open.size()] = count;
+      if (open.empty()) break;
+      if (left->next) {
+        cur = left->next;
+        break;
+      }
+    }
+  }
+  for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+    const std::size_t start = path[i + 1].start, end = ends[i + 1];
+    if (4 * (end - start) > count) continue;
+    // A walk in document order does everything up to the split on one
+    // thread and the rest of the ancestor on another: the split goes before
+    // or after the child, whichever leaves the two nearer alike.
+    const std::size_t half = ends[i] / 2;
+    TagNode* child = path[i + 1].node;
+    const bool after = child->next && (end > half ? end - half : half - end) < (start > half ? start - half : half - start);
+    return {path[i].node, after ? child->next.get() : child};
+  }
+  return {};
+}
+
 }  // namespace ps

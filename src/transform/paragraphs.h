@@ -38,17 +38,6 @@ struct KeptTexts {
   std::unordered_map<std::uint64_t, const Text*> byPoints;
 };
 
-// Where the font step walks on two threads: the children of `parent` from
-// `from` on are a helper's.
-struct FontSplit {
-  const TagNode* parent = nullptr;
-  TagNode* from = nullptr;
-};
-
-// Where a large tree's font step splits, for the node `middle` steps into
-// the walk of `top`'s subtree; no parent when no split is worth a thread.
-FontSplit PlanFontSplit(TagNode* top, std::size_t middle);
-
 // The inherited state of the font step. The texts belong to properties of
 // the tree, which the font step never frees.
 struct FontState {
@@ -70,7 +59,7 @@ struct FontState {
   bool background = false;
   std::uint32_t backgroundColor = 0;
   KeptTexts* texts = nullptr;
-  const FontSplit* split = nullptr;  // none: one thread
+  const TreeSplit* split = nullptr;  // where a helper takes over; none: one thread
 };
 
 // The font step over a subtree; returns the node that now stands in the

@@ -623,8 +623,14 @@ bool TableStep1(Context& ctx, TagNode* table) {
   OutStream& msg = ctx.msg();
   ++ctx.tableCount;
   ++ctx.tableDepth;
-  WriteNumbered(msg, "starting table processing step 1 of 2 for table ", ctx.tableCount, " depth ", ctx.tableDepth,
-                "\n");
+  constexpr std::string_view kStarting = "starting table processing step 1 of 2 for table ";
+  if (TableNumbers* numbers = ctx.tableNumbers) {
+    msg.write(kStarting);
+    numbers->at.push_back(numbers->messages->size());
+    WriteNumbered(msg, "", ctx.tableCount, " depth ", ctx.tableDepth, "\n");
+  } else {
+    WriteNumbered(msg, kStarting, ctx.tableCount, " depth ", ctx.tableDepth, "\n");
+  }
 
   TableWidths widths;
   widths.cw = ContentWidth(ctx, table->parent);

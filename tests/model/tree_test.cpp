@@ -494,5 +494,44 @@ TEST(FreeTree, DeepChildChainAndEverythingANodeOwns) {
   FreeTree(nullptr);
 }
 
+TEST(SplitNearMiddle, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
+  // Ten sections of ten nodes: the split goes between two sections, where
+  // the walk up to it and the rest of the body are nearest alike.
+  TagNode* html = Node("HTML");
+  TagNode* body = Child(html, "BODY");
+  std::vector<TagNode*> sections;
+  for (int i = 0; i < 10; ++i) {
+    sections.push_back(Child(body, "DIV"));
+    for (int j = 0; j < 9; ++j) Child(sections.back(), "P");
+  }
+  TreeSplit s = SplitNearMiddle(html, 51);  // the fifth section's end: after it
+  EXPECT_EQ(s.parent, body);
+  EXPECT_EQ(s.from, sections[5]);
+  s = SplitNearMiddle(html, 53);  // the sixth section's start: before it
+  EXPECT_EQ(s.from, sections[5]);
+
+  // Everything in one wrapper: the split goes down into it.
+  TagNode* wrapper = NewNode(FindTagDef(nullptr, "DIV"));
+  for (TagNode* c = body->firstChild; c;) {
+    TagNode* next = c->next;
+    c->next = nullptr;
+    LinkLastChild(wrapper, c);
+    c = next;
+  }
+  body->firstChild = body->lastChild = nullptr;
+  LinkLastChild(body, wrapper);
+  s = SplitNearMiddle(html, 52);
+  EXPECT_EQ(s.parent, wrapper);
+
+  // A chain has no child small enough; nor has a walk shorter than the middle.
+  TagNode* chain = Node("DIV");
+  TagNode* down = chain;
+  for (int i = 0; i < 20; ++i) down = Child(down, "DIV");
+  EXPECT_EQ(SplitNearMiddle(chain, 10).parent, nullptr);
+  EXPECT_EQ(SplitNearMiddle(html, 5000).parent, nullptr);
+  FreeTree(chain);
+  FreeTree(html);
+}
+
 }  // namespace
 }  // namespace ps

@@ -1,5 +1,13 @@
 #include "support/test_util.h"
 
+#include <memory>
+
+#include "reader/reader.h"
+#include "run/run.h"
+#include "style/cascade.h"
+#include "style/page.h"
+#include "transform/pass.h"
+#include "transform/styled.h"
 #include "writer/writer.h"
 
 namespace ps::test {
@@ -30,6 +38,32 @@ std::string PropNames(const TagNode* n) {
     s += p->def->name;
   }
   return s;
+}
+
+std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet) {
+  Captured c;
+  OutStream noTrace = OutStream::Discard();  // a trace keeps every walk on one thread
+  c.ctx.debug = &noTrace;
+  c.ctx.twoThreadsFrom = twoThreadsFrom;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  c.ctx.inputName = "page.html";
+  c.ctx.fileExists = [](const std::string& path) { return path.find("missing") == std::string::npos; };
+  StyleInput in;
+  if (!userSheet.empty()) {
+    c.ctx.keepUnknownElements = true;
+    in.userSheets.push_back({"user.css", userSheet});
+  }
+  in.documentEncoding = LoadHtmlText(c.ctx, html);
+  css::PageSetup page;
+  std::unique_ptr<css::ComputedStyles> styles = RunCascade(c.ctx, in, &page);
+  c.ctx.page = &page;
+  c.ctx.styles = styles.get();
+  if (styles) ApplyDisplay(c.ctx);
+  ProcessChain(c.ctx, c.ctx.documentRoot);
+  std::string fo;
+  OutStream out = OutStream::ToString(&fo);
+  WriteDocument(c.ctx, out);
+  return fo + c.messages;
 }
 
 }  // namespace ps::test

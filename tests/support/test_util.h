@@ -45,5 +45,9 @@ TagNode* Child(TagNode* parent, const char* tag);
 std::string Write(const TagNode* n);
 // The property names of a node in list order, separated by blanks.
 std::string PropNames(const TagNode* n);
+// A page converted as the converter does, untraced, with a user sheet when
+// one is given; the walks that can take a second thread take one from
+// `twoThreadsFrom` nodes on. The FO, then the messages.
+std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet = "");
 
 }  // namespace ps::test

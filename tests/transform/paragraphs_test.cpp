@@ -6,14 +6,7 @@
 #include <string>
 
 #include "model/handlers.h"
-#include "reader/reader.h"
-#include "run/run.h"
-#include "style/cascade.h"
-#include "style/page.h"
 #include "support/test_util.h"
-#include "transform/pass.h"
-#include "transform/styled.h"
-#include "writer/writer.h"
 
 namespace ps {
 namespace {
@@ -309,72 +302,6 @@ TEST(SizeHeading, SizesAndWeights) {
 
 // ----------------------------------------------------- on two threads
 
-TEST(FontSplit, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
-  // Ten sections of ten nodes: the split goes between two sections, where
-  // the walk up to it and the rest of the body are nearest alike.
-  TagNode* html = Node("HTML");
-  TagNode* body = Child(html, "BODY");
-  std::vector<TagNode*> sections;
-  for (int i = 0; i < 10; ++i) {
-    sections.push_back(Child(body, "DIV"));
-    for (int j = 0; j < 9; ++j) Child(sections.back(), "P");
-  }
-  FontSplit s = PlanFontSplit(html, 51);  // the fifth section's end: after it
-  EXPECT_EQ(s.parent, body);
-  EXPECT_EQ(s.from, sections[5]);
-  s = PlanFontSplit(html, 53);  // the sixth section's start: before it
-  EXPECT_EQ(s.from, sections[5]);
-
-  // Everything in one wrapper: the split goes down into it.
-  TagNode* wrapper = NewNode(FindTagDef(nullptr, "DIV"));
-  for (TagNode* c = body->firstChild; c;) {
-    TagNode* next = c->next;
-    c->next = nullptr;
-    LinkLastChild(wrapper, c);
-    c = next;
-  }
-  body->firstChild = body->lastChild = nullptr;
-  LinkLastChild(body, wrapper);
-  s = PlanFontSplit(html, 52);
-  EXPECT_EQ(s.parent, wrapper);
-
-  // A chain has no child small enough; nor has a walk shorter than the middle.
-  TagNode* chain = Node("DIV");
-  TagNode* down = chain;
-  for (int i = 0; i < 20; ++i) down = Child(down, "DIV");
-  EXPECT_EQ(PlanFontSplit(chain, 10).parent, nullptr);
-  EXPECT_EQ(PlanFontSplit(html, 5000).parent, nullptr);
-  FreeTree(chain);
-  FreeTree(html);
-}
-
-// A page converted as the converter does, with the font step on one thread
-// or, from `twoThreadsFrom` nodes on, on two: the FO and the messages.
-std::string ConvertWithFontStep(const std::string& html, std::size_t twoThreadsFrom) {
-  Captured c;
-  OutStream noTrace = OutStream::Discard();  // a trace keeps the step on one thread
-  c.ctx.debug = &noTrace;
-  c.ctx.twoThreadsFrom = twoThreadsFrom;
-  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
-  c.ctx.inputName = "page.html";
-  c.ctx.keepUnknownElements = true;
-  StyleInput in;
-  in.userSheets.push_back({"user.css", "h2 { color: #336699 } .note { font-size: 9pt; font-style: italic }"});
-  in.documentEncoding = LoadHtmlText(c.ctx, html);
-  css::PageSetup page;
-  std::unique_ptr<css::ComputedStyles> styles = RunCascade(c.ctx, in, &page);
-  c.ctx.page = &page;
-  c.ctx.styles = styles.get();
-  if (styles) ApplyDisplay(c.ctx);
-  ProcessChain(c.ctx, c.ctx.documentRoot);
-  std::string fo;
-  OutStream out = OutStream::ToString(&fo);
-  WriteDocument(c.ctx, out);
-  FreeTree(c.ctx.documentRoot);
-  c.ctx.documentRoot = nullptr;
-  return fo + c.messages;
-}
-
 TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
   // Sections of paragraphs with fonts from tags, attributes and the sheets,
   // loose text, lists and tables, some in wrappers, so that the split falls
@@ -403,8 +330,9 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
         default: html += "<blockquote><p>quoted</p>loose</blockquote>"; break;
       }
     }
-    const std::string one = ConvertWithFontStep(html, std::size_t(-1));
-    const std::string two = ConvertWithFontStep(html, 1);
+    const std::string sheet = "h2 { color: #336699 } .note { font-size: 9pt; font-style: italic }";
+    const std::string one = test::ConvertOnThreads(html, std::size_t(-1), sheet);
+    const std::string two = test::ConvertOnThreads(html, 1, sheet);
     EXPECT_EQ(one, two) << "page " << page;
     EXPECT_NE(one.find("fo:inline"), std::string::npos);
   }
