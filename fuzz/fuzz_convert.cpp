@@ -20,8 +20,9 @@ namespace {
 // The phases of a run with every table laid out from its content, which
 // without style sheets no command line asks for, and with elements without
 // a row kept, as a user style sheet has them; the document is written by
-// one thread and by two.
-void ConvertWithAutomaticTables(std::string_view html) {
+// one thread and by two. The walks that can take a second thread take one
+// from `twoThreadsFrom` nodes on. The FO and the messages.
+std::string ConvertWithAutomaticTables(std::string_view html, std::size_t twoThreadsFrom) {
   std::string fo, messages;
   ps::OutStream msg = ps::OutStream::ToString(&messages);
   ps::OutStream dbg = ps::OutStream::Discard();
@@ -31,6 +32,7 @@ void ConvertWithAutomaticTables(std::string_view html) {
   ctx.debug = &dbg;
   ctx.autoTableLayout = true;
   ctx.keepUnknownElements = true;
+  ctx.twoThreadsFrom = twoThreadsFrom;
   ctx.documentRoot = ps::CreateDocumentRoot(ctx);
   ps::LoadHtmlText(ctx, html);
   ps::ProcessChain(ctx, ctx.documentRoot);
@@ -44,6 +46,7 @@ void ConvertWithAutomaticTables(std::string_view html) {
     std::abort();
   }
   ps::FreeTree(ctx.documentRoot);
+  return fo + messages;
 }
 
 // The cascade walked by one thread and by two (from the element half way
@@ -94,7 +97,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string_view html(reinterpret_cast<const char*>(data), size);
   ps::ConvertBuffer(html, &fo, &messages);
   // Every other input once more with the automatic table layout.
-  if (size > 0 && (data[0] & 1) != 0) ConvertWithAutomaticTables(html);
+  // Of those, every other one with the passes on two threads as well.
+  if (size > 0 && (data[0] & 1) != 0) {
+    const std::string one = ConvertWithAutomaticTables(html, static_cast<std::size_t>(-1));
+    if ((data[0] & 8) != 0 && ConvertWithAutomaticTables(html, 1) != one) {
+      std::fprintf(stderr, "two walks of the passes disagree\n");
+      std::abort();
+    }
+  }
   if (size > 0 && (data[0] & 6) == 6) CascadeOnceAndInTwo(html);
   if (ps::BlockPool<sizeof(ps::TagNode)>::Live() != nodes || ps::BlockPool<sizeof(ps::TagProperty)>::Live() != props ||
       ps::TextArena::Live() != texts) {
