@@ -13,8 +13,9 @@
 // The table of slabs is one for the whole process and never moves, so that
 // a link made on any thread resolves on every thread: a helper may build
 // part of a tree that another thread links in. Each thread carves and
-// recycles its own blocks; a helper whose blocks went into another thread's
-// tree hands its books to that thread when it is done (Handover).
+// recycles its own blocks; a helper that builds part of another thread's
+// tree works with blocks that thread lends it and hands its books to that
+// thread when it is done (Handover).
 //
 // Under the address sanitizer a released block is poisoned until it is handed
 // out again, so that a use after free is still caught.
@@ -65,6 +66,7 @@ class BlockPool {
     if (char* f = s.free) {
       PAGESMITH_UNPOISON(f, kBlock);
       std::memcpy(&s.free, f, sizeof s.free);  // a block may be only 4-aligned
+      --s.freeCount;
       p = f;
     } else {
       if (s.next == s.end) NewSlab(s);
@@ -82,6 +84,7 @@ class BlockPool {
     if (s.readOnly) std::abort();  // a thread that only reads frees nothing
     std::memcpy(p, &s.free, sizeof s.free);
     s.free = static_cast<char*>(p);
+    ++s.freeCount;
     --s.live;
     PAGESMITH_POISON(p, kBlock);
   }
@@ -118,34 +121,61 @@ class BlockPool {
   // here stops the program (its books would be nobody's).
   static void ReadOnly() { state_.readOnly = true; }
 
-  // What a helper thread holds when it is done: the rest of its slab, its
-  // free blocks and how many of its blocks are still in use (now in another
-  // thread's tree). The thread is left with nothing.
+  // What a helper that builds part of this thread's tree works with, and
+  // what it holds when it is done: the rest of a slab, free blocks, and how
+  // many of its blocks are still in use (in this thread's tree).
   struct Handover {
     char* next;
     char* end;
     char* free;
+    std::size_t freeCount;
     std::size_t live;
   };
+  // Half of this thread's free blocks and its spare rest of a slab, lent to
+  // a helper (Borrow there), so that a run of many documents does not take
+  // fresh memory for every helper. Adopt takes a loan back unused.
+  static Handover Lend() {
+    State& s = state_;
+    Handover h{s.spareNext, s.spareEnd, nullptr, s.freeCount / 2, 0};
+    s.spareNext = s.spareEnd = nullptr;
+    if (h.freeCount) {
+      char* last = s.free;
+      for (std::size_t i = 1; i < h.freeCount; ++i) last = NextFree(last);
+      h.free = s.free;
+      s.free = NextFree(last);
+      SetNextFree(last, nullptr);
+      s.freeCount -= h.freeCount;
+    }
+    return h;
+  }
+  // On the helper, first: works with what was lent.
+  static void Borrow(const Handover& h) {
+    State& s = state_;
+    s = State{};
+    s.next = h.next;
+    s.end = h.end;
+    s.free = h.free;
+    s.freeCount = h.freeCount;
+  }
+  // On the helper, last: everything it holds; the thread is left with nothing.
   static Handover Hand() {
     State& s = state_;
-    const Handover h{s.next, s.end, s.free, s.live};
+    const Handover h{s.next, s.end, s.free, s.freeCount, s.live};
     s = State{};
     return h;
   }
   // Takes a helper's books over, on the thread whose tree holds its blocks:
-  // they are counted here, its free blocks join this thread's, and the
-  // larger rest of a slab is carved first.
+  // they are counted here, its free blocks join this thread's, and its rest
+  // of a slab is carved before a new slab.
   static void Adopt(const Handover& h) {
     State& s = state_;
     s.live += h.live;
     if (h.free) {
       char* last = h.free;
       for (char* n; (n = NextFree(last)) != nullptr;) last = n;
-      PAGESMITH_UNPOISON(last, sizeof s.free);
-      std::memcpy(last, &s.free, sizeof s.free);
-      PAGESMITH_POISON(last, kBlock);
+      SetNextFree(last, s.free);
       s.free = h.free;
+      s.freeCount += h.freeCount;
     }
     if (h.end - h.next > s.spareEnd - s.spareNext) {
       s.spareNext = h.next;
@@ -166,6 +196,7 @@ class BlockPool {
     char* next;
     char* end;
     char* free;  // a free block holds the next one's address
+    std::size_t freeCount;
     std::size_t live;
     char* spareNext;  // a helper's rest of a slab, carved before a new slab
     char* spareEnd;
@@ -178,6 +209,11 @@ class BlockPool {
     std::memcpy(&n, block, sizeof n);
     PAGESMITH_POISON(block, kBlock);
     return n;
+  }
+  static void SetNextFree(char* block, char* next) {
+    PAGESMITH_UNPOISON(block, sizeof(char*));
+    std::memcpy(block, &next, sizeof next);
+    PAGESMITH_POISON(block, kBlock);
   }
 
   static void NewSlab(State& s) {

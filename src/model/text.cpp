@@ -62,6 +62,29 @@ void TextArena::Rewind() {
   s.next = s.end = nullptr;
 }
 
+TextArena::Handover TextArena::Lend() {
+  State& s = state_;
+  const std::uint32_t lent = (s.standardCount - s.standardUsed) / 2;
+  if (lent == 0) return {};
+  auto* slots = static_cast<std::uint32_t*>(std::malloc(lent * sizeof(std::uint32_t)));
+  if (!slots) return {};  // the helper takes chunks of its own
+  s.standardCount -= lent;
+  std::memcpy(slots, s.standard + s.standardCount, lent * sizeof(std::uint32_t));
+  return {slots, lent, 0, nullptr, 0, 0};
+}
+
+void TextArena::Borrow(const Handover& h) {
+  State& s = state_;
+  s = State{};
+  s.lending = true;
+  if (h.standard && MakeLists(s)) {
+    std::memcpy(s.standard, h.standard, h.standardCount * sizeof(std::uint32_t));
+    s.standardCount = h.standardCount;
+  }
+  // Without room for the lists the lent chunks are lost to the process (not their texts: they hold none).
+  std::free(h.standard);
+}
+
 TextArena::Handover TextArena::Hand() {
   State& s = state_;
   const Handover h{s.standard, s.standardCount, s.standardUsed, s.freeSlots, s.freeSlotCount, s.live};

@@ -50,12 +50,9 @@ class TextArena {
   // here stops the program.
   static void ReadOnly() { state_.readOnly = true; }
 
-  // A thread whose texts go into another thread's tree: its count of texts
-  // in use says nothing (it may free the other's), so its chunks are never
-  // reclaimed here.
-  static void Lending() { state_.lending = true; }
-  // A helper's chunks, free slots and blocks in use, taken from it when it
-  // is done; the thread is left with nothing.
+  // What a helper that builds part of this thread's tree works with (some
+  // of this thread's uncarved chunks), and what it holds when it is done: its
+  // chunks, free slots and blocks in use.
   struct Handover {
     std::uint32_t* standard;
     std::uint32_t standardCount;
@@ -64,6 +61,13 @@ class TextArena {
     std::uint32_t freeSlotCount;
     std::size_t live;
   };
+  // Half of this thread's uncarved chunks, lent to a helper (Borrow there);
+  // Adopt takes a loan back unused.
+  static Handover Lend();
+  // On the helper, first. Its count of texts in use says nothing there (it
+  // may free this thread's), so its chunks are never reclaimed on it.
+  static void Borrow(const Handover& h);
+  // On the helper, last: everything it holds; the thread is left with nothing.
   static Handover Hand();
   // Takes a helper's chunks over, on the thread whose tree holds its texts:
   // the chunks it carved count as carved here (reclaimed with this thread's
@@ -93,7 +97,7 @@ class TextArena {
     char* end;
     std::size_t live;
     bool readOnly;
-    bool lending;
+    bool lending;  // a helper's: never reclaims its chunks
   };
   static std::uint32_t TakeSlot();
   static bool MakeLists(State& s);

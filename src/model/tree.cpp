@@ -158,7 +158,15 @@ void ReadTreesOnly() {
   TextArena::ReadOnly();
 }
 
-void LendToOtherTree() { TextArena::Lending(); }
+TreeHandover LendTrees() {
+  return {BlockPool<sizeof(TagNode)>::Lend(), BlockPool<sizeof(TagProperty)>::Lend(), TextArena::Lend()};
+}
+
+void BorrowTrees(const TreeHandover& loan) {
+  BlockPool<sizeof(TagNode)>::Borrow(loan.nodes);
+  BlockPool<sizeof(TagProperty)>::Borrow(loan.properties);
+  TextArena::Borrow(loan.texts);
+}
 
 TreeHandover HandTrees() {
   return {BlockPool<sizeof(TagNode)>::Hand(), BlockPool<sizeof(TagProperty)>::Hand(), TextArena::Hand()};

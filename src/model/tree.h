@@ -237,16 +237,18 @@ void FreeProperty(TagProperty* prop);
 // --- trees and other threads ---
 // A tree's links and texts resolve on every thread. A helper that only reads
 // a tree says so first (making or freeing a block there then stops the
-// program). One that builds parts of another thread's tree lends first, and
-// when it is done hands its books to that thread, which adopts them once
-// the helper has ended.
+// program). One that builds part of another thread's tree borrows from that
+// thread first (what it lends), and when it is done hands its books to that
+// thread, which adopts them once the helper has ended; a loan no helper
+// took is adopted back as it is.
 void ReadTreesOnly();
 struct TreeHandover {
   BlockPool<sizeof(TagNode)>::Handover nodes;
   BlockPool<sizeof(TagProperty)>::Handover properties;
   TextArena::Handover texts;
 };
-void LendToOtherTree();
+TreeHandover LendTrees();
+void BorrowTrees(const TreeHandover& loan);
 TreeHandover HandTrees();
 void AdoptTrees(const TreeHandover& h);
 

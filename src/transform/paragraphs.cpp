@@ -128,11 +128,12 @@ bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const Fon
   TagNode* beforeFrom = nullptr;
   for (TagNode* c = node->firstChild; c && c != from; c = c->next) beforeFrom = c;
   std::exception_ptr failed;
+  const TreeHandover loan = LendTrees();
   TreeHandover books{};
   std::thread helper;
   try {
     helper = std::thread([&] {
-      LendToOtherTree();
+      BorrowTrees(loan);
       try {
         KeptTexts kept;  // its texts go before the books are handed
         FontState theirs = mine;
@@ -149,6 +150,7 @@ bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const Fon
       books = HandTrees();
     });
   } catch (const std::system_error&) {
+    AdoptTrees(loan);
     return false;
   }
   std::exception_ptr own;

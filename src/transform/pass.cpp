@@ -128,10 +128,12 @@ class ChainHelper {
   // nullptr when no second thread is to be had.
   static std::unique_ptr<ChainHelper> Start(Context& ctx, TagNode* from) {
     auto h = std::unique_ptr<ChainHelper>(new ChainHelper(ctx));
+    h->books_ = LendTrees();
     try {
       ChainHelper* self = h.get();
       h->thread_ = std::thread([self, from] { self->Walk(from); });
     } catch (const std::system_error&) {
+      AdoptTrees(h->books_);
       return nullptr;
     }
     return h;
@@ -184,7 +186,7 @@ class ChainHelper {
   }
 
   void Walk(TagNode* from) {
-    LendToOtherTree();
+    BorrowTrees(books_);
     try {
       if (MayWalkApart(from))
         ProcessChain(own_, from);
@@ -206,7 +208,7 @@ class ChainHelper {
   OutStream out_;
   TableNumbers numbers_;
   Context own_;
-  TreeHandover books_{};
+  TreeHandover books_{};  // lent to the helper; then what it hands back
   std::exception_ptr failed_;
   bool declined_ = false;
   std::thread thread_;

@@ -98,9 +98,10 @@ TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
   const std::string large(700000, 'L');  // past the arena's chunks: a block of its own
   for (int round = 0; round < 3; ++round) {
     TagNode* mine = test::Child(root, "DIV");
+    const TreeHandover loan = LendTrees();
     TreeHandover books{};
     std::thread helper([&] {
-      LendToOtherTree();
+      BorrowTrees(loan);
       for (int i = 0; i < 30000; ++i) {
         TagNode* n = test::Child(mine, "P");
         n->text.assign("helper text number " + std::to_string(i));
@@ -130,6 +131,38 @@ TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
   EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
   EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
   EXPECT_EQ(TextArena::Live(), texts);
+}
+
+TEST(BlockPool, HelpersRunAfterRunTakeNoFreshMemory) {
+  // Each run a helper builds half of a tree that this thread then frees:
+  // working with what this thread lends it, run after run, it needs no new
+  // slabs once the first runs have made enough.
+  test::Captured c;
+  auto run = [&] {
+    TagNode* root = test::Node("DIV");
+    TagNode* theirs = test::Child(root, "DIV");
+    for (int i = 0; i < 20000; ++i) test::Child(root, "P")->text.assign("this thread's text " + std::to_string(i));
+    const TreeHandover loan = LendTrees();
+    TreeHandover books{};
+    std::thread helper([&] {
+      BorrowTrees(loan);
+      for (int i = 0; i < 20000; ++i) {
+        TagNode* n = test::Child(theirs, "P");
+        n->text.assign("the helper's text " + std::to_string(i));
+        SetProperty(c.ctx, n, "XML-FONT-SIZE", "12pt or so");
+      }
+      books = HandTrees();
+    });
+    helper.join();
+    AdoptTrees(books);
+    FreeTree(root);
+  };
+  for (int i = 0; i < 3; ++i) run();
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Capacity();
+  const std::size_t props = BlockPool<sizeof(TagProperty)>::Capacity();
+  for (int i = 0; i < 10; ++i) run();
+  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Capacity(), nodes);
+  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Capacity(), props);
 }
 
 }  // namespace
