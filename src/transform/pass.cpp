@@ -1,6 +1,8 @@
 #include "transform/pass.h"
 
+#include <atomic>
 #include <charconv>
+#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -93,79 +95,46 @@ void Leave(Context& ctx, TagNode* node) {
 
 namespace {
 
-// Whether the walk of these nodes (the first and its following siblings,
-// with their subtrees) may run beside the walk of everything before them.
-// It may not when one of them captures the page's title or footer (the
-// first in document order counts) or when one of the siblings is a table
-// with a caption, which moves out before it, next to the other part.
-bool MayWalkApart(const TagNode* first) {
-  std::vector<const TagNode*> chains{first};
+void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* splitParent);
+
+// Whether a child's walk may run beside the walks of the children before
+// it: not when it captures the page's title or footer (the first in
+// document order counts), nor when it is a table with a caption, which
+// moves out before it, next to another child's walk.
+bool MayWalkApart(const TagNode* kid) {
+  auto captures = [](const TagNode* n) {
+    return n->def->leaveHandler == CaptureTitle || n->def->leaveHandler == CaptureFooter;
+  };
+  static const TagDef* const captionDef = FindTagDef(nullptr, "CAPTION");
+  if (captures(kid)) return false;
+  if (kid->def->leaveHandler == TableStep2)
+    for (const TagNode* c = kid->firstChild; c; c = c->next)
+      if (c->def == captionDef) return false;
+  std::vector<const TagNode*> chains;
+  if (kid->firstChild) chains.push_back(kid->firstChild);
   while (!chains.empty()) {
     const TagNode* n = chains.back();
     chains.pop_back();
     for (; n; n = n->next) {
-      const TagDef* d = n->def;
-      if (d->leaveHandler == CaptureTitle || d->leaveHandler == CaptureFooter) return false;
+      if (captures(n)) return false;
       if (n->firstChild) chains.push_back(n->firstChild);
     }
   }
-  static const TagDef* const captionDef = FindTagDef(nullptr, "CAPTION");
-  for (const TagNode* n = first; n; n = n->next)
-    if (n->def->leaveHandler == TableStep2)
-      for (const TagNode* c = n->firstChild; c; c = c->next)
-        if (c->def == captionDef) return false;
   return true;
 }
 
-// A helper's part of the pass over a large tree: the children of one
-// element from a given child on. Every handler changes only its node's
-// subtree (and what it inserts after its node), so the two parts touch
-// nothing in common; what they share in the context is the helper's own
-// here: its messages join this thread's in order, its tables are numbered
-// on from this thread's.
-class ChainHelper {
+// The children of one element of a large tree, walked by this thread from
+// the first on and by a helper from the last back, each taking the next
+// child nobody has taken, until they meet. Every handler changes only its
+// node's subtree (and what it inserts after its node, which goes with the
+// node), so the two walks touch nothing in common. What they share in the
+// context is the helper's own: its messages join this thread's in document
+// order once both are done, its tables numbered on from this thread's.
+class SplitChildren {
  public:
-  // nullptr when no second thread is to be had.
-  static std::unique_ptr<ChainHelper> Start(Context& ctx, TagNode* from) {
-    auto h = std::unique_ptr<ChainHelper>(new ChainHelper(ctx));
-    h->books_ = LendTrees();
-    try {
-      ChainHelper* self = h.get();
-      h->thread_ = std::thread([self, from] { self->Walk(from); });
-    } catch (const std::system_error&) {
-      AdoptTrees(h->books_);
-      return nullptr;
-    }
-    return h;
-  }
-
-  // Waits for the helper; false when it left its part to this thread.
-  bool Finish(Context& ctx) {
-    Join();
-    if (failed_) std::rethrow_exception(failed_);
-    if (declined_) return false;
-    ctx.tableCount += own_.tableCount;
-    // Its tables were numbered from 1: from here they go on from this thread's count.
-    std::string joined;
-    std::size_t done = 0;
-    int number = 0;
-    for (const std::size_t at : numbers_.at) {
-      char digits[16];
-      const auto local = std::to_chars(digits, digits + sizeof digits, ++number).ptr - digits;
-      joined.append(messages_, done, at - done);
-      const auto whole = std::to_chars(digits, digits + sizeof digits, ctx.tableCount - own_.tableCount + number).ptr;
-      joined.append(digits, whole);
-      done = at + static_cast<std::size_t>(local);
-    }
-    joined.append(messages_, done);
-    ctx.msg().write(joined);
-    return true;
-  }
-
-  ~ChainHelper() { Join(); }
-
- private:
-  explicit ChainHelper(const Context& ctx) : out_(OutStream::ToString(&messages_)) {
+  SplitChildren(Context& ctx, TagNode* parent) : ctx_(ctx), out_(OutStream::ToString(&messages_)) {
+    for (TagNode* c = parent->firstChild; c; c = c->next) kids_.push_back(c);
+    claims_.store(Pack(0, kids_.size()));
     own_.message = &out_;
     own_.debug = ctx.debug;  // discards (a traced pass stays on one thread)
     own_.debugLevel = ctx.debugLevel;
@@ -185,13 +154,80 @@ class ChainHelper {
     own_.tableNumbers = &numbers_;
   }
 
-  void Walk(TagNode* from) {
+  ~SplitChildren() { Join(); }
+
+  void Run() {
+    books_ = LendTrees();
+    try {
+      helper_ = std::thread([this] { HelperWalk(); });
+    } catch (const std::system_error&) {
+      AdoptTrees(books_);  // no second thread: this one walks them all
+    }
+    try {
+      for (std::size_t k; ClaimFront(k);) WalkKid(ctx_, k);
+    } catch (...) {
+      stop_.store(true);
+      throw;
+    }
+    Join();
+    if (failed_) std::rethrow_exception(failed_);
+    // What the helper left (a child it gave back) comes before its part.
+    for (std::size_t k; ClaimFront(k);) WalkKid(ctx_, k);
+    JoinMessages();
+  }
+
+ private:
+  // Who takes which child: the next of this thread's in the low half, one
+  // past the helper's next in the high half.
+  static std::uint64_t Pack(std::size_t low, std::size_t high) { return std::uint64_t{high} << 32 | low; }
+  bool ClaimFront(std::size_t& k) {
+    std::uint64_t v = claims_.load();
+    for (;;) {
+      const std::size_t low = v & 0xFFFFFFFF, high = v >> 32;
+      if (low >= high) return false;
+      if (claims_.compare_exchange_weak(v, Pack(low + 1, high))) {
+        k = low;
+        return true;
+      }
+    }
+  }
+  bool ClaimBack(std::size_t& k) {
+    std::uint64_t v = claims_.load();
+    for (;;) {
+      const std::size_t low = v & 0xFFFFFFFF, high = v >> 32;
+      if (low >= high) return false;
+      if (claims_.compare_exchange_weak(v, Pack(low, high - 1))) {
+        k = high - 1;
+        return true;
+      }
+    }
+  }
+  // The helper gives back the child it took last (none after it was taken since).
+  void GiveBack(std::size_t k) {
+    std::uint64_t v = claims_.load();
+    while (!claims_.compare_exchange_weak(v, Pack(v & 0xFFFFFFFF, k + 1))) {
+    }
+  }
+
+  // The child and the nodes its handlers put after it, up to the next child.
+  void WalkKid(Context& ctx, std::size_t k) {
+    Walk(ctx, kids_[k], k + 1 < kids_.size() ? kids_[k + 1] : nullptr, nullptr);
+  }
+
+  void HelperWalk() {
     BorrowTrees(books_);
     try {
-      if (MayWalkApart(from))
-        ProcessChain(own_, from);
-      else
-        declined_ = true;
+      for (std::size_t k; !stop_.load() && ClaimBack(k);) {
+        if (!MayWalkApart(kids_[k])) {
+          GiveBack(k);
+          break;
+        }
+        Piece piece{k, messages_.size(), 0, numbers_.at.size(), 0};
+        WalkKid(own_, k);
+        piece.to = messages_.size();
+        piece.marksTo = numbers_.at.size();
+        pieces_.push_back(piece);
+      }
     } catch (...) {
       failed_ = std::current_exception();
     }
@@ -199,65 +235,91 @@ class ChainHelper {
   }
 
   void Join() {
-    if (!thread_.joinable()) return;
-    thread_.join();
+    if (!helper_.joinable()) return;
+    helper_.join();
     AdoptTrees(books_);
   }
 
+  // The helper's messages, child by child in document order, its tables
+  // numbered on from this thread's count.
+  void JoinMessages() {
+    std::string joined;
+    int number = ctx_.tableCount;
+    for (auto p = pieces_.rbegin(); p != pieces_.rend(); ++p) {
+      std::size_t done = p->from;
+      for (std::size_t m = p->marksFrom; m < p->marksTo; ++m) {
+        char digits[16];
+        const std::size_t at = numbers_.at[m];
+        const auto local = std::to_chars(digits, digits + sizeof digits, static_cast<int>(m + 1)).ptr - digits;
+        joined.append(messages_, done, at - done);
+        joined.append(digits, std::to_chars(digits, digits + sizeof digits, ++number).ptr);
+        done = at + static_cast<std::size_t>(local);
+      }
+      joined.append(messages_, done, p->to - done);
+    }
+    ctx_.tableCount = number;
+    ctx_.msg().write(joined);
+  }
+
+  // The messages of one child the helper walked.
+  struct Piece {
+    std::size_t kid;
+    std::size_t from, to;            // in the helper's messages
+    std::size_t marksFrom, marksTo;  // its tables' numbers there
+  };
+
+  Context& ctx_;
+  std::vector<TagNode*> kids_;
+  std::atomic<std::uint64_t> claims_{0};
+  std::atomic<bool> stop_{false};
   std::string messages_;
   OutStream out_;
   TableNumbers numbers_;
   Context own_;
-  TreeHandover books_{};  // lent to the helper; then what it hands back
+  std::vector<Piece> pieces_;  // in the helper's order: from the last child back
+  TreeHandover books_{};       // lent to the helper; then what it hands back
   std::exception_ptr failed_;
-  bool declined_ = false;
-  std::thread thread_;
+  std::thread helper_;
 };
 
-// Where a large tree's pass splits: as the other walks split it, but not
-// inside a table (a table rebuilds what it holds when it is entered).
-TreeSplit ChainSplitOf(const Context& ctx, TagNode* first) {
-  if (ctx.tracing() || ctx.debugLevel) return {};  // the trace keeps its order
+// Which element's children a large tree's pass splits between two threads:
+// as the other walks split a tree, but not inside a table (a table rebuilds
+// what it holds when it is entered).
+const TagNode* SplitParentOf(const Context& ctx, TagNode* first) {
+  if (ctx.tracing() || ctx.debugLevel) return nullptr;  // the trace keeps its order
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  if (nodes < ctx.twoThreadsFrom) return {};
+  if (nodes < ctx.twoThreadsFrom) return nullptr;
   TagNode* html = first;
   while (html && !html->firstChild) html = html->next;
-  if (!html) return {};
-  TreeSplit split = SplitNearMiddle(html, nodes / 2);
+  if (!html) return nullptr;
+  const TreeSplit split = SplitNearMiddle(html, nodes / 2);
   for (const TagNode* n = split.parent; n; n = n->parent)
-    if (n->def->enterHandler == TableStep1) return {};
-  if (split.parent && split.parent->firstChild == split.from) return {};  // nothing before it here
-  return split;
+    if (n->def->enterHandler == TableStep1) return nullptr;
+  return split.parent;
 }
-
-}  // namespace
 
 // Depth first without recursion: a stack of the nodes whose children are
 // being walked. The next sibling is read only after the leave handler ran,
-// because handlers may insert nodes after their own. A large tree's walk
-// hands the later children of one element to a helper.
-void ProcessChain(Context& ctx, TagNode* first) {
-  if (!first) return;
-  const TreeSplit split = ChainSplitOf(ctx, first);
-  std::unique_ptr<ChainHelper> helper;
+// because handlers may insert nodes after their own. The walk ends before
+// `stop`, a sibling of the first node (nullptr: at the end of the chain).
+void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* splitParent) {
   std::vector<TagNode*> open;
   TagNode* cur = first;
   for (;;) {
     Enter(ctx, cur);
-    if (cur->firstChild) {
+    if (cur->firstChild && cur == splitParent && cur->firstChild->next &&
+        // the claims hold 32-bit child numbers
+        BlockPool<sizeof(TagNode)>::Live() < (std::size_t{1} << 32)) {
+      SplitChildren(ctx, cur).Run();
+    } else if (cur->firstChild) {
       open.push_back(cur);
-      if (cur == split.parent && split.from->parent == cur && cur->firstChild != split.from)
-        helper = ChainHelper::Start(ctx, split.from);
       cur = cur->firstChild;
       continue;
     }
     for (;;) {
       Leave(ctx, cur);
       TagNode* next = cur->next;
-      if (helper && next == split.from) {
-        if (helper->Finish(ctx)) next = nullptr;  // the helper walked the rest of the parent's children
-        helper.reset();
-      }
+      if (open.empty() && next == stop) return;
       if (next) {
         cur = next;
         break;
@@ -265,14 +327,15 @@ void ProcessChain(Context& ctx, TagNode* first) {
       if (open.empty()) return;
       cur = open.back();
       open.pop_back();
-      // Not met on the way (no handler takes siblings away): the helper
-      // must be done before the parent is left all the same.
-      if (helper && cur == split.parent) {
-        helper->Finish(ctx);
-        helper.reset();
-      }
     }
   }
+}
+
+}  // namespace
+
+void ProcessChain(Context& ctx, TagNode* first) {
+  if (!first) return;
+  Walk(ctx, first, nullptr, SplitParentOf(ctx, first));
 }
 
 }  // namespace ps
