@@ -353,10 +353,10 @@ void FreeSubtree(TagNode* node) {
   FreeTree(first);
 }
 
-// Above the node halfway through the tree (by count, in document order),
-// the highest ancestor whose child on the way down holds at most a quarter
-// of the tree, split next to that child. One walk.
-TreeSplit SplitNearMiddle(TagNode* top, std::size_t middle) {
+// Of the ancestors of the node halfway through the tree (by count, in
+// document order), the highest whose child on the way down holds at most a
+// quarter of the tree. One walk.
+TagNode* ParentToSplit(TagNode* top, std::size_t middle) {
   struct Open {
     TagNode* node;
     std::size_t start;
@@ -386,18 +386,9 @@ TreeSplit SplitNearMiddle(TagNode* top, std::size_t middle) {
       }
     }
   }
-  for (std::size_t i = 0; i + 1 < path.size(); ++i) {
-    const std::size_t start = path[i + 1].start, end = ends[i + 1];
-    if (4 * (end - start) > count) continue;
-    // A walk in document order does everything up to the split on one
-    // thread and the rest of the ancestor on another: the split goes before
-    // or after the child, whichever leaves the two nearer alike.
-    const std::size_t half = ends[i] / 2;
-    TagNode* child = path[i + 1].node;
-    const bool after = child->next && (end > half ? end - half : half - end) < (start > half ? start - half : half - start);
-    return {path[i].node, after ? child->next.get() : child};
-  }
-  return {};
+  for (std::size_t i = 0; i + 1 < path.size(); ++i)
+    if (4 * (ends[i + 1] - path[i + 1].start) <= count) return path[i].node;
+  return nullptr;
 }
 
 }  // namespace ps

@@ -253,16 +253,11 @@ TreeHandover HandTrees();
 void AdoptTrees(const TreeHandover& h);
 
 // --- splitting a walk between two threads ---
-// The children of `parent` from `from` on, as one part of a walk of a tree
-// in document order; the rest of the walk is the other part.
-struct TreeSplit {
-  TagNode* parent = nullptr;
-  TagNode* from = nullptr;
-};
-// Where a walk of `top`'s subtree splits into two parts of about equal
-// size, for the node `middle` steps into the walk; no parent when no split
-// is near enough.
-TreeSplit SplitNearMiddle(TagNode* top, std::size_t middle);
+// The element whose children two threads share out in a walk of `top`'s
+// subtree, for the node `middle` steps into the walk: of that node's
+// ancestors, the highest whose child on the way holds at most a quarter of
+// the tree, so that the two can come out about even; nullptr if none.
+TagNode* ParentToSplit(TagNode* top, std::size_t middle);
 
 // --- nodes ---
 TagNode* NewNode(const TagDef* def);

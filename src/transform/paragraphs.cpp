@@ -1,5 +1,6 @@
 #include "transform/paragraphs.h"
 
+#include <atomic>
 #include <deque>
 #include <exception>
 #include <string>
@@ -7,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "model/claims.h"
 #include "model/handlers.h"
 #include "model/tables.h"
 #include "style/computed.h"
@@ -116,18 +118,25 @@ std::string_view DecorationOf(const FontState& s) {
 
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s);
 
-// The children of a node outside any paragraph and carrier, split between
-// this thread and a helper: the step changes nothing at such a node's level
-// (no child is wrapped, nothing is put between them), and below each child
-// it changes only that child's subtree, so the two halves touch nothing in
-// common. False when no second thread is to be had (nothing done).
+// The children of a node outside any paragraph and carrier, shared out
+// between this thread (from the first on) and a helper (from the last
+// back): the step changes nothing at such a node's level (no child is
+// wrapped, nothing is put between them), and below each child it changes
+// only that child's subtree, so the two touch nothing in common. False when
+// no second thread is to be had (nothing done).
 bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const FontState& s) {
   FontState mine = s;
   mine.split = nullptr;
-  TagNode* const from = s.split->from;
-  TagNode* beforeFrom = nullptr;
-  for (TagNode* c = node->firstChild; c && c != from; c = c->next) beforeFrom = c;
+  std::vector<TagNode*> kids;
+  for (TagNode* c = node->firstChild; c; c = c->next) kids.push_back(c);
+  EndClaims claims(kids.size());
+  // A child's previous sibling is read only where a child is wrapped, which
+  // does not happen here; it is given all the same.
+  auto visit = [&](std::size_t k, const FontState& state) {
+    Visit(ctx, depth + 1, kids[k], k ? kids[k - 1] : nullptr, state);
+  };
   std::exception_ptr failed;
+  std::atomic<bool> stop{false};
   const TreeHandover loan = LendTrees();
   TreeHandover books{};
   std::thread helper;
@@ -138,12 +147,7 @@ bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const Fon
         KeptTexts kept;  // its texts go before the books are handed
         FontState theirs = mine;
         if (theirs.texts) theirs.texts = &kept;
-        TagNode* before = beforeFrom;
-        for (TagNode* c = from; c;) {
-          TagNode* r = Visit(ctx, depth + 1, c, before, theirs);
-          before = r;
-          c = r->next;
-        }
+        for (std::size_t k; !stop.load() && claims.Back(k);) visit(k, theirs);
       } catch (...) {
         failed = std::current_exception();
       }
@@ -155,14 +159,10 @@ bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const Fon
   }
   std::exception_ptr own;
   try {
-    TagNode* before = nullptr;
-    for (TagNode* c = node->firstChild; c && c != from;) {
-      TagNode* r = Visit(ctx, depth + 1, c, before, mine);
-      before = r;
-      c = r->next;
-    }
+    for (std::size_t k; claims.Front(k);) visit(k, mine);
   } catch (...) {
     own = std::current_exception();
+    stop.store(true);
   }
   helper.join();
   AdoptTrees(books);
@@ -237,7 +237,7 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
   TagNode* before = nullptr;
   TagNode* first = node->firstChild;
-  if (s.split && node == s.split->parent && !s.paragraph && !s.carrier &&
+  if (node == s.split && !s.paragraph && !s.carrier && node->firstChild && node->firstChild->next &&
       VisitChildrenOnTwoThreads(ctx, depth, node, s))
     first = nullptr;
   for (TagNode* c = first; c;) {
@@ -356,12 +356,9 @@ TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state)
   if (ctx.styles && !state.texts) state.texts = &texts;
   // A large tree's step takes a second thread; a traced one stays on one,
   // so that the trace keeps its order.
-  TreeSplit split;
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  if (node && !state.split && !ctx.tracing() && nodes >= ctx.twoThreadsFrom) {
-    split = SplitNearMiddle(node, nodes / 2);
-    if (split.parent) state.split = &split;
-  }
+  if (node && !state.split && !ctx.tracing() && nodes >= ctx.twoThreadsFrom && nodes < EndClaims::kMaxItems)
+    state.split = ParentToSplit(node, nodes / 2);
   return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
 }
 

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <charconv>
-#include <cstdint>
 #include <exception>
 #include <memory>
 #include <string>
@@ -10,6 +9,7 @@
 #include <thread>
 #include <vector>
 
+#include "model/claims.h"
 #include "model/handlers.h"
 #include "model/tables.h"
 
@@ -132,9 +132,8 @@ bool MayWalkApart(const TagNode* kid) {
 // order once both are done, its tables numbered on from this thread's.
 class SplitChildren {
  public:
-  SplitChildren(Context& ctx, TagNode* parent) : ctx_(ctx), out_(OutStream::ToString(&messages_)) {
-    for (TagNode* c = parent->firstChild; c; c = c->next) kids_.push_back(c);
-    claims_.store(Pack(0, kids_.size()));
+  SplitChildren(Context& ctx, TagNode* parent, std::vector<TagNode*> kids)
+      : ctx_(ctx), kids_(std::move(kids)), claims_(kids_.size()), out_(OutStream::ToString(&messages_)) {
     own_.message = &out_;
     own_.debug = ctx.debug;  // discards (a traced pass stays on one thread)
     own_.debugLevel = ctx.debugLevel;
@@ -164,7 +163,7 @@ class SplitChildren {
       AdoptTrees(books_);  // no second thread: this one walks them all
     }
     try {
-      for (std::size_t k; ClaimFront(k);) WalkKid(ctx_, k);
+      for (std::size_t k; claims_.Front(k);) WalkKid(ctx_, k);
     } catch (...) {
       stop_.store(true);
       throw;
@@ -172,43 +171,11 @@ class SplitChildren {
     Join();
     if (failed_) std::rethrow_exception(failed_);
     // What the helper left (a child it gave back) comes before its part.
-    for (std::size_t k; ClaimFront(k);) WalkKid(ctx_, k);
+    for (std::size_t k; claims_.Front(k);) WalkKid(ctx_, k);
     JoinMessages();
   }
 
  private:
-  // Who takes which child: the next of this thread's in the low half, one
-  // past the helper's next in the high half.
-  static std::uint64_t Pack(std::size_t low, std::size_t high) { return std::uint64_t{high} << 32 | low; }
-  bool ClaimFront(std::size_t& k) {
-    std::uint64_t v = claims_.load();
-    for (;;) {
-      const std::size_t low = v & 0xFFFFFFFF, high = v >> 32;
-      if (low >= high) return false;
-      if (claims_.compare_exchange_weak(v, Pack(low + 1, high))) {
-        k = low;
-        return true;
-      }
-    }
-  }
-  bool ClaimBack(std::size_t& k) {
-    std::uint64_t v = claims_.load();
-    for (;;) {
-      const std::size_t low = v & 0xFFFFFFFF, high = v >> 32;
-      if (low >= high) return false;
-      if (claims_.compare_exchange_weak(v, Pack(low, high - 1))) {
-        k = high - 1;
-        return true;
-      }
-    }
-  }
-  // The helper gives back the child it took last (none after it was taken since).
-  void GiveBack(std::size_t k) {
-    std::uint64_t v = claims_.load();
-    while (!claims_.compare_exchange_weak(v, Pack(v & 0xFFFFFFFF, k + 1))) {
-    }
-  }
-
   // The child and the nodes its handlers put after it, up to the next child.
   void WalkKid(Context& ctx, std::size_t k) {
     Walk(ctx, kids_[k], k + 1 < kids_.size() ? kids_[k + 1] : nullptr, nullptr);
@@ -217,9 +184,9 @@ class SplitChildren {
   void HelperWalk() {
     BorrowTrees(books_);
     try {
-      for (std::size_t k; !stop_.load() && ClaimBack(k);) {
+      for (std::size_t k; !stop_.load() && claims_.Back(k);) {
         if (!MayWalkApart(kids_[k])) {
-          GiveBack(k);
+          claims_.GiveBack(k);
           break;
         }
         Piece piece{k, messages_.size(), 0, numbers_.at.size(), 0};
@@ -270,7 +237,7 @@ class SplitChildren {
 
   Context& ctx_;
   std::vector<TagNode*> kids_;
-  std::atomic<std::uint64_t> claims_{0};
+  EndClaims claims_;
   std::atomic<bool> stop_{false};
   std::string messages_;
   OutStream out_;
@@ -288,14 +255,14 @@ class SplitChildren {
 const TagNode* SplitParentOf(const Context& ctx, TagNode* first) {
   if (ctx.tracing() || ctx.debugLevel) return nullptr;  // the trace keeps its order
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  if (nodes < ctx.twoThreadsFrom) return nullptr;
+  if (nodes < ctx.twoThreadsFrom || nodes >= EndClaims::kMaxItems) return nullptr;
   TagNode* html = first;
   while (html && !html->firstChild) html = html->next;
   if (!html) return nullptr;
-  const TreeSplit split = SplitNearMiddle(html, nodes / 2);
-  for (const TagNode* n = split.parent; n; n = n->parent)
+  const TagNode* parent = ParentToSplit(html, nodes / 2);
+  for (const TagNode* n = parent; n; n = n->parent)
     if (n->def->enterHandler == TableStep1) return nullptr;
-  return split.parent;
+  return parent;
 }
 
 // Depth first without recursion: a stack of the nodes whose children are
@@ -307,10 +274,10 @@ void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* spli
   TagNode* cur = first;
   for (;;) {
     Enter(ctx, cur);
-    if (cur->firstChild && cur == splitParent && cur->firstChild->next &&
-        // the claims hold 32-bit child numbers
-        BlockPool<sizeof(TagNode)>::Live() < (std::size_t{1} << 32)) {
-      SplitChildren(ctx, cur).Run();
+    if (cur == splitParent && cur->firstChild && cur->firstChild->next) {
+      std::vector<TagNode*> kids;
+      for (TagNode* c = cur->firstChild; c; c = c->next) kids.push_back(c);
+      SplitChildren(ctx, cur, std::move(kids)).Run();
     } else if (cur->firstChild) {
       open.push_back(cur);
       cur = cur->firstChild;

@@ -494,9 +494,8 @@ TEST(FreeTree, DeepChildChainAndEverythingANodeOwns) {
   FreeTree(nullptr);
 }
 
-TEST(SplitNearMiddle, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
-  // Ten sections of ten nodes: the split goes between two sections, where
-  // the walk up to it and the rest of the body are nearest alike.
+TEST(ParentToSplit, TheHighestAboveTheMiddleWhoseChildHoldsAQuarterAtMost) {
+  // Ten sections of ten nodes under the body: the body's children are shared.
   TagNode* html = Node("HTML");
   TagNode* body = Child(html, "BODY");
   std::vector<TagNode*> sections;
@@ -504,11 +503,8 @@ TEST(SplitNearMiddle, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
     sections.push_back(Child(body, "DIV"));
     for (int j = 0; j < 9; ++j) Child(sections.back(), "P");
   }
-  TreeSplit s = SplitNearMiddle(html, 51);  // the fifth section's end: after it
-  EXPECT_EQ(s.parent, body);
-  EXPECT_EQ(s.from, sections[5]);
-  s = SplitNearMiddle(html, 53);  // the sixth section's start: before it
-  EXPECT_EQ(s.from, sections[5]);
+  EXPECT_EQ(ParentToSplit(html, 51), body);
+  EXPECT_EQ(ParentToSplit(html, 2), body);  // a section's own node: still the body
 
   // Everything in one wrapper: the split goes down into it.
   TagNode* wrapper = NewNode(FindTagDef(nullptr, "DIV"));
@@ -520,15 +516,14 @@ TEST(SplitNearMiddle, NextToTheMiddleWhereAChildHoldsAQuarterAtMost) {
   }
   body->firstChild = body->lastChild = nullptr;
   LinkLastChild(body, wrapper);
-  s = SplitNearMiddle(html, 52);
-  EXPECT_EQ(s.parent, wrapper);
+  EXPECT_EQ(ParentToSplit(html, 52), wrapper);
 
   // A chain has no child small enough; nor has a walk shorter than the middle.
   TagNode* chain = Node("DIV");
   TagNode* down = chain;
   for (int i = 0; i < 20; ++i) down = Child(down, "DIV");
-  EXPECT_EQ(SplitNearMiddle(chain, 10).parent, nullptr);
-  EXPECT_EQ(SplitNearMiddle(html, 5000).parent, nullptr);
+  EXPECT_EQ(ParentToSplit(chain, 10), nullptr);
+  EXPECT_EQ(ParentToSplit(html, 5000), nullptr);
   FreeTree(chain);
   FreeTree(html);
 }
