@@ -8,6 +8,7 @@
 #include "style/computed.h"
 #include "transform/lists.h"
 #include "transform/names.h"
+#include "transform/share_children.h"
 #include "transform/styled.h"
 #include "transform/widths.h"
 
@@ -389,21 +390,20 @@ std::string MarkerText(css::ListStyle style, std::int64_t n) {
   return ListLabel(n, "1");
 }
 
-void ApplyBoxes(Context& ctx, TagNode* html) {
-  if (!ctx.styles || !html) return;
-  TagNode* bodyNode = nullptr;
-  for (TagNode* c = html->firstChild; c && !bodyNode; c = c->next)
-    for (TagNode* b = c; b && !bodyNode; b = b->firstChild)
-      if (IsTag(b, "BODY")) bodyNode = b;
-  const double bodyWidth = (bodyNode ? ContentWidth(ctx, bodyNode) : kDefaultContentWidth) * kPointsPerCm;
-  struct Todo {
-    TagNode* node;
-    double avail;
-    std::int64_t number;         // among the siblings shown as list items
-    const Computed* inherited;  // the values of the nearest ancestor with any
-    const Computed* own;        // the node's own, looked up once
-  };
-  std::vector<Todo> todo{{html, bodyWidth, 1, nullptr, Own(ctx, html)}};
+namespace {
+
+struct BoxTodo {
+  TagNode* node;
+  double avail;
+  std::int64_t number;         // among the siblings shown as list items
+  const Computed* inherited;  // the values of the nearest ancestor with any
+  const Computed* own;        // the node's own, looked up once
+};
+
+// The boxes of a subtree, in document order; the children of `split` are
+// shared out with a helper (each box is written on the node's own subtree).
+void BoxesFrom(Context& ctx, const BoxTodo& root, const TagNode* split) {
+  std::vector<BoxTodo> todo{root};
   while (!todo.empty()) {
     auto [n, avail, number, inherited, own] = todo.back();
     todo.pop_back();
@@ -437,8 +437,27 @@ void ApplyBoxes(Context& ctx, TagNode* html) {
       if (cc && cc->display == css::Display::ListItem) ++items;
       todo.push_back({c, inner, items, near, cc});
     }
+    if (n == split && todo.size() - mark >= 2) {
+      // Next in document order either way: the children's subtrees.
+      std::vector<BoxTodo> kids(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
+      todo.resize(mark);
+      ShareChildren(ctx, kids.size(), [&kids](Context& c, std::size_t k, bool) { BoxesFrom(c, kids[k], nullptr); });
+      continue;
+    }
     std::reverse(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
   }
+}
+
+}  // namespace
+
+void ApplyBoxes(Context& ctx, TagNode* html, const TagNode* split) {
+  if (!ctx.styles || !html) return;
+  TagNode* bodyNode = nullptr;
+  for (TagNode* c = html->firstChild; c && !bodyNode; c = c->next)
+    for (TagNode* b = c; b && !bodyNode; b = b->firstChild)
+      if (IsTag(b, "BODY")) bodyNode = b;
+  const double bodyWidth = (bodyNode ? ContentWidth(ctx, bodyNode) : kDefaultContentWidth) * kPointsPerCm;
+  BoxesFrom(ctx, {html, bodyWidth, 1, nullptr, Own(ctx, html)}, split);
 }
 
 }  // namespace ps

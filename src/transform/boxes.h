@@ -15,8 +15,9 @@ enum class ListStyle : std::uint8_t;
 }
 
 // After the font step: walks the tree once and writes what the computed
-// values of each element give its block, list or item.
-void ApplyBoxes(Context& ctx, TagNode* html);
+// values of each element give its block, list or item. The children of
+// `split` (SplitParentFor), if any, are shared out with a helper.
+void ApplyBoxes(Context& ctx, TagNode* html, const TagNode* split = nullptr);
 
 // The marker of item number n in a list style, as text with character
 // references ("&#8226;" for a disc, "3." for decimal); empty for none.

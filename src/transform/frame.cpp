@@ -14,6 +14,7 @@
 #include "transform/outline.h"
 #include "transform/page_frame.h"
 #include "transform/paragraphs.h"
+#include "transform/share_children.h"
 #include "transform/styled.h"
 #include "transform/widths.h"
 #include "writer/writer.h"
@@ -303,9 +304,12 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   ctx.msg().write("analysing font structure...");
   ctx.msg().flush();
   ctx.reportPropertyFailures = false;
-  PropagateFonts(ctx, 0, html, FontState{});
+  // A large tree's two walks share the children of one element with a helper.
+  FontState fonts;
+  fonts.split = SplitParentFor(ctx, html);
+  PropagateFonts(ctx, 0, html, fonts);
   ctx.reportPropertyFailures = true;
-  if (ctx.styles) ApplyBoxes(ctx, html);
+  if (ctx.styles) ApplyBoxes(ctx, html, fonts.split);
   ctx.msg().write(" done\n");
 
   BuildOutline(ctx, html, set);

@@ -1,18 +1,14 @@
 #include "transform/paragraphs.h"
 
-#include <atomic>
 #include <deque>
-#include <exception>
 #include <string>
-#include <system_error>
-#include <thread>
 #include <vector>
 
-#include "model/claims.h"
 #include "model/handlers.h"
 #include "model/tables.h"
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/share_children.h"
 #include "transform/styled.h"
 
 namespace ps {
@@ -119,56 +115,22 @@ std::string_view DecorationOf(const FontState& s) {
 TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState s);
 
 // The children of a node outside any paragraph and carrier, shared out
-// between this thread (from the first on) and a helper (from the last
-// back): the step changes nothing at such a node's level (no child is
-// wrapped, nothing is put between them), and below each child it changes
-// only that child's subtree, so the two touch nothing in common. False when
-// no second thread is to be had (nothing done).
-bool VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const FontState& s) {
+// between this thread and a helper: the step changes nothing at such a
+// node's level (no child is wrapped, nothing is put between them), and below
+// each child it changes only that child's subtree.
+void VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const FontState& s) {
   FontState mine = s;
   mine.split = nullptr;
+  KeptTexts kept;  // the helper's texts
+  FontState theirs = mine;
+  if (theirs.texts) theirs.texts = &kept;
   std::vector<TagNode*> kids;
   for (TagNode* c = node->firstChild; c; c = c->next) kids.push_back(c);
-  EndClaims claims(kids.size());
   // A child's previous sibling is read only where a child is wrapped, which
   // does not happen here; it is given all the same.
-  auto visit = [&](std::size_t k, const FontState& state) {
-    Visit(ctx, depth + 1, kids[k], k ? kids[k - 1] : nullptr, state);
-  };
-  std::exception_ptr failed;
-  std::atomic<bool> stop{false};
-  const TreeHandover loan = LendTrees();
-  TreeHandover books{};
-  std::thread helper;
-  try {
-    helper = std::thread([&] {
-      BorrowTrees(loan);
-      try {
-        KeptTexts kept;  // its texts go before the books are handed
-        FontState theirs = mine;
-        if (theirs.texts) theirs.texts = &kept;
-        for (std::size_t k; !stop.load() && claims.Back(k);) visit(k, theirs);
-      } catch (...) {
-        failed = std::current_exception();
-      }
-      books = HandTrees();
-    });
-  } catch (const std::system_error&) {
-    AdoptTrees(loan);
-    return false;
-  }
-  std::exception_ptr own;
-  try {
-    for (std::size_t k; claims.Front(k);) visit(k, mine);
-  } catch (...) {
-    own = std::current_exception();
-    stop.store(true);
-  }
-  helper.join();
-  AdoptTrees(books);
-  if (own) std::rethrow_exception(own);
-  if (failed) std::rethrow_exception(failed);
-  return true;
+  ShareChildren(ctx, kids.size(), [&](Context& c, std::size_t k, bool helper) {
+    Visit(c, depth + 1, kids[k], k ? kids[k - 1] : nullptr, helper ? theirs : mine);
+  });
 }
 
 // The font step at one node; prev is the node's previous sibling (or none).
@@ -237,9 +199,10 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
   TagNode* before = nullptr;
   TagNode* first = node->firstChild;
-  if (node == s.split && !s.paragraph && !s.carrier && node->firstChild && node->firstChild->next &&
-      VisitChildrenOnTwoThreads(ctx, depth, node, s))
+  if (node == s.split && !s.paragraph && !s.carrier && node->firstChild && node->firstChild->next) {
+    VisitChildrenOnTwoThreads(ctx, depth, node, s);
     first = nullptr;
+  }
   for (TagNode* c = first; c;) {
     TagNode* r = Visit(ctx, depth + 1, c, before, s);
     if (wrapLoose && !IsBlank(r->tail)) {
@@ -354,11 +317,6 @@ bool IsSimpleContent(int depth, const TagNode* node) {
 TagNode* PropagateFonts(Context& ctx, int depth, TagNode* node, FontState state) {
   KeptTexts texts;
   if (ctx.styles && !state.texts) state.texts = &texts;
-  // A large tree's step takes a second thread; a traced one stays on one,
-  // so that the trace keeps its order.
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  if (node && !state.split && !ctx.tracing() && nodes >= ctx.twoThreadsFrom && nodes < EndClaims::kMaxItems)
-    state.split = ParentToSplit(node, nodes / 2);
   return Visit(ctx, depth, node, node ? PreviousSibling(node) : nullptr, state);
 }
 

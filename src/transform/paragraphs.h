@@ -59,7 +59,7 @@ struct FontState {
   bool background = false;
   std::uint32_t backgroundColor = 0;
   KeptTexts* texts = nullptr;
-  const TagNode* split = nullptr;  // whose children a helper shares; none: one thread
+  const TagNode* split = nullptr;  // whose children a helper shares (SplitParentFor); none: one thread
 };
 
 // The font step over a subtree; returns the node that now stands in the

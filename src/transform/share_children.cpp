@@ -1,0 +1,150 @@
+#include "transform/share_children.h"
+
+#include <atomic>
+#include <charconv>
+#include <exception>
+#include <string>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "model/claims.h"
+
+namespace ps {
+
+namespace {
+
+class Sharing {
+ public:
+  Sharing(Context& ctx, std::size_t count, const std::function<void(Context&, std::size_t, bool)>& work,
+          const std::function<bool(std::size_t)>& helperMay)
+      : ctx_(ctx), work_(work), helperMay_(helperMay), claims_(count), out_(OutStream::ToString(&messages_)) {
+    own_.message = &out_;
+    own_.debug = ctx.debug;
+    own_.debugLevel = ctx.debugLevel;
+    own_.reportPropertyFailures = ctx.reportPropertyFailures;
+    own_.documentRoot = ctx.documentRoot;
+    own_.inputName = ctx.inputName;
+    own_.fileExists = ctx.fileExists;
+    own_.utf8Output = ctx.utf8Output;
+    own_.keepUnknownElements = ctx.keepUnknownElements;
+    own_.tableDepth = ctx.tableDepth;
+    own_.autoTableLayout = ctx.autoTableLayout;
+    own_.tableLayoutIsAuto = ctx.tableLayoutIsAuto;
+    own_.page = ctx.page;
+    own_.styles = ctx.styles;
+    own_.twoThreadsFrom = static_cast<std::size_t>(-1);  // no helper of its own
+    numbers_.messages = &messages_;
+    own_.tableNumbers = &numbers_;
+  }
+
+  ~Sharing() { Join(); }
+
+  void Run() {
+    books_ = LendTrees();
+    try {
+      helper_ = std::thread([this] { Help(); });
+    } catch (const std::system_error&) {
+      AdoptTrees(books_);  // no second thread: this one does them all
+    }
+    try {
+      for (std::size_t k; claims_.Front(k);) work_(ctx_, k, false);
+    } catch (...) {
+      stop_.store(true);
+      throw;
+    }
+    Join();
+    if (failed_) std::rethrow_exception(failed_);
+    // A child the helper gave back comes before its part.
+    for (std::size_t k; claims_.Front(k);) work_(ctx_, k, false);
+    JoinMessages();
+  }
+
+ private:
+  void Help() {
+    BorrowTrees(books_);
+    try {
+      for (std::size_t k; !stop_.load() && claims_.Back(k);) {
+        if (helperMay_ && !helperMay_(k)) {
+          claims_.GiveBack(k);
+          break;
+        }
+        Piece piece{messages_.size(), 0, numbers_.at.size(), 0};
+        work_(own_, k, true);
+        piece.to = messages_.size();
+        piece.marksTo = numbers_.at.size();
+        pieces_.push_back(piece);
+      }
+    } catch (...) {
+      failed_ = std::current_exception();
+    }
+    books_ = HandTrees();
+  }
+
+  void Join() {
+    if (!helper_.joinable()) return;
+    helper_.join();
+    AdoptTrees(books_);
+  }
+
+  // The helper's messages, child by child in document order, its tables
+  // numbered on from this thread's count.
+  void JoinMessages() {
+    if (pieces_.empty()) return;
+    std::string joined;
+    int number = ctx_.tableCount;
+    for (auto p = pieces_.rbegin(); p != pieces_.rend(); ++p) {
+      std::size_t done = p->from;
+      for (std::size_t m = p->marksFrom; m < p->marksTo; ++m) {
+        char digits[16];
+        const std::size_t at = numbers_.at[m];
+        const auto local = std::to_chars(digits, digits + sizeof digits, static_cast<int>(m + 1)).ptr - digits;
+        joined.append(messages_, done, at - done);
+        joined.append(digits, std::to_chars(digits, digits + sizeof digits, ++number).ptr);
+        done = at + static_cast<std::size_t>(local);
+      }
+      joined.append(messages_, done, p->to - done);
+    }
+    ctx_.tableCount = number;
+    ctx_.msg().write(joined);
+  }
+
+  // The messages of one child the helper did.
+  struct Piece {
+    std::size_t from, to;            // in the helper's messages
+    std::size_t marksFrom, marksTo;  // its tables' numbers there
+  };
+
+  Context& ctx_;
+  const std::function<void(Context&, std::size_t, bool)>& work_;
+  const std::function<bool(std::size_t)>& helperMay_;
+  EndClaims claims_;
+  std::atomic<bool> stop_{false};
+  std::string messages_;
+  OutStream out_;
+  TableNumbers numbers_;
+  Context own_;
+  std::vector<Piece> pieces_;  // in the helper's order: from the last child back
+  TreeHandover books_{};       // lent to the helper; then what it hands back
+  std::exception_ptr failed_;
+  std::thread helper_;
+};
+
+}  // namespace
+
+void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Context&, std::size_t, bool)>& work,
+                   const std::function<bool(std::size_t)>& helperMay) {
+  if (count >= EndClaims::kMaxItems) {
+    for (std::size_t k = 0; k < count; ++k) work(ctx, k, false);
+    return;
+  }
+  Sharing(ctx, count, work, helperMay).Run();
+}
+
+const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {
+  if (!top || ctx.tracing() || ctx.debugLevel) return nullptr;
+  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  return nodes >= ctx.twoThreadsFrom ? ParentToSplit(top, nodes / 2) : nullptr;
+}
+
+}  // namespace ps
