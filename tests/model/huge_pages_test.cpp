@@ -170,16 +170,12 @@ TEST(SparePages, ALargeConversionGivesBackEveryBlock) {
   std::string html = "<html><body>";
   while (html.size() < 6 * (std::size_t{1} << 20)) html += "<p>some <b>text</b> here</p>\n";
   html += "</body></html>";
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
-  const std::size_t texts = TextArena::Live();
+  const test::BlocksInUse before;
   std::string fo, messages;
   EXPECT_EQ(ConvertBuffer(html, &fo, &messages), 0);
   EXPECT_NE(fo.find(">text</fo:inline> here</fo:block>"), std::string::npos);
   EXPECT_EQ(fo.substr(fo.size() - 12), "</fo:root>\r\n");
-  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
-  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
-  EXPECT_EQ(TextArena::Live(), texts);
+  test::ExpectSameBlocks(before);
 }
 
 }  // namespace

@@ -70,17 +70,13 @@ TEST(RowRef, EveryRowRoundTrips) {
 }
 
 TEST(BlockPool, ConversionsGiveBackEveryBlock) {
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
-  const std::size_t texts = TextArena::Live();
+  const test::BlocksInUse before;
   std::string fo, messages;
   ConvertBuffer("<html><head><title>t</title></head><body><table border=1><tr><td colspan=2>a<td>b"
                 "<tr><td><p style='font-size: 9pt; color: red'>c<ul><li>d</ul></table>",
                 &fo, &messages);
   EXPECT_NE(fo.find("fo:table-cell"), std::string::npos);
-  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
-  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
-  EXPECT_EQ(TextArena::Live(), texts);
+  test::ExpectSameBlocks(before);
 }
 
 TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
@@ -89,9 +85,7 @@ TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
   // not let it carve its own chunks again while its texts are in use. Once
   // its books are adopted, everything reads as made and freeing the tree
   // gives every block back.
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
-  const std::size_t texts = TextArena::Live();
+  const test::BlocksInUse before;
   test::Captured c;
   TagNode* root = test::Node("DIV");
   for (int i = 0; i < 50; ++i) test::Child(root, "P")->text.assign(std::string(40, 'm') + std::to_string(i));
@@ -128,9 +122,7 @@ TEST(BlockPool, HelpersBuildPartsOfAnotherThreadsTree) {
     EXPECT_EQ(mine->tail.view(), large);
   }
   FreeTree(root);
-  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
-  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
-  EXPECT_EQ(TextArena::Live(), texts);
+  test::ExpectSameBlocks(before);
 }
 
 TEST(BlockPool, HelpersRunAfterRunTakeNoFreshMemory) {

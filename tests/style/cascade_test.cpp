@@ -295,11 +295,7 @@ TEST(Cascade, TwoThreadsGiveEveryElementTheValuesOneGives) {
       " li:nth-child(3n+1) { color: var(--c) } .k ~ p { font-style: italic } #x7 { font-size: 20pt }"
       " .s { --c: #00aa00 } td { padding: 2px } table[border] td { color: blue }"
       " em { font-size: 1.2em } div div span { background-color: yellow } :empty { margin-left: 3pt }";
-  std::uint32_t seed = 7;
-  auto next = [&seed](std::uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % n;
-  };
+  test::Seeded next(7);
   for (int shape = 0; shape < 4; ++shape) {
     std::string page = "<html><head><style>" + sheet + "</style></head><body>";
     int open = 0;

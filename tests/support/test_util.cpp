@@ -1,5 +1,7 @@
 #include "support/test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <memory>
 
 #include "reader/reader.h"
@@ -38,6 +40,13 @@ std::string PropNames(const TagNode* n) {
     s += p->def->name;
   }
   return s;
+}
+
+void ExpectSameBlocks(const BlocksInUse& before) {
+  const BlocksInUse now;
+  EXPECT_EQ(now.nodes, before.nodes);
+  EXPECT_EQ(now.properties, before.properties);
+  EXPECT_EQ(now.texts, before.texts);
 }
 
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet) {

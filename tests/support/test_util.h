@@ -1,6 +1,7 @@
 // Helpers shared by the unit tests: a context whose channels are captured.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "model/tree.h"
@@ -49,5 +50,28 @@ std::string PropNames(const TagNode* n);
 // one is given; the walks that can take a second thread take one from
 // `twoThreadsFrom` nodes on. The FO, then the messages.
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet = "");
+
+// The tree's blocks this thread has in use; a conversion, or a tree built and
+// freed, must leave them as it found them (ExpectSameBlocks).
+struct BlocksInUse {
+  std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
+  std::size_t properties = BlockPool<sizeof(TagProperty)>::Live();
+  std::size_t texts = TextArena::Live();
+};
+void ExpectSameBlocks(const BlocksInUse& before);
+
+// The same pseudo-random numbers on every machine, for generated pages:
+// next(n) is in [0, n).
+class Seeded {
+ public:
+  explicit Seeded(std::uint32_t seed) : seed_(seed) {}
+  std::uint32_t operator()(std::uint32_t n) {
+    seed_ = seed_ * 1103515245u + 12345u;
+    return (seed_ >> 16) % n;
+  }
+
+ private:
+  std::uint32_t seed_;
+};
 
 }  // namespace ps::test

@@ -306,14 +306,8 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
   // Sections of paragraphs with fonts from tags, attributes and the sheets,
   // loose text, lists and tables, some in wrappers, so that the split falls
   // at different levels; every block the helper made must come back.
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
-  const std::size_t texts = TextArena::Live();
-  std::uint32_t seed = 5;
-  auto next = [&seed](std::uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % n;
-  };
+  const test::BlocksInUse before;
+  test::Seeded next(5);
   for (int page = 0; page < 6; ++page) {
     std::string html = "<html><head><style>p.k { color: #aa0000; text-decoration: underline }"
                        " td { font-family: monospace } b { font-weight: normal }</style></head><body>";
@@ -336,9 +330,7 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
     EXPECT_EQ(one, two) << "page " << page;
     EXPECT_NE(one.find("fo:inline"), std::string::npos);
   }
-  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
-  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
-  EXPECT_EQ(TextArena::Live(), texts);
+  test::ExpectSameBlocks(before);
 }
 
 }  // namespace

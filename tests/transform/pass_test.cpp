@@ -19,14 +19,8 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
   // after their elements, inline styles, footers and titles in the body
   // (the first counts, wherever the split falls), captions at the top;
   // some pages inside a wrapper, so that the split falls a level down.
-  const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  const std::size_t props = BlockPool<sizeof(TagProperty)>::Live();
-  const std::size_t texts = TextArena::Live();
-  std::uint32_t seed = 3;
-  auto next = [&seed](std::uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % n;
-  };
+  const test::BlocksInUse before;
+  test::Seeded next(3);
   int withTables = 0;
   for (int page = 0; page < 16; ++page) {
     std::string html = page % 4 == 3 ? "<html><body>" : "<html><head><title>Page</title></head><body>";
@@ -55,9 +49,7 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
     withTables += one.find("starting table processing step 1 of 2 for table 20 ") != std::string::npos;
   }
   EXPECT_GT(withTables, 8);
-  EXPECT_EQ(BlockPool<sizeof(TagNode)>::Live(), nodes);
-  EXPECT_EQ(BlockPool<sizeof(TagProperty)>::Live(), props);
-  EXPECT_EQ(TextArena::Live(), texts);
+  test::ExpectSameBlocks(before);
 }
 
 }  // namespace

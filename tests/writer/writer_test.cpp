@@ -394,11 +394,7 @@ TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
   // Converted pages of blocks, inline text, lists, tables with spans and
   // links, with ids repeated all over: each page is written by one thread
   // and by two, byte for byte alike.
-  std::uint32_t seed = 11;
-  auto next = [&seed](std::uint32_t n) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % n;
-  };
+  test::Seeded next(11);
   int helpedPages = 0;
   for (int page = 0; page < 12; ++page) {
     std::string html = "<html><head><title>t</title></head><body>";
