@@ -1,9 +1,24 @@
 #include "model/huge_pages.h"
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+#include <climits>
 #include <condition_variable>
 #include <mutex>
 #include <system_error>
 #include <thread>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define PAGESMITH_UNDER_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define PAGESMITH_UNDER_ASAN 1
+#endif
+#endif
 
 namespace ps {
 
@@ -121,6 +136,59 @@ PrefaultedRoom::~PrefaultedRoom() {
   if (used < shared_->pages)
     ::munmap(shared_->base + used * kHugePageBytes, (shared_->pages - used) * kHugePageBytes);
   delete shared_;
+}
+
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+namespace {
+constexpr int kMallocDefault = 128 * 1024;  // glibc's top pad and thresholds
+constexpr std::size_t kGrowthPad = std::size_t{64} << 20;  // a thread's heap in glibc
+}
+
+HugeHeap::HugeHeap(std::size_t bytes) {
+  if (bytes == 0 || bytes > (std::size_t{1} << 40)) return;
+  char* const from = static_cast<char*>(::sbrk(0));
+  // Blocks up to 32 MB (glibc's largest) come from the heap, which is not
+  // trimmed while the run lasts.
+  if (!::mallopt(M_MMAP_THRESHOLD, 32 << 20) || !::mallopt(M_TRIM_THRESHOLD, INT_MAX)) return;
+  set_ = true;
+  // The heap grows by `bytes` now, for a block the free space cannot hold
+  // (volatile, so that the pair is not optimized away). Later growth takes
+  // a helper's heap at once (see AdviseThisThreadsHeap): glibc opens a
+  // thread's heap by what is asked plus this pad, and huge pages fit only
+  // where it is open; a heap opened by the block at a time gets 4 KB pages.
+  if (::mallopt(M_TOP_PAD, static_cast<int>(std::min<std::size_t>(bytes, INT_MAX / 2)))) {
+    void* volatile probe = std::malloc(kHugePageBytes);
+    std::free(probe);
+  }
+  ::mallopt(M_TOP_PAD, static_cast<int>(kGrowthPad));
+  char* const to = static_cast<char*>(::sbrk(0));
+  if (from != reinterpret_cast<char*>(-1) && to > from) AdviseHugePages(from, static_cast<std::size_t>(to - from));
+}
+
+HugeHeap::~HugeHeap() {
+  if (!set_) return;
+  ::mallopt(M_TOP_PAD, kMallocDefault);
+  ::mallopt(M_TRIM_THRESHOLD, kMallocDefault);
+  ::mallopt(M_MMAP_THRESHOLD, kMallocDefault);
+}
+#else
+HugeHeap::HugeHeap(std::size_t) {}
+HugeHeap::~HugeHeap() {}
+#endif
+
+void AdviseThisThreadsHeap() {
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(PAGESMITH_UNDER_ASAN)
+  // glibc gives each further thread an arena of heaps of 64 MB, aligned to
+  // their size, reserved whole and opened as they grow: marking the heap a
+  // small block lies in covers all its growth. Were the block from
+  // elsewhere, the advice would only ask huge pages of what lies there,
+  // which changes no content.
+  constexpr std::uintptr_t kArenaHeap = std::uintptr_t{64} << 20;
+  void* volatile probe = std::malloc(64);
+  const auto at = reinterpret_cast<std::uintptr_t>(probe);
+  std::free(probe);
+  if (at) ::madvise(reinterpret_cast<void*>(at & ~(kArenaHeap - 1)), kArenaHeap, MADV_HUGEPAGE);
+#endif
 }
 
 void KeepSpareHugePages(char* p, std::size_t bytes) {

@@ -153,6 +153,7 @@ void UnlinkProperty(TagNode* node, TagProperty* prop) {
 void FreeProperty(TagProperty* prop) { delete prop; }
 
 void ReadTreesOnly() {
+  AdviseThisThreadsHeap();
   BlockPool<sizeof(TagNode)>::ReadOnly();
   BlockPool<sizeof(TagProperty)>::ReadOnly();
   TextArena::ReadOnly();
@@ -163,6 +164,7 @@ TreeHandover LendTrees() {
 }
 
 void BorrowTrees(const TreeHandover& loan) {
+  AdviseThisThreadsHeap();
   BlockPool<sizeof(TagNode)>::Borrow(loan.nodes);
   BlockPool<sizeof(TagProperty)>::Borrow(loan.properties);
   TextArena::Borrow(loan.texts);

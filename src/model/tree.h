@@ -240,7 +240,8 @@ void FreeProperty(TagProperty* prop);
 // program). One that builds part of another thread's tree borrows from that
 // thread first (what it lends), and when it is done hands its books to that
 // thread, which adopts them once the helper has ended; a loan no helper
-// took is adopted back as it is.
+// took is adopted back as it is. Either call also marks the helper's own
+// heap for huge pages.
 void ReadTreesOnly();
 struct TreeHandover {
   BlockPool<sizeof(TagNode)>::Handover nodes;

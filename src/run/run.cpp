@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "model/huge_pages.h"
 #include "model/tables.h"
 #include "model/tree.h"
 #include "reader/reader.h"
@@ -143,6 +144,9 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     return 1;
   }
 
+  // What the phases allocate beside the tree: four times the input on a
+  // large page, up to eight with a large style sheet.
+  HugeHeap heap(html.size() >= kRoomFrom ? html.size() * 8 : 0);
   std::unique_ptr<css::ComputedStyles> styles;
   css::PageSetup page;
   {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <new>
@@ -15,6 +16,10 @@
 
 #if defined(__linux__)
 #include <sys/mman.h>
+#endif
+#if defined(__GLIBC__)
+#include <malloc.h>
+#include <unistd.h>
 #endif
 
 #include "model/huge_pages.h"
@@ -161,6 +166,31 @@ TEST(PrefaultedRoom, HelperOnlyWhileARoomHasPages) {
   EXPECT_EQ(Threads(), before);
   { PrefaultedRoom unused(std::size_t{1} << 30); }
   EXPECT_EQ(Threads(), before);
+}
+#endif
+
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+// The heap grows once by what is asked and keeps it while the guard lives,
+// even through frees; afterwards glibc gives a free top back as by default.
+TEST(HugeHeap, GrowsOnceAndGivesBackOnlyAfter) {
+  constexpr std::size_t kGrowth = std::size_t{48} << 20;
+  ::malloc_trim(0);
+  char* const before = static_cast<char*>(::sbrk(0));
+  {
+    HugeHeap heap(kGrowth);
+    char* const grown = static_cast<char*>(::sbrk(0));
+    EXPECT_GE(static_cast<std::size_t>(grown - before), kGrowth);
+    void* volatile block = std::malloc(std::size_t{8} << 20);  // from the heap, which does not grow for it
+    EXPECT_LT(static_cast<char*>(block), grown) << "mapped by itself";
+    EXPECT_EQ(::sbrk(0), grown);
+    std::free(block);
+    void* volatile small = std::malloc(64 << 10);
+    std::free(small);
+    EXPECT_EQ(::sbrk(0), grown) << "the heap was trimmed while the guard lived";
+  }
+  void* volatile small = std::malloc(64 << 10);
+  std::free(small);
+  EXPECT_LT(static_cast<char*>(::sbrk(0)), before + kGrowth) << "the free top was kept after the guard";
 }
 #endif
 
