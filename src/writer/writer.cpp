@@ -21,6 +21,7 @@
 #include "writer/entities.h"
 #include "writer/fo_values.h"
 #include "writer/svg.h"
+#include "writer/write_behind.h"
 #include "writer/uri.h"
 
 namespace ps {
@@ -358,6 +359,20 @@ class Writer {
     queue_ = queue;
   }
   bool TookSegments() const { return tookSegments_; }
+  // The bytes go out through a helper, a chunk at a time.
+  void WriteBehindTo(WriteBehind* behind) {
+    behind_ = behind;
+    flushAt_ = WriteBehind::kChunk;
+  }
+  // Hands the buffer on.
+  void Flush() {
+    if (behind_) {
+      behind_->Take(buf_);
+    } else {
+      out_.write(buf_);
+      buf_.clear();
+    }
+  }
 
   // The helper's part: claims segments and writes each into its buffer.
   void WriteSegments(const SegmentPlan& plan, SegmentQueue& queue) {
@@ -461,10 +476,7 @@ class Writer {
         if (written) EndElement();
       }
       Tail(cur, topLevel && cur == root);
-      if (buf_.size() >= kFlushAt && !keepAll_) {
-        out_.write(buf_);
-        buf_.clear();
-      }
+      if (buf_.size() >= flushAt_ && !keepAll_) Flush();
       for (;;) {
         if (cur == root) return;
         if (cur->next) {
@@ -516,15 +528,14 @@ class Writer {
     if (seg.failed || now.container != plan_->parent.container || now.textless != plan_->parent.textless ||
         now.blockOpen != plan_->parent.blockOpen || now.sawBlock != plan_->parent.sawBlock)
       return false;
-    out_.write(buf_);
-    buf_.clear();
+    if (!behind_) Flush();
     std::size_t at = 0;
     for (const WrittenSegment::Id& id : seg.ids) {
       if (ids_.insert(id.key).second) continue;
-      out_.write(std::string_view(seg.bytes).substr(at, id.at - at));
+      Out(std::string_view(seg.bytes).substr(at, id.at - at));
       at = id.at + id.length;
     }
-    out_.write(std::string_view(seg.bytes).substr(at));
+    Out(std::string_view(seg.bytes).substr(at));
     open_.back().blockOpen = seg.after.blockOpen;
     open_.back().sawBlock = seg.after.sawBlock;
     return true;
@@ -853,8 +864,17 @@ class Writer {
   }
   static bool IsPart(const TagNode* n, TablePart part) { return Row(n).tablePart == part; }
 
+  // Bytes made elsewhere: straight out, or after the buffer's for the helper.
+  void Out(std::string_view bytes) {
+    if (!behind_) return out_.write(bytes);
+    buf_.append(bytes);
+    if (buf_.size() >= flushAt_) Flush();
+  }
+
   std::string& buf_;
   OutStream& out_;
+  WriteBehind* behind_ = nullptr;
+  std::size_t flushAt_ = kFlushAt;
   OutputEncoding enc_;
   std::vector<Open> open_;
   std::vector<int> seen_;
@@ -978,10 +998,22 @@ bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, boo
     } catch (const std::system_error&) {  // no second thread to be had: one writes it all
     }
   }
+  // A large document that no helper shares the making of has its bytes go
+  // out on a helper of their own (beside the segments' helper, a third
+  // thread would only take turns with the two).
+  std::unique_ptr<WriteBehind> behind;
+  if (nodes >= twoThreadsFrom && !helper.joinable()) {
+    try {
+      behind = std::make_unique<WriteBehind>(out);
+    } catch (const std::system_error&) {  // no thread to be had: this one writes
+    }
+    if (behind) w.WriteBehindTo(behind.get());
+  }
   for (const TagNode* n = ctx.documentRoot; n; n = n->next) w.Subtree(n, true);
   if (helped) *helped = w.TookSegments();
   buf.append("\r\n");
-  out.write(buf);
+  w.Flush();
+  if (behind) behind->Finish();
   out.flush();
   ctx.msg().write(" done\n");
   return !out.failed();

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <functional>
 #include <map>
 #include <random>
 #include <string>
@@ -15,6 +16,7 @@
 #include "transform/pass.h"
 #include "writer/fo_values.h"
 #include "writer/writer.h"
+#include "writer/write_behind.h"
 
 namespace ps {
 namespace {
@@ -387,7 +389,43 @@ TEST(WriteDocument, ReportsAFailingStream) {
   OutStream out = OutStream::ToFile(full);
   EXPECT_FALSE(WriteDocument(c.ctx, out));
   EXPECT_EQ(c.messages, "converting special chars and writing out... done\n");
+  OutStream behind = OutStream::ToFile(full);  // written by a helper of its own
+  EXPECT_FALSE(WriteDocument(c.ctx, behind, 1));
   std::fclose(full);
+}
+
+TEST(WriteDocument, BytesWrittenBehindAreTheBytesWrittenHere) {
+  // Sections of three, nine deep: no element has children enough to cut
+  // segments at, so from one node on the bytes go out through a helper,
+  // chunk after chunk.
+  std::string html = "<html><body>";
+  int leaf = 0;
+  const std::function<void(int)> section = [&](int depth) {
+    html += "<div>";
+    for (int k = 0; k < 3; ++k) {
+      if (depth == 0)
+        html += "<p id=p" + std::to_string(leaf++ % 700) + ">words &amp; <b>bold</b> words and words " +
+                std::string(60, 'x') + "</p>";
+      else
+        section(depth - 1);
+    }
+    html += "</div>";
+  };
+  section(8);
+  html += "</body></html>";
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  LoadHtmlText(c.ctx, html);
+  ProcessChain(c.ctx, c.ctx.documentRoot);
+  std::string here, behind;
+  OutStream toHere = OutStream::ToString(&here);
+  OutStream toBehind = OutStream::ToString(&behind);
+  ASSERT_TRUE(WriteDocument(c.ctx, toHere, std::size_t(-1)));
+  bool helped = true;
+  ASSERT_TRUE(WriteDocument(c.ctx, toBehind, 1, &helped));
+  EXPECT_FALSE(helped) << "segments were cut: the page does not test writing behind";
+  EXPECT_GT(here.size(), 2 * WriteBehind::kChunk);
+  EXPECT_TRUE(here == behind);
 }
 
 TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
