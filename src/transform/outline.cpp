@@ -54,6 +54,25 @@ DocumentIds CollectIds(const TagNode* first, OutputEncoding enc) {
   return ids;
 }
 
+// Whether the document has a heading at all: without one there are no
+// bookmarks, and the ids need not be collected.
+bool HasHeading(const TagNode* first) {
+  const TagSet headingTags(kHeadingTags);
+  for (const TagNode* top = first; top; top = top->next) {
+    const TagNode* n = top;
+    while (n) {
+      if (headingTags.Has(n)) return true;
+      if (n->firstChild) {
+        n = n->firstChild;
+        continue;
+      }
+      while (n != top && !n->next) n = n->parent;
+      n = n == top ? nullptr : n->next;
+    }
+  }
+  return false;
+}
+
 // The id a heading's bookmark leads to: its own when it keeps it, otherwise
 // a new one. New ids are "ps-heading-" and a number, skipping every number
 // whose id any element of the document (or an earlier new id) has, so none
@@ -187,7 +206,8 @@ std::string FileNameTitle(std::string_view path) {
 void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet) {
   if (!html || !masterSet) return;
   const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
-  DocumentIds ids = CollectIds(ctx.documentRoot ? ctx.documentRoot : html, enc);
+  const TagNode* first = ctx.documentRoot ? ctx.documentRoot : html;
+  DocumentIds ids = HasHeading(first) ? CollectIds(first, enc) : DocumentIds{};
   std::vector<std::string> titles;
   titles.reserve(ids.headings.size());
   for (const Heading& h : ids.headings) titles.push_back(PrintedText(h.node));
