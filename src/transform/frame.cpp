@@ -312,7 +312,7 @@ bool BuildPageFrame(Context& ctx, TagNode* html) {
   if (ctx.styles) ApplyBoxes(ctx, html, fonts.split);
   ctx.msg().write(" done\n");
 
-  BuildOutline(ctx, html, set);
+  BuildOutline(ctx, html, set, fonts.split);
   if (StyledPage(ctx)) PlaceStringMarkers(ctx, html);
   return true;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "model/tables.h"
+#include "transform/share_children.h"
 #include "writer/writer.h"
 
 namespace ps {
@@ -28,29 +29,62 @@ struct Heading {
 };
 
 // The headings in document order, and every id the writer will write with the
-// first element that carries it: a walk in the writer's order, along the
-// parent links, so that neither depth nor long sibling chains use the stack.
+// first element that carries it.
 struct DocumentIds {
   std::vector<Heading> headings;
   std::unordered_map<std::string, const TagNode*> firstWithId;
 };
 
-DocumentIds CollectIds(const TagNode* first, OutputEncoding enc) {
+// What one part of the document adds, in document order.
+struct PartIds {
+  std::vector<Heading> headings;
+  std::vector<std::pair<std::string, const TagNode*>> ids;
+};
+
+// A walk of a subtree in the writer's order, along the parent links, so
+// that neither depth nor long sibling chains use the stack. At `split` the
+// walk hands the element's children to `atSplit` and goes on after them.
+template <class Visit, class AtSplit>
+void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit atSplit) {
+  const TagNode* n = top;
+  while (n) {
+    visit(n);
+    if (n == split && n->firstChild) {
+      atSplit(n);
+    } else if (n->firstChild) {
+      n = n->firstChild;
+      continue;
+    }
+    while (n != top && !n->next) n = n->parent;
+    n = n == top ? nullptr : n->next;
+  }
+}
+
+// A large tree's walk shares the children of `split` with a helper.
+DocumentIds CollectIds(Context& ctx, const TagNode* first, OutputEncoding enc, const TagNode* split) {
   DocumentIds ids;
   const TagSet headingTags(kHeadingTags);
-  for (const TagNode* top = first; top; top = top->next) {
-    const TagNode* n = top;
-    while (n) {
-      if (const TagProperty* id = WrittenIdProperty(n)) ids.firstWithId.try_emplace(IdKey(id->value.view(), enc), n);
-      if (headingTags.Has(n)) ids.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
-      if (n->firstChild) {
-        n = n->firstChild;
-        continue;
-      }
-      while (n != top && !n->next) n = n->parent;
-      n = n == top ? nullptr : n->next;
+  auto add = [&](const TagNode* n) {
+    if (const TagProperty* id = WrittenIdProperty(n)) ids.firstWithId.try_emplace(IdKey(id->value.view(), enc), n);
+    if (headingTags.Has(n)) ids.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
+  };
+  auto share = [&](const TagNode* parent) {
+    std::vector<const TagNode*> kids;
+    for (const TagNode* c = parent->firstChild; c; c = c->next) kids.push_back(c);
+    std::vector<PartIds> parts(kids.size());
+    ShareChildren(ctx, kids.size(), [&](Context&, std::size_t k, bool) {
+      PartIds& part = parts[k];
+      WalkInOrder(kids[k], nullptr, [&](const TagNode* n) {
+        if (const TagProperty* id = WrittenIdProperty(n)) part.ids.emplace_back(IdKey(id->value.view(), enc), n);
+        if (headingTags.Has(n)) part.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
+      }, [](const TagNode*) {});
+    });
+    for (PartIds& part : parts) {
+      for (auto& [key, n] : part.ids) ids.firstWithId.try_emplace(std::move(key), n);
+      ids.headings.insert(ids.headings.end(), part.headings.begin(), part.headings.end());
     }
-  }
+  };
+  for (const TagNode* top = first; top; top = top->next) WalkInOrder(top, split, add, share);
   return ids;
 }
 
@@ -203,11 +237,11 @@ std::string FileNameTitle(std::string_view path) {
   return std::string(name);
 }
 
-void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet) {
+void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet, const TagNode* split) {
   if (!html || !masterSet) return;
   const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
   const TagNode* first = ctx.documentRoot ? ctx.documentRoot : html;
-  DocumentIds ids = HasHeading(first) ? CollectIds(first, enc) : DocumentIds{};
+  DocumentIds ids = HasHeading(first) ? CollectIds(ctx, first, enc, split) : DocumentIds{};
   std::vector<std::string> titles;
   titles.reserve(ids.headings.size());
   for (const Heading& h : ids.headings) titles.push_back(PrintedText(h.node));

@@ -12,7 +12,9 @@ namespace ps {
 // declarations with the document's title (TITLE, else its first heading) and
 // language, and a bookmark tree with one bookmark per heading, nested by
 // level. A heading without an id of its own gets one no other element has.
-void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet);
+// The walk for the headings and ids shares the children of `split` (if
+// any) with a helper.
+void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet, const TagNode* split = nullptr);
 
 // A subtree's text as it prints, without markup, white space collapsed;
 // entity references are left for the writer.

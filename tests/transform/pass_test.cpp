@@ -17,7 +17,8 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
   // Tables (nested, spanned, numbered in the messages on both sides of the
   // split), lists, images whose files are missing, ids that put anchors
   // after their elements, inline styles, footers and titles in the body
-  // (the first counts, wherever the split falls), captions at the top;
+  // (the first counts, wherever the split falls), captions at the top,
+  // headings whose ids repeat (the bookmarks lead to the first of each);
   // some pages inside a wrapper, so that the split falls a level down.
   const test::BlocksInUse before;
   test::Seeded next(3);
@@ -32,7 +33,7 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
         case 2: html += "<ol start=3><li>one<li value=9>two</ol><ul><li>x<li>y</ul>"; break;
         case 3: html += "<p>see <img src=missing" + std::to_string(i) + ".png alt='gone'> and <img src=here.png width=900 height=40></p>"; break;
         case 4: html += "<p><b id=b" + std::to_string(i) + ">bold</b> <font id=f" + std::to_string(i) + " size=4>font</font> tail</p>"; break;
-        case 5: html += "<h2 style='color: red; margin-left: 4pt'>Heading</h2><blockquote>quoted <q>words</q></blockquote>"; break;
+        case 5: html += "<h2 id=d" + std::to_string(i % 5) + " style='color: red; margin-left: 4pt'>Heading</h2><blockquote>quoted <q>words</q></blockquote>"; break;
         case 6: html += next(6) == 0 ? "<footer>Footer " + std::to_string(i) + "</footer>" : "<p>plain text</p>"; break;
         case 7: html += next(8) == 0 ? "<title>Late " + std::to_string(i) + "</title>" : "<pre>pre  text</pre>"; break;
         case 8: html += next(5) == 0 ? "<table><caption>Cap</caption><tr><td>c</table>" : "<dl><dt>t<dd>d</dl>"; break;
