@@ -37,7 +37,8 @@ std::string ConvertWithAutomaticTables(std::string_view html, std::size_t twoThr
   ps::LoadHtmlText(ctx, html);
   ps::ProcessChain(ctx, ctx.documentRoot);
   ps::WriteDocument(ctx, out);
-  // Written again with a helper thread sharing the work: the same bytes.
+  // Written again with a helper thread sharing the work (writing segments,
+  // or the bytes where no segments can be cut): the same bytes.
   std::string shared;
   ps::OutStream toShared = ps::OutStream::ToString(&shared);
   ps::WriteDocument(ctx, toShared, 1, nullptr, true);
