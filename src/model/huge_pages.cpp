@@ -2,6 +2,7 @@
 
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -146,6 +147,12 @@ constexpr std::size_t kGrowthPad = std::size_t{64} << 20;  // a thread's heap in
 
 HugeHeap::HugeHeap(std::size_t bytes) {
   if (bytes == 0 || bytes > (std::size_t{1} << 40)) return;
+  // Under a limit of address space or data the heap keeps glibc's small
+  // steps: a growth by a large pad could fail where the block asked for fits.
+  for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    struct rlimit limit;
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) return;
+  }
   char* const from = static_cast<char*>(::sbrk(0));
   // Blocks up to 32 MB (glibc's largest) come from the heap, which is not
   // trimmed while the run lasts.

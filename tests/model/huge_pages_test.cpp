@@ -19,6 +19,7 @@
 #endif
 #if defined(__GLIBC__)
 #include <malloc.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -172,7 +173,16 @@ TEST(PrefaultedRoom, HelperOnlyWhileARoomHasPages) {
 #if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
 // The heap grows once by what is asked and keeps it while the guard lives,
 // even through frees; afterwards glibc gives a free top back as by default.
+bool Unlimited() {
+  for (const int resource : {RLIMIT_AS, RLIMIT_DATA}) {
+    struct rlimit limit;
+    if (::getrlimit(resource, &limit) != 0 || limit.rlim_cur != RLIM_INFINITY) return false;
+  }
+  return true;
+}
+
 TEST(HugeHeap, GrowsOnceAndGivesBackOnlyAfter) {
+  if (!Unlimited()) GTEST_SKIP() << "memory is limited here: the heap grows as glibc grows it";
   constexpr std::size_t kGrowth = std::size_t{48} << 20;
   ::malloc_trim(0);
   char* const before = static_cast<char*>(::sbrk(0));
@@ -191,6 +201,24 @@ TEST(HugeHeap, GrowsOnceAndGivesBackOnlyAfter) {
   void* volatile small = std::malloc(64 << 10);
   std::free(small);
   EXPECT_LT(static_cast<char*>(::sbrk(0)), before + kGrowth) << "the free top was kept after the guard";
+}
+
+// Under a limit of address space a large step could fail where the block
+// asked for fits: the heap is left to grow as before.
+TEST(HugeHeap, LeavesALimitedHeapAlone) {
+  struct rlimit was;
+  ASSERT_EQ(::getrlimit(RLIMIT_AS, &was), 0);
+  if (was.rlim_max != RLIM_INFINITY || !Unlimited()) GTEST_SKIP() << "memory is limited here already";
+  struct rlimit limited = was;
+  limited.rlim_cur = rlim_t{1} << 42;  // far beyond this process, but a limit
+  ASSERT_EQ(::setrlimit(RLIMIT_AS, &limited), 0);
+  ::malloc_trim(0);
+  char* const before = static_cast<char*>(::sbrk(0));
+  {
+    HugeHeap heap(std::size_t{48} << 20);
+    EXPECT_LT(static_cast<std::size_t>(static_cast<char*>(::sbrk(0)) - before), std::size_t{1} << 20);
+  }
+  ASSERT_EQ(::setrlimit(RLIMIT_AS, &was), 0);
 }
 #endif
 
