@@ -64,27 +64,30 @@ void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit 
 DocumentIds CollectIds(Context& ctx, const TagNode* first, OutputEncoding enc, const TagNode* split) {
   DocumentIds ids;
   const TagSet headingTags(kHeadingTags);
-  auto add = [&](const TagNode* n) {
-    if (const TagProperty* id = WrittenIdProperty(n)) ids.firstWithId.try_emplace(IdKey(id->value.view(), enc), n);
-    if (headingTags.Has(n)) ids.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
+  auto noteInto = [&headingTags, enc](PartIds& part) {
+    return [&part, &headingTags, enc](const TagNode* n) {
+      if (const TagProperty* id = WrittenIdProperty(n)) part.ids.emplace_back(IdKey(id->value.view(), enc), n);
+      if (headingTags.Has(n)) part.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
+    };
   };
+  auto join = [&ids](PartIds& part) {
+    for (auto& [key, n] : part.ids) ids.firstWithId.try_emplace(std::move(key), n);
+    ids.headings.insert(ids.headings.end(), part.headings.begin(), part.headings.end());
+    part = PartIds();
+  };
+  PartIds here;  // this walk's since the last join
   auto share = [&](const TagNode* parent) {
+    join(here);
     std::vector<const TagNode*> kids;
     for (const TagNode* c = parent->firstChild; c; c = c->next) kids.push_back(c);
     std::vector<PartIds> parts(kids.size());
     ShareChildren(ctx, kids.size(), [&](Context&, std::size_t k, bool) {
-      PartIds& part = parts[k];
-      WalkInOrder(kids[k], nullptr, [&](const TagNode* n) {
-        if (const TagProperty* id = WrittenIdProperty(n)) part.ids.emplace_back(IdKey(id->value.view(), enc), n);
-        if (headingTags.Has(n)) part.headings.push_back({const_cast<TagNode*>(n), HeadingLevel(n)});
-      }, [](const TagNode*) {});
+      WalkInOrder(kids[k], nullptr, noteInto(parts[k]), [](const TagNode*) {});
     });
-    for (PartIds& part : parts) {
-      for (auto& [key, n] : part.ids) ids.firstWithId.try_emplace(std::move(key), n);
-      ids.headings.insert(ids.headings.end(), part.headings.begin(), part.headings.end());
-    }
+    for (PartIds& part : parts) join(part);
   };
-  for (const TagNode* top = first; top; top = top->next) WalkInOrder(top, split, add, share);
+  for (const TagNode* top = first; top; top = top->next) WalkInOrder(top, split, noteInto(here), share);
+  join(here);
   return ids;
 }
 
