@@ -13,11 +13,12 @@
 #include <system_error>
 #include <thread>
 
-#if defined(__SANITIZE_ADDRESS__)
-#define PAGESMITH_UNDER_ASAN 1
+// A sanitizer brings an allocator of its own, whose heap is not glibc's.
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define PAGESMITH_SANITIZER_HEAP 1
 #elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define PAGESMITH_UNDER_ASAN 1
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer) || __has_feature(memory_sanitizer)
+#define PAGESMITH_SANITIZER_HEAP 1
 #endif
 #endif
 
@@ -139,7 +140,7 @@ PrefaultedRoom::~PrefaultedRoom() {
   delete shared_;
 }
 
-#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(PAGESMITH_SANITIZER_HEAP)
 namespace {
 constexpr int kMallocDefault = 128 * 1024;  // glibc's top pad and thresholds
 constexpr std::size_t kGrowthPad = std::size_t{64} << 20;  // a thread's heap in glibc
@@ -184,7 +185,7 @@ HugeHeap::~HugeHeap() {}
 #endif
 
 void AdviseThisThreadsHeap() {
-#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(PAGESMITH_UNDER_ASAN)
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(PAGESMITH_SANITIZER_HEAP)
   // glibc gives each further thread an arena of heaps of 64 MB, aligned to
   // their size, reserved whole and opened as they grow: marking the heap a
   // small block lies in covers all its growth. Were the block from

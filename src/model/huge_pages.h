@@ -76,8 +76,9 @@ class PrefaultedRoom {
 // 4 KB, which on a virtual machine saves a tenth of a large run. Large
 // blocks come from that heap too, and nothing is given back to the system
 // until the guard ends (the tunables then return to their defaults). Does
-// nothing where the C library is not glibc, for 0 bytes, or under a limit
-// of address space or data (the heap then grows as glibc grows it).
+// nothing where the C library is not glibc, under a sanitizer's allocator,
+// for 0 bytes, or under a limit of address space or data (the heap then
+// grows as glibc grows it).
 class HugeHeap {
  public:
   explicit HugeHeap(std::size_t bytes);

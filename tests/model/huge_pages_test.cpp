@@ -170,7 +170,7 @@ TEST(PrefaultedRoom, HelperOnlyWhileARoomHasPages) {
 }
 #endif
 
-#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__)
+#if defined(__GLIBC__) && !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
 // The heap grows once by what is asked and keeps it while the guard lives,
 // even through frees; afterwards glibc gives a free top back as by default.
 bool Unlimited() {
