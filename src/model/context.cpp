@@ -1,6 +1,8 @@
 #include "model/context.h"
 
+#include <algorithm>
 #include <cstdarg>
+#include <cstring>
 #include <vector>
 
 namespace ps {
@@ -20,10 +22,34 @@ std::size_t WriteToFile(std::string_view s, std::FILE* f) {
 
 }  // namespace
 
+void PieceText::append(std::string_view s) {
+  while (!s.empty()) {
+    const std::size_t used = size_ % kPiece;
+    if (used == 0 && size_ / kPiece == pieces_.size()) pieces_.push_back(std::make_unique_for_overwrite<char[]>(kPiece));
+    const std::size_t n = std::min(s.size(), kPiece - used);
+    std::memcpy(pieces_[size_ / kPiece].get() + used, s.data(), n);
+    size_ += n;
+    s.remove_prefix(n);
+  }
+}
+
+void PieceText::WriteRange(OutStream& out, std::size_t from, std::size_t to) const {
+  to = std::min(to, size_);
+  while (from < to) {
+    const std::size_t n = std::min(to - from, kPiece - from % kPiece);
+    out.write(std::string_view(pieces_[from / kPiece].get() + from % kPiece, n));
+    from += n;
+  }
+}
+
 void OutStream::write(std::string_view s) {
   if (discard_ || s.empty()) return;
   if (buf_) {
     buf_->append(s);
+    return;
+  }
+  if (pieces_) {
+    pieces_->append(s);
     return;
   }
   if (file_ && WriteToFile(s, file_) != s.size()) failed_ = true;

@@ -21,12 +21,31 @@ struct PageSetup;
 class ComputedStyles;
 }
 
+class OutStream;
+
+// Text kept in pieces of a fixed size, for a helper's messages, which can
+// run to megabytes: growing it never copies or moves what it holds, so an
+// offset names the same byte however much follows.
+class PieceText {
+ public:
+  void append(std::string_view s);
+  std::size_t size() const { return size_; }
+  // Writes bytes [from, to) to `out`, a piece at a time.
+  void WriteRange(OutStream& out, std::size_t from, std::size_t to) const;
+
+ private:
+  static constexpr std::size_t kPiece = std::size_t{1} << 16;
+  std::vector<std::unique_ptr<char[]>> pieces_;
+  std::size_t size_ = 0;
+};
+
 // An output channel: a C stream, an in-memory buffer, or a sink that drops
 // everything without formatting it (the null device).
 class OutStream {
  public:
   static OutStream ToFile(std::FILE* f) { OutStream s; s.file_ = f; return s; }
   static OutStream ToString(std::string* buf) { OutStream s; s.buf_ = buf; return s; }
+  static OutStream ToPieces(PieceText* pieces) { OutStream s; s.pieces_ = pieces; return s; }
   static OutStream Discard() { OutStream s; s.discard_ = true; return s; }
 
   bool discards() const { return discard_; }
@@ -40,6 +59,7 @@ class OutStream {
  private:
   std::FILE* file_ = nullptr;
   std::string* buf_ = nullptr;
+  PieceText* pieces_ = nullptr;
   bool discard_ = false;
   bool failed_ = false;
 };
@@ -48,7 +68,7 @@ class OutStream {
 // tables of its part from its own start; the numbers become the document's
 // once the tables before its part are counted.
 struct TableNumbers {
-  std::string* messages = nullptr;  // the helper's messages
+  PieceText* messages = nullptr;  // the helper's messages
   std::vector<std::size_t> at;      // where each number begins there, in counting order
 };
 

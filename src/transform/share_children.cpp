@@ -18,7 +18,7 @@ class Sharing {
  public:
   Sharing(Context& ctx, std::size_t count, const std::function<void(Context&, std::size_t, bool)>& work,
           const std::function<bool(std::size_t)>& helperMay)
-      : ctx_(ctx), work_(work), helperMay_(helperMay), claims_(count), out_(OutStream::ToString(&messages_)) {
+      : ctx_(ctx), work_(work), helperMay_(helperMay), claims_(count), out_(OutStream::ToPieces(&messages_)) {
     own_.message = &out_;
     own_.debug = ctx.debug;
     own_.debugLevel = ctx.debugLevel;
@@ -91,7 +91,7 @@ class Sharing {
   // numbered on from this thread's count.
   void JoinMessages() {
     if (pieces_.empty()) return;
-    std::string joined;
+    OutStream& out = ctx_.msg();
     int number = ctx_.tableCount;
     for (auto p = pieces_.rbegin(); p != pieces_.rend(); ++p) {
       std::size_t done = p->from;
@@ -99,14 +99,13 @@ class Sharing {
         char digits[16];
         const std::size_t at = numbers_.at[m];
         const auto local = std::to_chars(digits, digits + sizeof digits, static_cast<int>(m + 1)).ptr - digits;
-        joined.append(messages_, done, at - done);
-        joined.append(digits, std::to_chars(digits, digits + sizeof digits, ++number).ptr);
+        messages_.WriteRange(out, done, at);
+        out.write(std::string_view(digits, std::to_chars(digits, digits + sizeof digits, ++number).ptr - digits));
         done = at + static_cast<std::size_t>(local);
       }
-      joined.append(messages_, done, p->to - done);
+      messages_.WriteRange(out, done, p->to);
     }
     ctx_.tableCount = number;
-    ctx_.msg().write(joined);
   }
 
   // The messages of one child the helper did.
@@ -120,7 +119,7 @@ class Sharing {
   const std::function<bool(std::size_t)>& helperMay_;
   EndClaims claims_;
   std::atomic<bool> stop_{false};
-  std::string messages_;
+  PieceText messages_;
   OutStream out_;
   TableNumbers numbers_;
   Context own_;

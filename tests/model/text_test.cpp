@@ -219,5 +219,34 @@ TEST(OutStream, LongFormattedLinesAndDiscarding) {
   EXPECT_FALSE(null.failed());
 }
 
+// A helper's messages: written in any sizes, read back by any ranges,
+// across the pieces' edges, as one string holds them.
+TEST(OutStream, PiecesHoldWhatAStringHolds) {
+  PieceText pieces;
+  std::string whole;
+  OutStream s = OutStream::ToPieces(&pieces);
+  std::uint32_t seed = 7;
+  for (int i = 0; i < 400; ++i) {
+    seed = seed * 1103515245u + 12345u;
+    const std::size_t n = i % 50 == 49 ? 200000 : (seed >> 16) % 3000;
+    std::string chunk(n, static_cast<char>('a' + i % 26));
+    if (n) chunk[0] = '|';
+    s.write(chunk);
+    whole += chunk;
+  }
+  s.printf("%d tables\n", 12);
+  whole += "12 tables\n";
+  ASSERT_EQ(pieces.size(), whole.size());
+  for (const auto& [from, to] : std::vector<std::pair<std::size_t, std::size_t>>{
+           {0, whole.size()}, {0, 0}, {65535, 65537}, {1, 65536 * 3 + 5}, {whole.size() - 3, whole.size()},
+           {100, 100}, {whole.size(), whole.size() + 10}}) {
+    std::string back;
+    OutStream out = OutStream::ToString(&back);
+    pieces.WriteRange(out, from, to);
+    EXPECT_EQ(back, whole.substr(std::min(from, whole.size()), std::min(to, whole.size()) - std::min(from, whole.size())))
+        << from << ".." << to;
+  }
+}
+
 }  // namespace
 }  // namespace ps
