@@ -42,6 +42,9 @@ struct Decl {
   Shorthand from = Shorthand::None;
   bool important = false;
   bool hasVar = false;
+  // It may take a value the parent does not pass on to its children
+  // (`inherit`, also through var(), on a property not inherited).
+  bool readsParent = false;
   std::string custom;  // the custom property's name; a box shorthand's name
   ComponentValues value;
 };
@@ -116,6 +119,47 @@ bool HasVar(const ComponentValues& v) {
     if (c.kind != ComponentValue::Kind::Token && HasVar(c.children)) return true;
   }
   return false;
+}
+
+bool HasInherit(const ComponentValues& v) {
+  for (const ComponentValue& c : v) {
+    if (c.kind == ComponentValue::Kind::Token) {
+      if (c.token.type == TokenType::Ident && EqualsNoCase(c.token.value, "inherit")) return true;
+    } else if (HasInherit(c.children)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// The properties of `decls` that may take the parent's value although
+// children do not inherit it.
+PropSet ParentReads(const std::vector<Decl>& decls) {
+  PropSet reads = 0;
+  for (const Decl& d : decls)
+    if (d.readsParent) reads |= Bit(d.prop);
+  return reads;
+}
+
+// Attributes that shape only their own element's values (as presentational
+// hints, or not at all), never what its descendants match or take from it:
+// elements that differ in these alone and pass the same values on have
+// descendants of the same values. Unless a selector names one.
+constexpr std::string_view kOwnAttributes[] = {"width",  "height", "colspan", "rowspan", "valign",
+                                               "bgcolor", "nowrap", "align",   "style"};
+
+// The kOwnAttributes a selector's text names anywhere (one bit each).
+std::uint32_t OwnAttributesNamed(const ComponentValues& v) {
+  std::uint32_t bits = 0;
+  for (const ComponentValue& c : v) {
+    if (c.kind != ComponentValue::Kind::Token) {
+      bits |= OwnAttributesNamed(c.children);
+    } else if (c.token.type == TokenType::Ident) {
+      for (std::size_t k = 0; k < std::size(kOwnAttributes); ++k)
+        if (EqualsNoCase(c.token.value, kOwnAttributes[k])) bits |= std::uint32_t{1} << k;
+    }
+  }
+  return bits;
 }
 
 bool IsCssWideKeyword(const ComponentValues& v) {
@@ -405,6 +449,7 @@ void AddDeclarations(const std::vector<Declaration>& in, std::vector<Decl>& out)
         one.value = std::move(part);
         one.from = Shorthand::None;
       }
+      one.readsParent = !IsInherited(p) && (one.hasVar || HasInherit(one.value));
       out.push_back(std::move(one));
     }
   }
@@ -437,6 +482,8 @@ class Collector {
   std::vector<StyleRule> rules;
   std::vector<Entry> entries;
   PageSetupBuilder pages;  // @page rules and running strings, in cascade order
+  std::uint32_t attributesNamed = 0;  // the kOwnAttributes the rules' selectors name
+  PropSet parentReads = 0;            // what the rules may take of a parent beyond what it passes on
 
   // A sheet's text, read at the given import depth; `file`: its resolved
   // path, for relative imports and cycles (empty for STYLE elements).
@@ -552,6 +599,8 @@ class Collector {
     rule.normalLayer = layer;
     AddDeclarations(ParseDeclarationList(r.block), rule.decls);
     if (rule.decls.empty()) return;
+    parentReads |= ParentReads(rule.decls);
+    attributesNamed |= OwnAttributesNamed(r.prelude);
     const auto index = static_cast<std::uint32_t>(rules.size());
     rules.push_back(std::move(rule));
     const bool around = LooksAround(r.prelude);
@@ -760,6 +809,9 @@ struct Frame {
   std::shared_ptr<const CustomMap> customs;
   // Frames with the same number have the same values and custom properties.
   std::uint64_t id = 0;
+  // The same for what its children start from: the inherited values (the
+  // others are their initial ones) and custom properties.
+  std::uint64_t childId = 0;
 };
 
 class Cascader {
@@ -798,27 +850,15 @@ class Cascader {
 
   // Computes the element's values from its parent's frame; returns the
   // number of its entry in `styles`, kNoEntry when it has none.
+  // `known`: the rules it matches, when known already.
   std::uint32_t Element(const TagNode* node, const Frame& parent, const Bloom& ancestors, Frame& out,
-                        ComputedStyles::Part& styles) {
+                        ComputedStyles::Part& styles, const std::vector<std::uint32_t>* known) {
     view_.Forget();
-    matched_.clear();
-    const ElementInfo& info = view_.Info(node);
-    auto tryList = [&](const std::vector<std::uint32_t>* list) {
-      if (!list) return;
-      for (std::uint32_t i : *list)
-        if (ancestors.Covers(sheets_.entries[i].ancestors) && Matches(sheets_.entries[i].selector, view_, node))
-          matched_.push_back(i);
-    };
-    if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
-    for (const std::string& c : info.classes) tryList(Find(byClass_, c));
-    tryList(Find(byTag_, info.name));
-    tryList(&universal_);
-    std::sort(matched_.begin(), matched_.end(), [&](std::uint32_t a, std::uint32_t b) {
-      const Entry& x = sheets_.entries[a];
-      const Entry& y = sheets_.entries[b];
-      if (x.selector.specificity != y.selector.specificity) return x.selector.specificity < y.selector.specificity;
-      return x.order < y.order;
-    });
+    if (known) {
+      matched_ = *known;
+    } else {
+      Match(node, ancestors);
+    }
 
     // What declares the element's values: its hints, the rules it matches,
     // its STYLE attribute. Each hint is read once (a page's cells combine a
@@ -851,8 +891,15 @@ class Cascader {
     // values: the cells of every row of every table mostly have both. (An
     // element that declares custom properties is never kept: the key does
     // not hold what it inherits of them.)
+    // A parent's values matter to its children as far as it passes them on
+    // (see PassedOn): cells of any widths are equal parents. A STYLE
+    // attribute may read more (`width: inherit`): the whole values count.
+    PropSet reads = 0;
+    for (const std::vector<Decl>* h : hintDecls_) reads |= ParentReads(*h);
+    if (styleDecls) reads |= ParentReads(*styleDecls);
+    readsParent_ = (reads & ~passedOn_) != 0;
     memoKey_.clear();
-    memoKey_.push_back(parent.id);
+    memoKey_.push_back(readsParent_ ? parent.id : parent.childId);
     memoKey_.push_back(hintDecls_.size());
     for (const std::vector<Decl>* h : hintDecls_) memoKey_.push_back(reinterpret_cast<std::uintptr_t>(h));
     memoKey_.push_back(matched_.size());
@@ -862,6 +909,7 @@ class Cascader {
       out.computed = it->second.computed;
       out.customs = parent.customs;
       out.id = it->second.id;
+      out.childId = it->second.childId;
       if (it->second.entry != ComputedStyles::kNoEntry) styles.Share(node, it->second.entry);
       return it->second.entry;
     }
@@ -925,11 +973,7 @@ class Cascader {
 
     Computed& c = out.computed;
     const Computed& p = parent.computed;
-    c = p;
-    c.set = p.set & kInheritedBits;
-    c.declared = 0;
-    for (int i = 0; i < kPropCount; ++i)
-      if (!IsInherited(static_cast<Prop>(i))) SetInitial(static_cast<Prop>(i), c, in_.mediumPt);
+    StartChild(p, c);
     bool any = false;
     // The font size first: the other lengths are counted in it.
     Apply(kFontSize, winner[kFontSize], vars, p, c, any);
@@ -937,11 +981,66 @@ class Cascader {
       if (i != kFontSize) Apply(static_cast<Prop>(i), winner[i], vars, p, c, any);
     const std::uint32_t entry = any ? styles.Put(node, c) : ComputedStyles::kNoEntry;
     out.id = IdOf(c, out.customs);
+    out.childId = IdOf(PassedOn(c), out.customs);
     if (memoizable) {
       if (memo_.size() >= kMaxMemo) memo_.clear();  // bounded, as the classes are
-      memo_.emplace(memoKey_, Memo{c, entry, out.id});
+      memo_.emplace(memoKey_, Memo{c, entry, out.id, out.childId});
     }
     return entry;
+  }
+
+  // The rules the last element matched, in cascade order.
+  const std::vector<std::uint32_t>& Matched() const { return matched_; }
+
+ private:
+  // Finds the rules the element matches, in cascade order, into matched_.
+  void Match(const TagNode* node, const Bloom& ancestors) {
+    matched_.clear();
+    const ElementInfo& info = view_.Info(node);
+    auto tryList = [&](const std::vector<std::uint32_t>* list) {
+      if (!list) return;
+      for (std::uint32_t i : *list)
+        if (ancestors.Covers(sheets_.entries[i].ancestors) && Matches(sheets_.entries[i].selector, view_, node))
+          matched_.push_back(i);
+    };
+    if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
+    for (const std::string& c : info.classes) tryList(Find(byClass_, c));
+    tryList(Find(byTag_, info.name));
+    tryList(&universal_);
+    std::sort(matched_.begin(), matched_.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const Entry& x = sheets_.entries[a];
+      const Entry& y = sheets_.entries[b];
+      if (x.selector.specificity != y.selector.specificity) return x.selector.specificity < y.selector.specificity;
+      return x.order < y.order;
+    });
+  }
+
+ public:
+  // Whether the last element's declarations may read more of its parent's
+  // values than the parent passes on.
+  bool ReadsParentValues() const { return readsParent_; }
+
+  // What an element of values `c` passes on to its children: what they
+  // start from, and the values the sheets' rules may take from it although
+  // they are not inherited (`td { vertical-align: inherit }`).
+  Computed PassedOn(const Computed& c) const {
+    Computed start;
+    StartChild(c, start);
+    const PropSet extra = passedOn_ & ~kInheritedBits;
+    for (int i = 0; i < kPropCount; ++i)
+      if (extra & Bit(static_cast<Prop>(i))) CopyValue(static_cast<Prop>(i), c, start);
+    start.set |= c.set & extra;
+    return start;
+  }
+
+  // What a child of an element of values `p` starts from, before its own
+  // declarations: the inherited values, the others initial.
+  void StartChild(const Computed& p, Computed& c) const {
+    c = p;
+    c.set = p.set & kInheritedBits;
+    c.declared = 0;
+    for (int i = 0; i < kPropCount; ++i)
+      if (!IsInherited(static_cast<Prop>(i))) SetInitial(static_cast<Prop>(i), c, in_.mediumPt);
   }
 
   // Forgets the values remembered by entry: they were put in another part.
@@ -1049,6 +1148,7 @@ class Cascader {
 
   Collector& sheets_;
   const StyleInput& in_;
+  const PropSet passedOn_ = kInheritedBits | sheets_.parentReads;  // after sheets_: it reads them
   ComponentElementView& view_;
   std::unordered_map<std::string, std::vector<std::uint32_t>> byId_, byClass_, byTag_;
   std::vector<std::uint32_t> universal_;
@@ -1063,13 +1163,14 @@ class Cascader {
   struct Memo {
     Computed computed;
     std::uint32_t entry;
-    std::uint64_t id;
+    std::uint64_t id, childId;
   };
   static constexpr std::size_t kMaxMemo = 1 << 12;
   std::unordered_map<std::vector<std::uintptr_t>, Memo, MemoHash> memo_;
   std::vector<std::uintptr_t> memoKey_;
   std::vector<const std::vector<Decl>*> hintDecls_;
   bool aroundAny_ = false;
+  bool readsParent_ = false;
   std::vector<std::uint32_t> matched_;
   std::unordered_map<std::string, std::vector<Decl>> styleDecls_;
   // The declarations of each distinct hint, parsed once.
@@ -1106,11 +1207,26 @@ bool NamedAs(std::string_view raw, std::string_view name) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/';
 }
 
+// An element as the walk knows it by its parent's class, its tag's row and
+// its name and attributes less those of its own values (Walk::Features).
+struct TagKey {
+  std::uint64_t parent;
+  const TagDef* def;
+  std::string tag;
+  bool operator==(const TagKey&) const = default;
+};
+struct TagKeyHash {
+  std::size_t operator()(const TagKey& k) const {
+    return std::hash<std::string>()(k.tag) ^ (k.parent * 0x9E3779B97F4A7C15ull) ^
+           (reinterpret_cast<std::uintptr_t>(k.def) >> 4);
+  }
+};
+
 // Depth first; each frame is its element's computed values.
 class Walk {
  public:
   Walk(Collector& sheets, const StyleInput& in, ComputedStyles::Part& part)
-      : cascader_(sheets, in, view_), part_(part) {
+      : cascader_(sheets, in, view_), part_(part), attributesNamed_(sheets.attributesNamed) {
     frames_.reserve(64);
     Frame root;
     root.node = nullptr;
@@ -1134,6 +1250,8 @@ class Walk {
     // What was kept for those ancestors names entries of `nowhere`.
     todo_.clear();
     classes_.clear();
+    matches_.clear();
+    descendantClasses_.clear();
     cascader_.ForgetEntries();
     // The siblings after each ancestor below html, and after `from`; the
     // nearest on top.
@@ -1176,16 +1294,32 @@ class Walk {
       blooms_.push_back(same.bloom);
       classOf_.push_back(same.id);
     } else {
+      // Under the same ancestors, elements that differ only in attributes
+      // that shape their own values match the same rules. (An element
+      // without such attributes is known by its start tag as it stands.)
+      const bool shareable = cascader_.Shareable(t.node);
+      TagKey tag{classOf_.back(), t.node->def, {}};
+      const bool trimmed = shareable && Features(t.node, tag.tag);
+      const std::vector<std::uint32_t>* known = nullptr;
+      if (trimmed)
+        if (auto m = matches_.find(tag); m != matches_.end()) known = &m->second;
       Frame f;
-      const std::uint32_t entry = cascader_.Element(t.node, frames_.back(), blooms_.back(), f, part);
+      const std::uint32_t entry = cascader_.Element(t.node, frames_.back(), blooms_.back(), f, part, known);
+      if (trimmed && !known) {
+        if (matches_.size() >= kMaxClasses) matches_.clear();
+        matches_.emplace(tag, cascader_.Matched());
+      }
       // What this element's descendants find among their ancestors.
       Bloom mine = blooms_.back();
       const ElementInfo& info = view_.Info(t.node);
       mine.Add("t", info.name);
       if (const std::string* id = view_.Attribute(t.node, "id")) mine.Add("#", *id);
       for (const std::string& c : info.classes) mine.Add(".", c);
-      const std::uint64_t id = nextClass_++;
-      if (cascader_.Shareable(t.node)) {
+      // An element whose values read more of its parent's than children
+      // get is kept out: its parent's class may hold parents of other values.
+      const bool kept = shareable && !cascader_.ReadsParentValues();
+      const std::uint64_t id = kept && trimmed ? ClassForDescendants(std::move(tag), f) : nextClass_++;
+      if (kept) {
         if (classes_.size() >= kMaxClasses) classes_.clear();
         classes_.emplace(key, Shared{id, f, mine, entry});
       }
@@ -1199,17 +1333,54 @@ class Walk {
     std::reverse(todo_.begin() + static_cast<std::ptrdiff_t>(mark), todo_.end());
   }
 
+  // The class of an element as its descendants see it: its parent's class,
+  // its start tag less the attributes that shape only its own values, and
+  // what it passes on. Cells that differ in their widths alone are one class
+  // to everything inside them.
+  std::uint64_t ClassForDescendants(TagKey&& tag, const Frame& f) {
+    DescendantKey key{std::move(tag), f.childId};
+    if (descendantClasses_.size() >= kMaxClasses) descendantClasses_.clear();
+    auto [it, fresh] = descendantClasses_.try_emplace(std::move(key), nextClass_);
+    if (fresh) ++nextClass_;
+    return it->second;
+  }
+
+  // The element's name and the attributes that count beyond its own
+  // values, into `tag`; false (and `tag` unset) when that is all of them.
+  bool Features(const TagNode* node, std::string& tag) const {
+    const ElementInfo& info = view_.Info(node);
+    auto own = [&](const std::string& name) {
+      for (std::size_t k = 0; k < std::size(kOwnAttributes); ++k)
+        if (name == kOwnAttributes[k]) return !(attributesNamed_ >> k & 1);
+      return false;
+    };
+    if (std::none_of(info.attributes.begin(), info.attributes.end(), [&](const auto& a) { return own(a.first); }))
+      return false;
+    tag = info.name;
+    for (const auto& [name, value] : info.attributes) {
+      if (own(name)) continue;
+      tag += '\1';
+      tag += name;
+      tag += '\2';
+      tag += value;
+    }
+    return true;
+  }
+
   ComponentElementView view_;
   Cascader cascader_;
   ComputedStyles::Part& part_;
+  const std::uint32_t attributesNamed_;
   std::vector<Frame> frames_;
   std::vector<Todo> todo_;
   std::vector<Bloom> blooms_ = std::vector<Bloom>(1);  // the ancestors' names seen from each depth
-  // Elements whose start tags are the same as those of all their ancestors
-  // match the same rules and get the same values (unless a rule looks at
+  // Elements of the same start tag whose parents are of one class match
+  // the same rules and get the same values (unless a rule looks at
   // siblings or children), as the cells of a long table mostly do: such
   // elements form a class, known by its parent's class and its own start
-  // tag, and all but the first take the first one's values.
+  // tag, and all but the first take the first one's values. Parents of one
+  // class need not be alike themselves, only to their descendants (see
+  // ClassForDescendants).
   struct ClassKey {
     std::uint64_t parent;
     const TagDef* def;
@@ -1232,6 +1403,20 @@ class Walk {
   // otherwise keep a class for each. Class numbers are never reused.
   static constexpr std::size_t kMaxClasses = 1 << 12;
   std::unordered_map<ClassKey, Shared, ClassKeyHash> classes_;
+  // The rules matched under a parent's class by a start tag less the
+  // attributes of its own values.
+  std::unordered_map<TagKey, std::vector<std::uint32_t>, TagKeyHash> matches_;
+  struct DescendantKey {
+    TagKey tag;
+    std::uint64_t passedOn;  // the element's Frame::childId
+    bool operator==(const DescendantKey&) const = default;
+  };
+  struct DescendantKeyHash {
+    std::size_t operator()(const DescendantKey& k) const {
+      return TagKeyHash()(k.tag) ^ (k.passedOn * 0xC2B2AE3D27D4EB4Full);
+    }
+  };
+  std::unordered_map<DescendantKey, std::uint64_t, DescendantKeyHash> descendantClasses_;
   std::vector<std::uint64_t> classOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's element's class
   std::uint64_t nextClass_ = 1;
 };

@@ -129,6 +129,20 @@ struct Cascaded {
     }
     return out;
   }
+  // The values of each element of the name, in document order.
+  std::vector<const Computed*> Values(std::string_view name) const {
+    std::vector<const Computed*> out;
+    std::vector<const TagNode*> todo{html};
+    while (!todo.empty()) {
+      const TagNode* x = todo.back();
+      todo.pop_back();
+      if (EqualsNoCase(x->def->name, name)) out.push_back(styles->Find(x));
+      std::vector<const TagNode*> kids;
+      for (const TagNode* k = x->firstChild; k; k = k->next) kids.push_back(k);
+      todo.insert(todo.end(), kids.rbegin(), kids.rend());
+    }
+    return out;
+  }
 };
 
 TEST(Cascade, NothingIsDoneForAPageWithoutSheets) {
@@ -182,6 +196,35 @@ TEST(Cascade, LookalikeElementsShareValuesOnlyWhereNoRuleTellsThemApart) {
   EXPECT_EQ(d.Colors("Q"), (V{0, 7}));
   EXPECT_EQ(d.Colors("S"), (V{8, 0}));
 }
+// Cells that differ only in attributes of their own values (WIDTH, VALIGN,
+// STYLE, COLSPAN) hold elements of the same values; what still tells those
+// apart must: a value a rule takes from a parent although it is not
+// inherited, a selector that names such an attribute, a STYLE attribute
+// that takes a parent's value.
+TEST(Cascade, WhatCellsHoldIsSharedAcrossTheirOwnAttributesOnly) {
+  Cascaded d(
+      "<html><head><style>"
+      "td[colspan=\"2\"] b { color: #000001 }"
+      "</style></head><body><table>"
+      "<tr valign=top><td width=10><div>a</div><b>x</b><p style=\"padding-left: inherit\">p</p></td></tr>"
+      "<tr valign=bottom><td width=20><div>b</div><b>y</b></td></tr>"
+      "<tr valign=bottom><td width=10><div>c</div></td></tr>"
+      "<tr valign=top><td width=30 style=\"padding-left: 7pt\"><p style=\"padding-left: inherit\">q</p></td></tr>"
+      "<tr valign=top><td colspan=2 style=\"padding-left: 3pt\"><div>d</div><b>z</b>"
+      "<p style=\"padding-left: inherit\">r</p></td></tr>"
+      "</table></body></html>",
+      {"tr, td, div { vertical-align: inherit }"});
+  ASSERT_NE(d.styles, nullptr);
+  std::vector<css::CellAlign> aligns;
+  for (const Computed* v : d.Values("DIV")) aligns.push_back(v ? v->cellAlign : css::CellAlign{});
+  using A = css::CellAlign;
+  EXPECT_EQ(aligns, (std::vector<A>{A::Top, A::Bottom, A::Bottom, A::Top})) << "each from its own row";
+  EXPECT_EQ(d.Colors("B"), (std::vector<std::uint32_t>{0, 0, 1})) << "a selector names COLSPAN";
+  std::vector<float> paddings;
+  for (const Computed* v : d.Values("P")) paddings.push_back(v ? v->padding[css::kLeft] : -1);
+  EXPECT_EQ(paddings, (std::vector<float>{0.75f, 7, 3})) << "each from its own cell";
+}
+
 TEST(Cascade, EqualRulesUnderParentsOfOtherValuesGiveOtherValues) {
   Cascaded d(
       "<html><head><style>div { font-size: 20pt } .s { font-size: 10pt } p { margin-top: 1em }</style></head>"
