@@ -1207,20 +1207,23 @@ bool NamedAs(std::string_view raw, std::string_view name) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f' || c == '/';
 }
 
-// An element as the walk knows it by its parent's class, its tag's row and
-// its name and attributes less those of its own values (Walk::Features).
-struct TagKey {
+// An element as the walk knows it: its parent's class, its tag's row and
+// its start tag, as it stands or as Walk::Features gives it.
+template <class Tag>
+struct ElementKey {
   std::uint64_t parent;
   const TagDef* def;
-  std::string tag;
-  bool operator==(const TagKey&) const = default;
+  Tag tag;
+  bool operator==(const ElementKey&) const = default;
+  struct Hash {
+    std::size_t operator()(const ElementKey& k) const {
+      return std::hash<std::string_view>()(k.tag) ^ (k.parent * 0x9E3779B97F4A7C15ull) ^
+             (reinterpret_cast<std::uintptr_t>(k.def) >> 4);
+    }
+  };
 };
-struct TagKeyHash {
-  std::size_t operator()(const TagKey& k) const {
-    return std::hash<std::string>()(k.tag) ^ (k.parent * 0x9E3779B97F4A7C15ull) ^
-           (reinterpret_cast<std::uintptr_t>(k.def) >> 4);
-  }
-};
+using TagKey = ElementKey<std::string>;
+using TagKeyHash = TagKey::Hash;
 
 // Depth first; each frame is its element's computed values.
 class Walk {
@@ -1381,18 +1384,7 @@ class Walk {
   // tag, and all but the first take the first one's values. Parents of one
   // class need not be alike themselves, only to their descendants (see
   // ClassForDescendants).
-  struct ClassKey {
-    std::uint64_t parent;
-    const TagDef* def;
-    std::string_view raw;
-    bool operator==(const ClassKey&) const = default;
-  };
-  struct ClassKeyHash {
-    std::size_t operator()(const ClassKey& k) const {
-      return std::hash<std::string_view>()(k.raw) ^ (k.parent * 0x9E3779B97F4A7C15ull) ^
-             (reinterpret_cast<std::uintptr_t>(k.def) >> 4);
-    }
-  };
+  using ClassKey = ElementKey<std::string_view>;
   struct Shared {
     std::uint64_t id;
     Frame frame;
@@ -1402,7 +1394,7 @@ class Walk {
   // Bounded: a page of elements that all differ (ids, links) would
   // otherwise keep a class for each. Class numbers are never reused.
   static constexpr std::size_t kMaxClasses = 1 << 12;
-  std::unordered_map<ClassKey, Shared, ClassKeyHash> classes_;
+  std::unordered_map<ClassKey, Shared, ClassKey::Hash> classes_;
   // The rules matched under a parent's class by a start tag less the
   // attributes of its own values.
   std::unordered_map<TagKey, std::vector<std::uint32_t>, TagKeyHash> matches_;
