@@ -113,23 +113,26 @@ bool IsSpace(const ComponentValue& c) {
   return c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Whitespace;
 }
 
-bool HasVar(const ComponentValues& v) {
-  for (const ComponentValue& c : v) {
-    if (c.kind == ComponentValue::Kind::Function && EqualsNoCase(c.token.value, "var")) return true;
-    if (c.kind != ComponentValue::Kind::Token && HasVar(c.children)) return true;
-  }
+// Whether `found` holds for any component value, those inside functions
+// and blocks included.
+template <class Found>
+bool AnyValue(const ComponentValues& v, const Found& found) {
+  for (const ComponentValue& c : v)
+    if (found(c) || (c.kind != ComponentValue::Kind::Token && AnyValue(c.children, found))) return true;
   return false;
 }
 
+bool HasVar(const ComponentValues& v) {
+  return AnyValue(v, [](const ComponentValue& c) {
+    return c.kind == ComponentValue::Kind::Function && EqualsNoCase(c.token.value, "var");
+  });
+}
+
 bool HasInherit(const ComponentValues& v) {
-  for (const ComponentValue& c : v) {
-    if (c.kind == ComponentValue::Kind::Token) {
-      if (c.token.type == TokenType::Ident && EqualsNoCase(c.token.value, "inherit")) return true;
-    } else if (HasInherit(c.children)) {
-      return true;
-    }
-  }
-  return false;
+  return AnyValue(v, [](const ComponentValue& c) {
+    return c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Ident &&
+           EqualsNoCase(c.token.value, "inherit");
+  });
 }
 
 // The properties of `decls` that may take the parent's value although
@@ -151,14 +154,12 @@ constexpr std::string_view kOwnAttributes[] = {"width",  "height", "colspan", "r
 // The kOwnAttributes a selector's text names anywhere (one bit each).
 std::uint32_t OwnAttributesNamed(const ComponentValues& v) {
   std::uint32_t bits = 0;
-  for (const ComponentValue& c : v) {
-    if (c.kind != ComponentValue::Kind::Token) {
-      bits |= OwnAttributesNamed(c.children);
-    } else if (c.token.type == TokenType::Ident) {
+  AnyValue(v, [&bits](const ComponentValue& c) {
+    if (c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Ident)
       for (std::size_t k = 0; k < std::size(kOwnAttributes); ++k)
         if (EqualsNoCase(c.token.value, kOwnAttributes[k])) bits |= std::uint32_t{1} << k;
-    }
-  }
+    return false;  // every value is looked at
+  });
   return bits;
 }
 
@@ -992,30 +993,6 @@ class Cascader {
   // The rules the last element matched, in cascade order.
   const std::vector<std::uint32_t>& Matched() const { return matched_; }
 
- private:
-  // Finds the rules the element matches, in cascade order, into matched_.
-  void Match(const TagNode* node, const Bloom& ancestors) {
-    matched_.clear();
-    const ElementInfo& info = view_.Info(node);
-    auto tryList = [&](const std::vector<std::uint32_t>* list) {
-      if (!list) return;
-      for (std::uint32_t i : *list)
-        if (ancestors.Covers(sheets_.entries[i].ancestors) && Matches(sheets_.entries[i].selector, view_, node))
-          matched_.push_back(i);
-    };
-    if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
-    for (const std::string& c : info.classes) tryList(Find(byClass_, c));
-    tryList(Find(byTag_, info.name));
-    tryList(&universal_);
-    std::sort(matched_.begin(), matched_.end(), [&](std::uint32_t a, std::uint32_t b) {
-      const Entry& x = sheets_.entries[a];
-      const Entry& y = sheets_.entries[b];
-      if (x.selector.specificity != y.selector.specificity) return x.selector.specificity < y.selector.specificity;
-      return x.order < y.order;
-    });
-  }
-
- public:
   // Whether the last element's declarations may read more of its parent's
   // values than the parent passes on.
   bool ReadsParentValues() const { return readsParent_; }
@@ -1092,6 +1069,28 @@ class Cascader {
   std::uint64_t nextId_ = 1;
 
  private:
+  // Finds the rules the element matches, in cascade order, into matched_.
+  void Match(const TagNode* node, const Bloom& ancestors) {
+    matched_.clear();
+    const ElementInfo& info = view_.Info(node);
+    auto tryList = [&](const std::vector<std::uint32_t>* list) {
+      if (!list) return;
+      for (std::uint32_t i : *list)
+        if (ancestors.Covers(sheets_.entries[i].ancestors) && Matches(sheets_.entries[i].selector, view_, node))
+          matched_.push_back(i);
+    };
+    if (const std::string* id = view_.Attribute(node, "id"); id && !id->empty()) tryList(Find(byId_, *id));
+    for (const std::string& c : info.classes) tryList(Find(byClass_, c));
+    tryList(Find(byTag_, info.name));
+    tryList(&universal_);
+    std::sort(matched_.begin(), matched_.end(), [&](std::uint32_t a, std::uint32_t b) {
+      const Entry& x = sheets_.entries[a];
+      const Entry& y = sheets_.entries[b];
+      if (x.selector.specificity != y.selector.specificity) return x.selector.specificity < y.selector.specificity;
+      return x.order < y.order;
+    });
+  }
+
   static PropSet InheritedBits() {
     PropSet s = 0;
     for (int i = 0; i < kPropCount; ++i)
