@@ -472,6 +472,41 @@ std::string Lower(std::string_view s) {
   return r;
 }
 
+// What selectors can tell apart among an element's ancestors, beyond their
+// names: the ids, classes and attributes they name (lower case). What they
+// do not name makes no difference to any descendant's rules.
+struct NamedInSelectors {
+  // :lang() reads the language an element inherits.
+  std::set<std::string, std::less<>> ids, classes, attributes{"lang", "xml:lang"};
+};
+
+// Notes what a selector list names; `inAttribute`: within [...].
+void NoteNamed(const ComponentValues& v, NamedInSelectors& out, bool inAttribute) {
+  auto is = [&](std::size_t i, TokenType type) {
+    return i < v.size() && v[i].kind == ComponentValue::Kind::Token && v[i].token.type == type;
+  };
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    const ComponentValue& c = v[i];
+    if (c.kind != ComponentValue::Kind::Token) {
+      NoteNamed(c.children, out, c.kind == ComponentValue::Kind::Block && c.open == '[');
+      continue;
+    }
+    if (inAttribute) {
+      if (c.token.type == TokenType::Ident) out.attributes.insert(Lower(c.token.value));
+    } else if (c.token.type == TokenType::Hash) {
+      out.ids.insert(Lower(c.token.value));
+    } else if (c.token.type == TokenType::Delim && c.token.value == "." && is(i + 1, TokenType::Ident)) {
+      out.classes.insert(Lower(v[++i].token.value));
+    } else if (c.token.type == TokenType::Ident && i > 0 && is(i - 1, TokenType::Colon)) {
+      // Pseudo-classes that read attributes.
+      const std::string name = Lower(c.token.value);
+      if (name == "link" || name == "any-link") out.attributes.insert("href");
+      if (name == "checked") out.attributes.insert({"checked", "selected"});
+      if (name == "disabled" || name == "enabled") out.attributes.insert("disabled");
+    }
+  }
+}
+
 // --- gathering the sheets ---
 
 constexpr int kMaxImportDepth = 16;
@@ -485,6 +520,7 @@ class Collector {
   PageSetupBuilder pages;  // @page rules and running strings, in cascade order
   std::uint32_t attributesNamed = 0;  // the kOwnAttributes the rules' selectors name
   PropSet parentReads = 0;            // what the rules may take of a parent beyond what it passes on
+  NamedInSelectors named;
 
   // A sheet's text, read at the given import depth; `file`: its resolved
   // path, for relative imports and cycles (empty for STYLE elements).
@@ -602,6 +638,7 @@ class Collector {
     if (rule.decls.empty()) return;
     parentReads |= ParentReads(rule.decls);
     attributesNamed |= OwnAttributesNamed(r.prelude);
+    NoteNamed(r.prelude, named, false);
     const auto index = static_cast<std::uint32_t>(rules.size());
     rules.push_back(std::move(rule));
     const bool around = LooksAround(r.prelude);
@@ -1228,7 +1265,7 @@ using TagKeyHash = TagKey::Hash;
 class Walk {
  public:
   Walk(Collector& sheets, const StyleInput& in, ComputedStyles::Part& part)
-      : cascader_(sheets, in, view_), part_(part), attributesNamed_(sheets.attributesNamed) {
+      : cascader_(sheets, in, view_), part_(part), attributesNamed_(sheets.attributesNamed), named_(sheets.named) {
     frames_.reserve(64);
     Frame root;
     root.node = nullptr;
@@ -1254,6 +1291,8 @@ class Walk {
     classes_.clear();
     matches_.clear();
     descendantClasses_.clear();
+    seenClasses_.clear();
+    tables_.clear();
     cascader_.ForgetEntries();
     // The siblings after each ancestor below html, and after `from`; the
     // nearest on top.
@@ -1286,6 +1325,8 @@ class Walk {
     frames_.resize(t.depth);
     blooms_.resize(t.depth);
     classOf_.resize(t.depth);
+    seenOf_.resize(t.depth);
+    reachOf_.resize(t.depth);
     const ClassKey key{classOf_.back(), t.node->def, t.node->raw.view()};
     if (auto it = classes_.find(key); it != classes_.end()) {
       const Shared& same = it->second;
@@ -1295,6 +1336,8 @@ class Walk {
       frames_.push_back(std::move(f));
       blooms_.push_back(same.bloom);
       classOf_.push_back(same.id);
+      seenOf_.push_back(same.seen);
+      reachOf_.push_back(same.reach);
     } else {
       // Under the same ancestors, elements that differ only in attributes
       // that shape their own values match the same rules. (An element
@@ -1320,14 +1363,18 @@ class Walk {
       // An element whose values read more of its parent's than children
       // get is kept out: its parent's class may hold parents of other values.
       const bool kept = shareable && !cascader_.ReadsParentValues();
-      const std::uint64_t id = kept && trimmed ? ClassForDescendants(std::move(tag), f) : nextClass_++;
+      const std::uint64_t seen = SeenFromBelow(info);
+      const std::uint64_t reach = CellsReach(t.node, info);
+      const std::uint64_t id = kept ? ClassForDescendants(seen, reach, f.childId) : nextClass_++;
       if (kept) {
         if (classes_.size() >= kMaxClasses) classes_.clear();
-        classes_.emplace(key, Shared{id, f, mine, entry});
+        classes_.emplace(key, Shared{id, seen, reach, f, mine, entry});
       }
       frames_.push_back(std::move(f));
       blooms_.push_back(mine);
       classOf_.push_back(id);
+      seenOf_.push_back(seen);
+      reachOf_.push_back(reach);
     }
     const std::size_t mark = todo_.size();
     for (const TagNode* c = t.node->firstChild; c; c = c->next)
@@ -1335,16 +1382,68 @@ class Walk {
     std::reverse(todo_.begin() + static_cast<std::ptrdiff_t>(mark), todo_.end());
   }
 
-  // The class of an element as its descendants see it: its parent's class,
-  // its start tag less the attributes that shape only its own values, and
-  // what it passes on. Cells that differ in their widths alone are one class
-  // to everything inside them.
-  std::uint64_t ClassForDescendants(TagKey&& tag, const Frame& f) {
-    DescendantKey key{std::move(tag), f.childId};
+  // The class of an element as its descendants see it: what selectors see
+  // of it and its ancestors, what a cell below reads of its table, and the
+  // values it passes on. Elements that differ only in what no selector
+  // names, as the cells and tables of nested tables mostly do, are one
+  // class to everything inside them, however their ancestors differ.
+  std::uint64_t ClassForDescendants(std::uint64_t seen, std::uint64_t reach, std::uint64_t passedOn) {
     if (descendantClasses_.size() >= kMaxClasses) descendantClasses_.clear();
-    auto [it, fresh] = descendantClasses_.try_emplace(std::move(key), nextClass_);
+    auto [it, fresh] = descendantClasses_.try_emplace({seen, reach, passedOn}, nextClass_);
     if (fresh) ++nextClass_;
     return it->second;
+  }
+
+  // The element and its ancestors as selectors see them from below: their
+  // names and what of their start tags the selectors name. Pieces go in with
+  // their lengths, so that no two start tags give one text.
+  std::uint64_t SeenFromBelow(const ElementInfo& info) {
+    std::string& s = scratch_;
+    s.clear();
+    auto add = [&s](char kind, std::string_view piece) {
+      s += kind;
+      s += std::to_string(piece.size());
+      s += ':';
+      s += piece;
+    };
+    add('t', info.name);
+    const bool classNamed = named_.attributes.count("class") != 0;
+    for (const auto& [name, value] : info.attributes) {
+      if (name == "class" && !classNamed) {
+        for (const std::string& c : info.classes)
+          if (named_.classes.count(Lower(c))) add('.', c);
+      } else if (named_.attributes.count(name) || (name == "id" && named_.ids.count(Lower(value)))) {
+        add('a', name);
+        add('=', value);
+      }
+    }
+    if (seenClasses_.size() >= kMaxClasses) seenClasses_.clear();
+    auto [it, fresh] = seenClasses_.try_emplace({seenOf_.back(), s}, nextSeen_);
+    if (fresh) ++nextSeen_;
+    return it->second;
+  }
+
+  // What a cell below the element reads of its table (see
+  // PresentationalHints): the nearest table at most kCellToTable - 1 levels
+  // up from the element and no cell between, as a number for its
+  // attributes times four plus how far up it is; 0 for none.
+  std::uint64_t CellsReach(const TagNode* node, const ElementInfo& info) {
+    static_assert(kCellToTable <= 4, "the distance takes two bits");
+    if (!node->def || info.name == "td" || info.name == "th") return 0;
+    if (info.name != "table") {
+      const std::uint64_t above = reachOf_.back();
+      return above != 0 && static_cast<int>(above & 3) < kCellToTable - 1 ? above + 1 : 0;
+    }
+    std::string& s = scratch_;
+    s.clear();
+    for (const char* name : kTableAttributesCellsRead) {
+      const std::string* v = view_.Attribute(node, name);
+      s += v ? std::to_string(v->size()) + ':' + *v : "-";
+    }
+    if (tables_.size() >= kMaxClasses) tables_.clear();
+    auto [it, fresh] = tables_.try_emplace(s, nextTable_);
+    if (fresh) ++nextTable_;
+    return it->second << 2;
   }
 
   // The element's name and the attributes that count beyond its own
@@ -1373,6 +1472,7 @@ class Walk {
   Cascader cascader_;
   ComputedStyles::Part& part_;
   const std::uint32_t attributesNamed_;
+  const NamedInSelectors& named_;
   std::vector<Frame> frames_;
   std::vector<Todo> todo_;
   std::vector<Bloom> blooms_ = std::vector<Bloom>(1);  // the ancestors' names seen from each depth
@@ -1385,7 +1485,7 @@ class Walk {
   // ClassForDescendants).
   using ClassKey = ElementKey<std::string_view>;
   struct Shared {
-    std::uint64_t id;
+    std::uint64_t id, seen, reach;
     Frame frame;
     Bloom bloom;
     std::uint32_t entry;
@@ -1398,16 +1498,33 @@ class Walk {
   // attributes of its own values.
   std::unordered_map<TagKey, std::vector<std::uint32_t>, TagKeyHash> matches_;
   struct DescendantKey {
-    TagKey tag;
-    std::uint64_t passedOn;  // the element's Frame::childId
+    std::uint64_t seen, reach, passedOn;  // passedOn: the element's Frame::childId
     bool operator==(const DescendantKey&) const = default;
   };
   struct DescendantKeyHash {
     std::size_t operator()(const DescendantKey& k) const {
-      return TagKeyHash()(k.tag) ^ (k.passedOn * 0xC2B2AE3D27D4EB4Full);
+      return (k.seen * 0x9E3779B97F4A7C15ull) ^ (k.reach * 0xFF51AFD7ED558CCDull) ^
+             (k.passedOn * 0xC2B2AE3D27D4EB4Full);
     }
   };
   std::unordered_map<DescendantKey, std::uint64_t, DescendantKeyHash> descendantClasses_;
+  // SeenFromBelow's numbers, by the parent's number and the element's text.
+  struct SeenKey {
+    std::uint64_t parent;
+    std::string text;
+    bool operator==(const SeenKey&) const = default;
+  };
+  struct SeenKeyHash {
+    std::size_t operator()(const SeenKey& k) const {
+      return std::hash<std::string_view>()(k.text) ^ (k.parent * 0x9E3779B97F4A7C15ull);
+    }
+  };
+  std::unordered_map<SeenKey, std::uint64_t, SeenKeyHash> seenClasses_;
+  std::unordered_map<std::string, std::uint64_t> tables_;  // CellsReach's numbers of tables
+  std::string scratch_;
+  std::uint64_t nextSeen_ = 1, nextTable_ = 1;
+  std::vector<std::uint64_t> seenOf_ = std::vector<std::uint64_t>(1, 0);   // each depth's SeenFromBelow
+  std::vector<std::uint64_t> reachOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's CellsReach
   std::vector<std::uint64_t> classOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's element's class
   std::uint64_t nextClass_ = 1;
 };

@@ -6,10 +6,6 @@ namespace ps::css {
 
 namespace {
 
-// How deep a cell may sit below its table (rows, row groups and stray
-// wrappers the reader keeps).
-constexpr int kCellToTable = 4;
-
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // A non-negative integer as HTML reads it: leading blanks, digits, anything

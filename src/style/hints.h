@@ -12,6 +12,13 @@
 
 namespace ps::css {
 
+// How far above a cell its table may be (rows, row groups and stray
+// wrappers the reader keeps) for the cell's hints to read it; the search
+// stops at a cell or an element the tag database does not know.
+inline constexpr int kCellToTable = 4;
+// The attributes of a table that its cells' hints read.
+inline constexpr const char* kTableAttributesCellsRead[] = {"cellpadding", "border"};
+
 // The declarations of the element's attributes, as a declaration list; empty
 // when it has none.
 std::string PresentationalHints(const TagNode* node, const ComponentElementView& view);

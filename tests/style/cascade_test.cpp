@@ -225,6 +225,35 @@ TEST(Cascade, WhatCellsHoldIsSharedAcrossTheirOwnAttributesOnly) {
   EXPECT_EQ(paddings, (std::vector<float>{0.75f, 7, 3})) << "each from its own cell";
 }
 
+// Ancestors that differ only in what no selector names are one to their
+// descendants: what a selector does name (an id, a class, an attribute, the
+// language, a link's HREF) still tells them apart, and so does what a cell
+// reads of its own table, however alike the tables around that table are.
+TEST(Cascade, AncestorsAreToldApartByWhatSelectorsNameAndCellsRead) {
+  Cascaded d(
+      "<html><head><style>"
+      "#x span { color: #000001 } .k span { color: #000002 } [data-a=\"1\"] span { color: #000003 }"
+      ":lang(fr) span { color: #000004 } :link span { color: #000005 }"
+      "</style></head><body>"
+      "<div id=q><span>a</span></div><div id=x><span>b</span></div><div id=r><span>c</span></div>"
+      "<div class=\"z\"><span>d</span></div><div class=\"z k\"><span>e</span></div>"
+      "<div data-a=2><span>f</span></div><div data-a=1><span>g</span></div>"
+      "<div lang=de><span>h</span></div><div lang=fr><span>i</span></div>"
+      "<a name=n><span>j</span></a><a href=\"#h\"><span>k</span></a>"
+      "<table cellpadding=7><tr><td><table><tr><td>l</td></tr></table></td></tr></table>"
+      "<table cellpadding=3><tr><td><table><tr><td>m</td></tr></table></td></tr></table>"
+      "<table cellpadding=3><tr><td><table cellpadding=2><tr><td>n</td></tr></table></td></tr></table>"
+      "<table cellpadding=7><tr><td><table cellpadding=5><tr><td>o</td></tr></table></td></tr></table>"
+      "</body></html>",
+      {"td { padding: 1px }"});
+  ASSERT_NE(d.styles, nullptr);
+  EXPECT_EQ(d.Colors("SPAN"), (std::vector<std::uint32_t>{0, 1, 0, 0, 2, 0, 3, 0, 4, 0, 5}));
+  std::vector<float> paddings;
+  for (const Computed* v : d.Values("TD")) paddings.push_back(v ? v->padding[css::kLeft] : -1);
+  EXPECT_EQ(paddings, (std::vector<float>{5.25f, 0.75f, 2.25f, 0.75f, 2.25f, 1.5f, 5.25f, 3.75f}))
+      << "each cell from its own table";
+}
+
 TEST(Cascade, EqualRulesUnderParentsOfOtherValuesGiveOtherValues) {
   Cascaded d(
       "<html><head><style>div { font-size: 20pt } .s { font-size: 10pt } p { margin-top: 1em }</style></head>"
