@@ -842,7 +842,6 @@ bool SameValues(const ComponentValues& a, const ComponentValues& b) {
 }
 
 struct Frame {
-  const TagNode* node;
   Computed computed;
   std::shared_ptr<const CustomMap> customs;
   // Frames with the same number have the same values and custom properties.
@@ -924,7 +923,6 @@ class Cascader {
       styleDecls = &it->second;
     }
 
-    out.node = node;
     // Under parents of the same values, the same declarations give the same
     // values: the cells of every row of every table mostly have both. (An
     // element that declares custom properties is never kept: the key does
@@ -1266,11 +1264,10 @@ class Walk {
  public:
   Walk(Collector& sheets, const StyleInput& in, ComputedStyles::Part& part)
       : cascader_(sheets, in, view_), part_(part), attributesNamed_(sheets.attributesNamed), named_(sheets.named) {
-    frames_.reserve(64);
-    Frame root;
-    root.node = nullptr;
-    SetInitial(kFontSize, root.computed, in.mediumPt);
-    frames_.push_back(std::move(root));
+    levels_.reserve(64);
+    auto root = std::make_shared<Frame>();
+    SetInitial(kFontSize, root->computed, in.mediumPt);
+    levels_.push_back({std::move(root), {}, 0, 0, 0});
   }
 
   void Start(const TagNode* html) {
@@ -1322,59 +1319,47 @@ class Walk {
   };
 
   void Visit(Todo t, ComputedStyles::Part& part) {
-    frames_.resize(t.depth);
-    blooms_.resize(t.depth);
-    classOf_.resize(t.depth);
-    seenOf_.resize(t.depth);
-    reachOf_.resize(t.depth);
-    const ClassKey key{classOf_.back(), t.node->def, t.node->raw.view()};
+    levels_.resize(t.depth);
+    const Level& parent = levels_.back();
+    const ClassKey key{parent.id, t.node->def, t.node->raw.view()};
     if (auto it = classes_.find(key); it != classes_.end()) {
       const Shared& same = it->second;
       if (same.entry != ComputedStyles::kNoEntry) part.Share(t.node, same.entry);
-      Frame f = same.frame;
-      f.node = t.node;
-      frames_.push_back(std::move(f));
-      blooms_.push_back(same.bloom);
-      classOf_.push_back(same.id);
-      seenOf_.push_back(same.seen);
-      reachOf_.push_back(same.reach);
+      levels_.push_back(same.level);
     } else {
       // Under the same ancestors, elements that differ only in attributes
       // that shape their own values match the same rules. (An element
       // without such attributes is known by its start tag as it stands.)
       const bool shareable = cascader_.Shareable(t.node);
-      TagKey tag{classOf_.back(), t.node->def, {}};
+      TagKey tag{parent.id, t.node->def, {}};
       const bool trimmed = shareable && Features(t.node, tag.tag);
       const std::vector<std::uint32_t>* known = nullptr;
       if (trimmed)
         if (auto m = matches_.find(tag); m != matches_.end()) known = &m->second;
-      Frame f;
-      const std::uint32_t entry = cascader_.Element(t.node, frames_.back(), blooms_.back(), f, part, known);
+      auto f = std::make_shared<Frame>();
+      const std::uint32_t entry = cascader_.Element(t.node, *parent.frame, parent.bloom, *f, part, known);
       if (trimmed && !known) {
         if (matches_.size() >= kMaxClasses) matches_.clear();
         matches_.emplace(tag, cascader_.Matched());
       }
       // What this element's descendants find among their ancestors.
-      Bloom mine = blooms_.back();
+      Bloom bloom = parent.bloom;
       const ElementInfo& info = view_.Info(t.node);
-      mine.Add("t", info.name);
-      if (const std::string* id = view_.Attribute(t.node, "id")) mine.Add("#", *id);
-      for (const std::string& c : info.classes) mine.Add(".", c);
+      bloom.Add("t", info.name);
+      if (const std::string* id = view_.Attribute(t.node, "id")) bloom.Add("#", *id);
+      for (const std::string& c : info.classes) bloom.Add(".", c);
       // An element whose values read more of its parent's than children
       // get is kept out: its parent's class may hold parents of other values.
       const bool kept = shareable && !cascader_.ReadsParentValues();
-      const std::uint64_t seen = SeenFromBelow(info);
-      const std::uint64_t reach = CellsReach(t.node, info);
-      const std::uint64_t id = kept ? ClassForDescendants(seen, reach, f.childId) : nextClass_++;
+      const std::uint64_t seen = SeenFromBelow(parent.seen, info);
+      const std::uint64_t reach = CellsReach(parent.reach, t.node, info);
+      const std::uint64_t id = kept ? ClassForDescendants(seen, reach, f->childId) : nextClass_++;
+      Level mine{std::move(f), bloom, id, seen, reach};
       if (kept) {
         if (classes_.size() >= kMaxClasses) classes_.clear();
-        classes_.emplace(key, Shared{id, seen, reach, f, mine, entry});
+        classes_.emplace(key, Shared{mine, entry});
       }
-      frames_.push_back(std::move(f));
-      blooms_.push_back(mine);
-      classOf_.push_back(id);
-      seenOf_.push_back(seen);
-      reachOf_.push_back(reach);
+      levels_.push_back(std::move(mine));  // `parent` may move
     }
     const std::size_t mark = todo_.size();
     for (const TagNode* c = t.node->firstChild; c; c = c->next)
@@ -1397,7 +1382,7 @@ class Walk {
   // The element and its ancestors as selectors see them from below: their
   // names and what of their start tags the selectors name. Pieces go in with
   // their lengths, so that no two start tags give one text.
-  std::uint64_t SeenFromBelow(const ElementInfo& info) {
+  std::uint64_t SeenFromBelow(std::uint64_t above, const ElementInfo& info) {
     std::string& s = scratch_;
     s.clear();
     auto add = [&s](char kind, std::string_view piece) {
@@ -1418,7 +1403,7 @@ class Walk {
       }
     }
     if (seenClasses_.size() >= kMaxClasses) seenClasses_.clear();
-    auto [it, fresh] = seenClasses_.try_emplace({seenOf_.back(), s}, nextSeen_);
+    auto [it, fresh] = seenClasses_.try_emplace({above, s}, nextSeen_);
     if (fresh) ++nextSeen_;
     return it->second;
   }
@@ -1427,13 +1412,11 @@ class Walk {
   // PresentationalHints): the nearest table at most kCellToTable - 1 levels
   // up from the element and no cell between, as a number for its
   // attributes times four plus how far up it is; 0 for none.
-  std::uint64_t CellsReach(const TagNode* node, const ElementInfo& info) {
+  std::uint64_t CellsReach(std::uint64_t above, const TagNode* node, const ElementInfo& info) {
     static_assert(kCellToTable <= 4, "the distance takes two bits");
     if (!node->def || info.name == "td" || info.name == "th") return 0;
-    if (info.name != "table") {
-      const std::uint64_t above = reachOf_.back();
+    if (info.name != "table")
       return above != 0 && static_cast<int>(above & 3) < kCellToTable - 1 ? above + 1 : 0;
-    }
     std::string& s = scratch_;
     s.clear();
     for (const char* name : kTableAttributesCellsRead) {
@@ -1473,9 +1456,16 @@ class Walk {
   ComputedStyles::Part& part_;
   const std::uint32_t attributesNamed_;
   const NamedInSelectors& named_;
-  std::vector<Frame> frames_;
+  // What the walk knows at each depth: the element's values (shared with
+  // the others of its class), what its descendants find among their
+  // ancestors, and its classes.
+  struct Level {
+    std::shared_ptr<const Frame> frame;
+    Bloom bloom;
+    std::uint64_t id, seen, reach;  // ClassForDescendants, SeenFromBelow, CellsReach
+  };
+  std::vector<Level> levels_;
   std::vector<Todo> todo_;
-  std::vector<Bloom> blooms_ = std::vector<Bloom>(1);  // the ancestors' names seen from each depth
   // Elements of the same start tag whose parents are of one class match
   // the same rules and get the same values (unless a rule looks at
   // siblings or children), as the cells of a long table mostly do: such
@@ -1485,9 +1475,7 @@ class Walk {
   // ClassForDescendants).
   using ClassKey = ElementKey<std::string_view>;
   struct Shared {
-    std::uint64_t id, seen, reach;
-    Frame frame;
-    Bloom bloom;
+    Level level;
     std::uint32_t entry;
   };
   // Bounded: a page of elements that all differ (ids, links) would
@@ -1523,9 +1511,6 @@ class Walk {
   std::unordered_map<std::string, std::uint64_t> tables_;  // CellsReach's numbers of tables
   std::string scratch_;
   std::uint64_t nextSeen_ = 1, nextTable_ = 1;
-  std::vector<std::uint64_t> seenOf_ = std::vector<std::uint64_t>(1, 0);   // each depth's SeenFromBelow
-  std::vector<std::uint64_t> reachOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's CellsReach
-  std::vector<std::uint64_t> classOf_ = std::vector<std::uint64_t>(1, 0);  // each depth's element's class
   std::uint64_t nextClass_ = 1;
 };
 
