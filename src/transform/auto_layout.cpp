@@ -328,13 +328,28 @@ std::u32string Reference(std::string_view t, std::size_t& i) {
 
 bool IsAsciiLetter(char32_t c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// The advances of the ASCII bytes in points, as the long way computes each,
+// for the last font measured on this thread: a table's texts are mostly in
+// one font.
+const double* AsciiAdvancesPt(const std::uint16_t* advance, double sizePt) {
+  thread_local const std::uint16_t* table = nullptr;
+  thread_local double size = 0.0;
+  thread_local double pt[128];
+  if (table != advance || size != sizePt) {
+    for (int b = 0; b < 128; ++b) pt[b] = advance[b] ? advance[b] * sizePt / 1000.0 : kOtherScriptEm * sizePt;
+    table = advance;
+    size = sizePt;
+  }
+  return pt;
+}
+
 // Feeds a text, set in the style, to the measure. column counts the
 // characters of a preformatted line, for its tabs.
 void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, int& column) {
   if (t.empty()) return;
   const double space = CharAdvance(' ', s.font);
   bool afterHyphen = false;
-  const std::uint16_t* advance = AdvanceTable(s.font);
+  const double* advancePt = AsciiAdvancesPt(AdvanceTable(s.font), s.font.sizePt);
   for (std::size_t i = 0; i < t.size();) {
     // Most text is printable ASCII: a run of it is measured from the
     // table directly, as ByteAdvance would measure each character. ('&'
@@ -346,7 +361,7 @@ void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, 
       for (; j < t.size(); ++j) {
         const auto b = static_cast<unsigned char>(t[j]);
         if (b > ' ' && b < 0x7F && b != '&' && b != '-') {
-          m.Glyph(advance[b] ? advance[b] * s.font.sizePt / 1000.0 : kOtherScriptEm * s.font.sizePt);
+          m.Glyph(advancePt[b]);
           ++glyphs;
         } else if (!s.preformatted && (b == ' ' || b == '\n' || b == '\t' || b == '\r' || b == '\f' || b == '\v')) {
           m.Space(space);
