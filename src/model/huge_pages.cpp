@@ -212,6 +212,17 @@ void KeepSpareHugePages(char* p, std::size_t bytes) {
   for (std::size_t i = n; i > 0; --i) spare.pages[spare.count++] = p + (i - 1) * kHugePageBytes;
 }
 
+char* TakeSpareRun(std::size_t bytes) {
+  const std::size_t n = bytes / kHugePageBytes;
+  if (n == 0 || n * kHugePageBytes != bytes || n > spare.count) return nullptr;
+  // Handed out from the end of the list, in address order.
+  char* first = spare.pages[spare.count - 1];
+  for (std::size_t i = 1; i < n; ++i)
+    if (spare.pages[spare.count - 1 - i] != first + i * kHugePageBytes) return nullptr;
+  spare.count -= n;
+  return first;
+}
+
 std::size_t SpareHugePages() { return spare.count; }
 
 }  // namespace ps

@@ -45,6 +45,11 @@ char* AllocateHugeAligned(std::size_t bytes);
 // never to be freed otherwise, as spare huge pages of this thread.
 void KeepSpareHugePages(char* p, std::size_t bytes);
 
+// The next `bytes` (a multiple of kHugePageBytes) of the thread's spare huge
+// pages, when they lie in one run of addresses, as a dropped input's do;
+// nullptr otherwise. Their bytes are what was last written there.
+char* TakeSpareRun(std::size_t bytes);
+
 // Spare huge pages the thread holds (for tests).
 std::size_t SpareHugePages();
 

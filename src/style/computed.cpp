@@ -622,14 +622,21 @@ void ComputedStyles::MakeRoomForAll() {
   const std::size_t all = BlockPool<sizeof(TagNode)>::Capacity();
   if (all <= slotCount_) return;
   if (!slots_) {
-    slots_.reset(static_cast<Slot*>(std::calloc(all, sizeof(Slot))));
+    // A large page's input has just left huge pages of memory already
+    // faulted in: clearing them costs less than faulting fresh ones.
+    const std::size_t whole = (all * sizeof(Slot) + kHugePageBytes - 1) / kHugePageBytes * kHugePageBytes;
+    if (char* run = all * sizeof(Slot) >= kHugePageBytes ? TakeSpareRun(whole) : nullptr) {
+      std::memset(run, 0, all * sizeof(Slot));
+      slots_ = std::unique_ptr<Slot[], FreeSlots>(reinterpret_cast<Slot*>(run), FreeSlots{whole});
+    } else {
+      slots_ = std::unique_ptr<Slot[], FreeSlots>(static_cast<Slot*>(std::calloc(all, sizeof(Slot))), FreeSlots{0});
+    }
     if (!slots_) throw std::bad_alloc();
   } else {  // nodes made after the first entry (not while parts fill the table)
-    auto* grown = static_cast<Slot*>(std::realloc(slots_.get(), all * sizeof(Slot)));
+    auto* grown = static_cast<Slot*>(std::calloc(all, sizeof(Slot)));
     if (!grown) throw std::bad_alloc();
-    static_cast<void>(slots_.release());
-    slots_.reset(grown);
-    std::memset(static_cast<void*>(grown + slotCount_), 0, (all - slotCount_) * sizeof(Slot));
+    std::memcpy(static_cast<void*>(grown), slots_.get(), slotCount_ * sizeof(Slot));
+    slots_ = std::unique_ptr<Slot[], FreeSlots>(grown, FreeSlots{0});
   }
   slotCount_ = all;
 }

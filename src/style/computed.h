@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "model/huge_pages.h"
 #include "style/syntax.h"
 
 namespace ps {
@@ -185,7 +186,11 @@ class ComputedStyles {
   // for every node the pool had when the first entry came, taken zeroed from
   // the system: only the pages that get entries are ever touched.
   struct FreeSlots {
-    void operator()(Slot* p) const { std::free(p); }
+    std::size_t spareBytes;  // taken from the spare huge pages: given back there
+    void operator()(Slot* p) const {
+      if (spareBytes) KeepSpareHugePages(reinterpret_cast<char*>(p), spareBytes);
+      else std::free(p);
+    }
   };
   std::unique_ptr<Slot[], FreeSlots> slots_;
   std::size_t slotCount_ = 0;

@@ -61,6 +61,30 @@ TEST(SparePages, DroppedInputServesTheNextPages) {
   for (auto p = taken.rbegin(); p != taken.rend(); ++p) KeepSpareHugePages(*p, kHugePageBytes);
 }
 
+// A table the size of a dropped input takes its pages whole, in one run of
+// addresses, or nothing when the spare pages lie apart or run short.
+TEST(SparePages, ADroppedInputServesOneTableWhole) {
+  const std::size_t before = SpareHugePages();
+  const char* base;
+  {
+    InputText input(5 * (std::size_t{1} << 20), 'x');
+    base = input.data();
+  }
+  ASSERT_EQ(SpareHugePages(), before + 3);
+  EXPECT_EQ(TakeSpareRun(kHugePageBytes + 1), nullptr) << "not whole pages";
+  EXPECT_EQ(TakeSpareRun((before + 4) * kHugePageBytes), nullptr) << "more than there are";
+  char* run = TakeSpareRun(3 * kHugePageBytes);
+  ASSERT_EQ(run, base);
+  EXPECT_EQ(SpareHugePages(), before);
+  std::memset(run, 0, 3 * kHugePageBytes);
+  // The first and the last page kept, the middle one held elsewhere: no run.
+  KeepSpareHugePages(run + 2 * kHugePageBytes, kHugePageBytes);
+  KeepSpareHugePages(run, kHugePageBytes);
+  EXPECT_EQ(TakeSpareRun(2 * kHugePageBytes), nullptr);
+  EXPECT_EQ(SpareHugePages(), before + 2);
+  KeepSpareHugePages(run + kHugePageBytes, kHugePageBytes);
+}
+
 TEST(SparePages, AnImpossibleSizeIsRefusedNotWrapped) {
   InputAllocator<char> a;
   EXPECT_THROW(a.allocate(SIZE_MAX - 100), std::bad_alloc);
