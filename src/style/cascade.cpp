@@ -151,18 +151,6 @@ PropSet ParentReads(const std::vector<Decl>& decls) {
 constexpr std::string_view kOwnAttributes[] = {"width",  "height", "colspan", "rowspan", "valign",
                                                "bgcolor", "nowrap", "align",   "style"};
 
-// The kOwnAttributes a selector's text names anywhere (one bit each).
-std::uint32_t OwnAttributesNamed(const ComponentValues& v) {
-  std::uint32_t bits = 0;
-  AnyValue(v, [&bits](const ComponentValue& c) {
-    if (c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Ident)
-      for (std::size_t k = 0; k < std::size(kOwnAttributes); ++k)
-        if (EqualsNoCase(c.token.value, kOwnAttributes[k])) bits |= std::uint32_t{1} << k;
-    return false;  // every value is looked at
-  });
-  return bits;
-}
-
 bool IsCssWideKeyword(const ComponentValues& v) {
   const ComponentValue* only = nullptr;
   for (const ComponentValue& c : v) {
@@ -518,7 +506,6 @@ class Collector {
   std::vector<StyleRule> rules;
   std::vector<Entry> entries;
   PageSetupBuilder pages;  // @page rules and running strings, in cascade order
-  std::uint32_t attributesNamed = 0;  // the kOwnAttributes the rules' selectors name
   PropSet parentReads = 0;            // what the rules may take of a parent beyond what it passes on
   NamedInSelectors named;
 
@@ -637,7 +624,6 @@ class Collector {
     AddDeclarations(ParseDeclarationList(r.block), rule.decls);
     if (rule.decls.empty()) return;
     parentReads |= ParentReads(rule.decls);
-    attributesNamed |= OwnAttributesNamed(r.prelude);
     NoteNamed(r.prelude, named, false);
     const auto index = static_cast<std::uint32_t>(rules.size());
     rules.push_back(std::move(rule));
@@ -1263,7 +1249,8 @@ using TagKeyHash = TagKey::Hash;
 class Walk {
  public:
   Walk(Collector& sheets, const StyleInput& in, ComputedStyles::Part& part)
-      : cascader_(sheets, in, view_), part_(part), attributesNamed_(sheets.attributesNamed), named_(sheets.named) {
+      : cascader_(sheets, in, view_), part_(part), named_(sheets.named),
+        attributesNamed_(OwnAttributesNamed(sheets.named)) {
     levels_.reserve(64);
     auto root = std::make_shared<Frame>();
     SetInitial(kFontSize, root->computed, in.mediumPt);
@@ -1429,6 +1416,13 @@ class Walk {
     return it->second << 2;
   }
 
+  static std::uint32_t OwnAttributesNamed(const NamedInSelectors& named) {
+    std::uint32_t bits = 0;
+    for (std::size_t k = 0; k < std::size(kOwnAttributes); ++k)
+      if (named.attributes.count(kOwnAttributes[k])) bits |= std::uint32_t{1} << k;
+    return bits;
+  }
+
   // The element's name and the attributes that count beyond its own
   // values, into `tag`; false (and `tag` unset) when that is all of them.
   bool Features(const TagNode* node, std::string& tag) const {
@@ -1454,8 +1448,8 @@ class Walk {
   ComponentElementView view_;
   Cascader cascader_;
   ComputedStyles::Part& part_;
-  const std::uint32_t attributesNamed_;
   const NamedInSelectors& named_;
+  const std::uint32_t attributesNamed_;  // the kOwnAttributes a selector names, one bit each
   // What the walk knows at each depth: the element's values (shared with
   // the others of its class), what its descendants find among their
   // ancestors, and its classes.
