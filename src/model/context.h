@@ -79,6 +79,7 @@ struct Context {
   bool reportPropertyFailures = true;
   TagNode* documentRoot = nullptr;
   std::string inputName;  // the input path exactly as given on the command line
+  std::uint64_t inputBytes = 0;  // the length of the input the tree was read from
   // Whether a file of that path exists, for the images a page names beside
   // it; none: every one is taken to exist.
   std::function<bool(const std::string&)> fileExists;

@@ -37,6 +37,7 @@ bool ReadWholeStream(std::FILE* in, InputText& data) {
 
 const char* LoadHtmlText(Context& ctx, std::string_view data) {
   ctx.dbg().printf("%li\n", static_cast<long>(data.size()));
+  ctx.inputBytes = data.size();
   DecodedInput input;
   DecodeInput(data, input);
   if (input.unknown) ctx.msg().printf("unknown encoding %s, read as windows-1252\n", input.unknown->c_str());

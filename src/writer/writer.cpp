@@ -229,8 +229,8 @@ struct Open {
   bool sawBlock;   // a block has been written inside
 };
 
-// A large document is written by two threads. The children of one element
-// that has many are cut into segments, each beginning at a child whose
+// A large document is written by two threads. It is cut into segments of
+// about equal size, each a run of siblings beginning at a child whose
 // parent's state is known before it (the sibling before it is a block with
 // only white space after it, or the parent holds no mere text). A helper
 // writes segments ahead of this thread into a few buffers; this thread
@@ -240,7 +240,7 @@ struct Open {
 struct SegmentPlan {
   std::vector<const TagNode*> starts;  // each segment's first node, in order
   std::vector<const TagNode*> lasts;   // and its last
-  Open parent{};                       // the parent's state where each begins
+  std::vector<Open> parents;           // the parent's state where each begins
 };
 
 struct WrittenSegment {
@@ -382,7 +382,7 @@ class Writer {
       WrittenSegment& seg = queue.Segment(i);
       bool failed = false;
       try {
-        open_.assign(1, plan.parent);
+        open_.assign(1, plan.parents[i]);
         seg.ids.clear();
         idsOut_ = &seg.ids;
         buf_.swap(buffer);
@@ -402,47 +402,98 @@ class Writer {
     }
   }
 
-  // Where segments may begin: the children of the highest ancestor of the
-  // node half way through the document that has enough of them (cut into
-  // about kSegments); false when there is none.
-  static bool PlanSegments(const TagNode* middle, SegmentPlan& plan) {
-    constexpr std::size_t kMinSegments = 32, kSegments = 256;
-    const TagNode* best = nullptr;
-    std::vector<const TagNode*> bestStarts;
-    for (const TagNode* x = middle; x && x->parent; x = x->parent) {
-      const TagNode* p = x->parent;
-      const TagDef* pd = p->def;
-      if (pd->rawTag == kRawTagForeignXml) {  // written whole, not walked
-        best = nullptr;
+  // Cuts the document into segments of about equal size, each a run of
+  // siblings, judged by where their tags began in the input: a run grows
+  // until a place a segment may begin comes after it is large enough; a
+  // child larger than that is cut inside instead, and ends the run before
+  // it, so that no segment lies inside another. Only the children of large
+  // elements are looked at, not the whole tree. False when there are too
+  // few segments to share.
+  static bool PlanSegments(const TagNode* root, std::uint64_t inputBytes, SegmentPlan& plan) {
+    constexpr std::uint64_t kSegments = 256;
+    constexpr std::size_t kMinSegments = 8;
+    const std::uint64_t from = PositionFrom(root, 0);
+    const std::uint64_t to = std::max(from, inputBytes);
+    const std::uint64_t enough = std::max<std::uint64_t>((to - from) / kSegments, 1);
+    struct Frame {
+      const TagNode* parent;  // nullptr: the top-level chain
+      const TagNode* child;   // the next child to look at
+      std::uint64_t at;       // where it begins
+      std::uint64_t end;      // where the parent's content ends
+      bool cuttable;          // its children are written one by one, after its own state
+      bool container;
+      const TagNode* prev = nullptr;  // the child looked at last
+      const TagNode* runFirst = nullptr;  // nullptr: no run is being gathered
+      std::uint64_t runSize = 0;
+    };
+    std::vector<Frame> open;
+    open.push_back({nullptr, root, from, to, false, false});
+    auto endRun = [&](Frame& f, std::uint64_t atLeast) {
+      if (f.runFirst && f.runSize >= atLeast) {
+        const ElementInfo info = ElementOf(f.parent).info;
+        plan.starts.push_back(f.runFirst);
+        plan.lasts.push_back(f.prev);
+        plan.parents.push_back(Open{{}, info.container, info.textless, false, info.container});
+      }
+      f.runFirst = nullptr;
+    };
+    while (!open.empty()) {
+      Frame& f = open.back();
+      const TagNode* c = f.child;
+      if (!c) {
+        endRun(f, enough / 4);
+        open.pop_back();
         continue;
       }
-      if (!pd->outputName || pd->writeForm != 0) continue;
-      const bool container = ElementOf(p).info.container;
-      std::vector<const TagNode*> starts;
-      for (const TagNode* prev = p->firstChild; prev && prev->next; prev = prev->next) {
-        if (container && (!prev->def->outputName || (prev->def->rawTag && prev->raw.has()) ||
-                          (prev->tail.has() && !IsXmlWhite(prev->tail.view())) ||
-                          ElementOf(prev).info.kind != Kind::Block))
-          continue;
-        starts.push_back(prev->next);
+      f.child = c->next;
+      const std::uint64_t at = f.at;
+      // Where nothing near the next sibling tells, the child is taken to
+      // run to its parent's end: too large a guess only cuts it finer.
+      const std::uint64_t next = c->next ? std::min(PositionFrom(c->next, f.end), f.end) : f.end;
+      f.at = next;
+      const std::uint64_t size = next > at ? next - at : 0;
+      const TagDef* d = c->def;
+      // The writer walks below neither a drawing nor an element written
+      // without content.
+      if (size > enough && c->firstChild && d->rawTag != kRawTagForeignXml && d->writeForm == 0) {
+        endRun(f, enough / 4);
+        f.prev = c;
+        const bool cuttable = d->outputName != nullptr;
+        const bool container = cuttable && Row(c).element.container && ElementOf(c).info.container;
+        open.push_back({c, c->firstChild, PositionFrom(c->firstChild, at), next, cuttable, container});
+        continue;
       }
-      if (starts.size() < kMinSegments) continue;
-      best = p;
-      bestStarts = std::move(starts);
+      const TagNode* prev = f.prev;
+      const bool cut = f.cuttable && prev &&
+                       (!f.container || (prev->def->outputName && !(prev->def->rawTag && prev->raw.has()) &&
+                                         !(prev->tail.has() && !IsXmlWhite(prev->tail.view())) &&
+                                         ElementOf(prev).info.kind == Kind::Block));
+      if (cut && f.runFirst && f.runSize >= enough) endRun(f, enough);
+      if (cut && !f.runFirst) {
+        f.runFirst = c;
+        f.runSize = 0;
+      }
+      f.runSize += size;
+      f.prev = c;
     }
-    if (!best) return false;
-    const std::size_t every = std::max<std::size_t>(1, bestStarts.size() / kSegments);
-    for (std::size_t k = 0; k < bestStarts.size(); k += every) plan.starts.push_back(bestStarts[k]);
-    // Each segment ends before the next one's first node.
-    std::size_t k = 1;
-    for (const TagNode* n = plan.starts[0]; n; n = n->next)
-      if (!n->next || (k < plan.starts.size() && n->next == plan.starts[k])) {
-        plan.lasts.push_back(n);
-        ++k;
+    return plan.starts.size() >= kMinSegments;
+  }
+
+  // Where the input of the nodes from `n` on began: the position of the
+  // first in document order that the reader made (the conversion's own
+  // nodes have none); `otherwise` when none is near.
+  static std::uint64_t PositionFrom(const TagNode* n, std::uint64_t otherwise) {
+    constexpr int kMaxLooked = 32;
+    for (int k = 0; n && k < kMaxLooked; ++k) {
+      if (n->hasPosition()) return n->position();
+      if (n->firstChild) {
+        n = n->firstChild;
+        continue;
       }
-    const ElementInfo info = ElementOf(best).info;
-    plan.parent = Open{{}, info.container, info.textless, false, info.container};
-    return plan.lasts.size() == plan.starts.size();
+      for (; n && !n->next && k < kMaxLooked; ++k) n = n->parent;
+      if (n) n = n->next;
+    }
+    return otherwise;
   }
 
   // Writes one subtree without recursion, so that no depth of nesting can
@@ -512,7 +563,7 @@ class Writer {
       const std::size_t i = reached_++;
       WrittenSegment* seg = queue_->Reach(i);
       if (!seg) return last;
-      const bool taken = TakeSegment(*seg);
+      const bool taken = TakeSegment(*seg, plan_->parents[i]);
       queue_->Release(i);
       if (!taken) return last;
       last = plan_->lasts[i];
@@ -523,10 +574,10 @@ class Writer {
 
   // Copies a segment out when the parent's state it began from is the one
   // here; drops the ids written before it.
-  bool TakeSegment(const WrittenSegment& seg) {
+  bool TakeSegment(const WrittenSegment& seg, const Open& began) {
     const Open& now = open_.back();
-    if (seg.failed || now.container != plan_->parent.container || now.textless != plan_->parent.textless ||
-        now.blockOpen != plan_->parent.blockOpen || now.sawBlock != plan_->parent.sawBlock)
+    if (seg.failed || now.container != began.container || now.textless != began.textless ||
+        now.blockOpen != began.blockOpen || now.sawBlock != began.sawBlock)
       return false;
     if (!behind_) Flush();
     std::size_t at = 0;
@@ -939,25 +990,6 @@ void WriteNode(std::string& out, const TagNode* node, bool topLevel, OutputEncod
   sink.write(buf);
 }
 
-namespace {
-
-// The node the walk from the document's first node reaches after `steps`
-// nodes; nullptr when the document ends first.
-const TagNode* NodeAfter(const TagNode* first, std::size_t steps) {
-  const TagNode* n = first;
-  for (std::size_t i = 0; i < steps && n; ++i) {
-    if (n->firstChild) {
-      n = n->firstChild;
-      continue;
-    }
-    while (n && !n->next) n = n->parent;
-    if (n) n = n->next;
-  }
-  return n;
-}
-
-}  // namespace
-
 bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, bool* helped, bool waitForHelper) {
   ctx.msg().write("converting special chars and writing out...");
   ctx.msg().flush();
@@ -968,7 +1000,6 @@ bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, boo
   // The tree's nodes are about all the pool has out.
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
   SegmentPlan plan;
-  const TagNode* middle = nodes >= twoThreadsFrom ? NodeAfter(ctx.documentRoot, nodes / 2) : nullptr;
   std::unique_ptr<SegmentQueue> queue;
   std::thread helper;
   struct Joined {
@@ -979,7 +1010,7 @@ bool WriteDocument(Context& ctx, OutStream& out, std::size_t twoThreadsFrom, boo
       if (thread.joinable()) thread.join();
     }
   } joined{queue, helper};
-  if (middle && Writer::PlanSegments(middle, plan)) {
+  if (nodes >= twoThreadsFrom && Writer::PlanSegments(ctx.documentRoot, ctx.inputBytes, plan)) {
     queue = std::make_unique<SegmentQueue>(plan.starts.size());
     try {
       helper = std::thread([&plan, &queue, enc] {

@@ -395,23 +395,16 @@ TEST(WriteDocument, ReportsAFailingStream) {
 }
 
 TEST(WriteDocument, BytesWrittenBehindAreTheBytesWrittenHere) {
-  // Sections of three, nine deep: no element has children enough to cut
+  // A few large preformatted blocks, text alone: too few places to cut
   // segments at, so from one node on the bytes go out through a helper,
   // chunk after chunk.
   std::string html = "<html><body>";
-  int leaf = 0;
-  const std::function<void(int)> section = [&](int depth) {
-    html += "<div>";
-    for (int k = 0; k < 3; ++k) {
-      if (depth == 0)
-        html += "<p id=p" + std::to_string(leaf++ % 700) + ">words &amp; <b>bold</b> words and words " +
-                std::string(60, 'x') + "</p>";
-      else
-        section(depth - 1);
-    }
-    html += "</div>";
-  };
-  section(8);
+  for (int k = 0; k < 5; ++k) {
+    html += "<pre id=p" + std::to_string(k) + ">";
+    for (int line = 0; line < 9000; ++line)
+      html += "words &amp; \xe9 &lt;more&gt; words and words " + std::string(line % 40, 'x') + "\n";
+    html += "</pre>";
+  }
   html += "</body></html>";
   Captured c;
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
@@ -470,6 +463,38 @@ TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
     EXPECT_EQ(one, two) << "page " << page;
   }
   EXPECT_GE(helpedPages, 8) << "the helper's segments should mostly be taken";
+}
+
+TEST(WriteDocument, AFewLargeNestedTablesAreSharedInside) {
+  // No element has many children: the segments lie in the rows and cells of
+  // tables at several depths, under parents of each kind.
+  test::Seeded next(5);
+  const std::function<std::string(int)> table = [&](int depth) {
+    std::string t = "<table border=1>";
+    for (int r = 0; r < 3; ++r) {
+      t += "<tr>";
+      for (int c = 0; c < 3; ++c)
+        t += "<td id=c" + std::to_string(next(50)) + ">" +
+             (depth < 5 && next(2) ? table(depth + 1) : "cell &amp; <b>text</b> " + std::to_string(r)) + "</td>";
+      t += "</tr>";
+    }
+    return t + "</table>";
+  };
+  std::string html = "<html><body>";
+  for (int k = 0; k < 3; ++k) html += "<p>before <i>" + std::to_string(k) + "</i></p>" + table(0) + "\n";
+  html += "</body></html>";
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  LoadHtmlText(c.ctx, html);
+  ProcessChain(c.ctx, c.ctx.documentRoot);
+  std::string one, two;
+  OutStream toOne = OutStream::ToString(&one);
+  OutStream toTwo = OutStream::ToString(&two);
+  ASSERT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1)));
+  bool helped = false;
+  ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped, true));
+  EXPECT_TRUE(helped);
+  EXPECT_EQ(one, two);
 }
 
 // --------------------------------------------------------- large trees
