@@ -1,5 +1,6 @@
 // Tree operations. Sibling chains are always walked with loops, never with
 // recursion: real documents have millions of siblings.
+#include <algorithm>
 #include <span>
 #include <string>
 #include <vector>
@@ -391,6 +392,42 @@ TagNode* ParentToSplit(TagNode* top, std::size_t middle) {
   for (std::size_t i = 0; i + 1 < path.size(); ++i)
     if (4 * (ends[i + 1] - path[i + 1].start) <= count) return path[i].node;
   return nullptr;
+}
+
+TagNode* ParentToSplitAt(TagNode* top, std::uint64_t inputBytes) {
+  const std::uint64_t middle = inputBytes / 2;
+  std::uint64_t end = inputBytes;
+  for (TagNode* n = top; n;) {
+    // The child the middle lies in, and how much of the input it holds.
+    TagNode* c = n->firstChild;
+    if (!c) return nullptr;
+    std::uint64_t at = PositionFrom(c, 0);
+    std::uint64_t next = end;
+    for (; c->next; c = c->next) {
+      next = std::min(PositionFrom(c->next, end), end);
+      if (next > middle) break;
+      at = next;
+      next = end;
+    }
+    if (4 * (next > at ? next - at : 0) <= inputBytes) return n;
+    n = c;
+    end = next;
+  }
+  return nullptr;
+}
+
+std::uint64_t PositionFrom(const TagNode* n, std::uint64_t otherwise) {
+  constexpr int kMaxLooked = 32;
+  for (int k = 0; n && k < kMaxLooked; ++k) {
+    if (n->hasPosition()) return n->position();
+    if (n->firstChild) {
+      n = n->firstChild;
+      continue;
+    }
+    for (; n && !n->next && k < kMaxLooked; ++k) n = n->parent;
+    if (n) n = n->next;
+  }
+  return otherwise;
 }
 
 }  // namespace ps

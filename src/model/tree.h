@@ -259,6 +259,14 @@ void AdoptTrees(const TreeHandover& h);
 // ancestors, the highest whose child on the way holds at most a quarter of
 // the tree, so that the two can come out about even; nullptr if none.
 TagNode* ParentToSplit(TagNode* top, std::size_t middle);
+// The same, judged by where the tags began in an input of `inputBytes`
+// rather than by counting the nodes: only the children of the nodes on the
+// way to the middle are looked at. nullptr if none.
+TagNode* ParentToSplitAt(TagNode* top, std::uint64_t inputBytes);
+// Where the input of the nodes from `n` on (in document order) began: the
+// position of the first that the reader made, for the conversion's own
+// nodes have none; `otherwise` when none is near.
+std::uint64_t PositionFrom(const TagNode* n, std::uint64_t otherwise);
 
 // --- nodes ---
 TagNode* NewNode(const TagDef* def);

@@ -143,7 +143,10 @@ void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Con
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {
   if (!top || ctx.tracing() || ctx.debugLevel) return nullptr;
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
-  return nodes >= ctx.twoThreadsFrom ? ParentToSplit(top, nodes / 2) : nullptr;
+  if (nodes < ctx.twoThreadsFrom) return nullptr;
+  // Where the tags began tells without a walk of the whole tree; a tree
+  // read from no input is counted.
+  return ctx.inputBytes ? ParentToSplitAt(top, ctx.inputBytes) : ParentToSplit(top, nodes / 2);
 }
 
 }  // namespace ps

@@ -22,7 +22,8 @@ void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Con
                    const std::function<bool(std::size_t)>& helperMay = {});
 
 // The element whose children a walk of `top`'s subtree shares out
-// (ParentToSplit); nullptr below the context's size for two threads, and
+// (ParentToSplitAt, or ParentToSplit for a tree read from no input);
+// nullptr below the context's size for two threads, and
 // when the run is traced (the trace keeps its order).
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top);
 

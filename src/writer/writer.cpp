@@ -479,23 +479,6 @@ class Writer {
     return plan.starts.size() >= kMinSegments;
   }
 
-  // Where the input of the nodes from `n` on began: the position of the
-  // first in document order that the reader made (the conversion's own
-  // nodes have none); `otherwise` when none is near.
-  static std::uint64_t PositionFrom(const TagNode* n, std::uint64_t otherwise) {
-    constexpr int kMaxLooked = 32;
-    for (int k = 0; n && k < kMaxLooked; ++k) {
-      if (n->hasPosition()) return n->position();
-      if (n->firstChild) {
-        n = n->firstChild;
-        continue;
-      }
-      for (; n && !n->next && k < kMaxLooked; ++k) n = n->parent;
-      if (n) n = n->next;
-    }
-    return otherwise;
-  }
-
   // Writes one subtree without recursion, so that no depth of nesting can
   // exhaust the machine stack, and flushes the buffer as it grows.
   void Subtree(const TagNode* root, bool topLevel) {

@@ -528,5 +528,48 @@ TEST(ParentToSplit, TheHighestAboveTheMiddleWhoseChildHoldsAQuarterAtMost) {
   FreeTree(html);
 }
 
+TEST(ParentToSplit, ByWhereTheTagsBeganInTheInput) {
+  // Ten sections of 100 bytes under the body, one of them (in the middle)
+  // `large` bytes. Nodes the conversion added have no position and count
+  // with what follows them.
+  struct Page {
+    TagNode* html;
+    TagNode* body;
+    TagNode* large;
+    std::uint64_t bytes;
+  };
+  auto page = [](std::uint64_t large) {
+    Page p{Node("HTML"), nullptr, nullptr, 20};
+    p.html->setPosition(0);
+    p.body = Child(p.html, "BODY");
+    p.body->setPosition(10);
+    for (int i = 0; i < 10; ++i) {
+      TagNode* section = Child(p.body, "DIV");
+      const std::uint64_t size = i == 4 ? large : 100;
+      if (i == 4) p.large = section;
+      if (i != 3) section->setPosition(p.bytes);  // else an added wrapper
+      for (std::uint64_t j = 0; j < 4; ++j) Child(section, "P")->setPosition(p.bytes + 10 + j * (size - 10) / 4);
+      p.bytes += size;
+    }
+    return p;
+  };
+  Page even = page(100);
+  EXPECT_EQ(ParentToSplitAt(even.html, even.bytes), even.body);
+  TagNode* wrapper = even.body->firstChild->next->next->next;
+  EXPECT_EQ(PositionFrom(wrapper, 0), wrapper->firstChild->position());
+  // A section of more than a quarter of the input holds the middle: the
+  // split goes down into it.
+  Page uneven = page(2000);
+  EXPECT_EQ(ParentToSplitAt(uneven.html, uneven.bytes), uneven.large);
+  // A chain, each node holding all below it: none is small enough.
+  TagNode* chain = Node("DIV");
+  TagNode* down = chain;
+  for (int i = 0; i < 20; ++i) (down = Child(down, "DIV"))->setPosition(static_cast<std::uint64_t>(i));
+  EXPECT_EQ(ParentToSplitAt(chain, 1000), nullptr);
+  FreeTree(chain);
+  FreeTree(even.html);
+  FreeTree(uneven.html);
+}
+
 }  // namespace
 }  // namespace ps
