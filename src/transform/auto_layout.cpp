@@ -124,6 +124,7 @@ class LineMeasure {
 
  private:
   void FlushSpace() {
+    if (space_ == 0.0) return;  // within a word: adding nothing changes no sum
     line_ += space_;
     if (noWrap_) word_ += space_;
     space_ = 0.0;
@@ -345,8 +346,11 @@ const double* AsciiAdvancesPt(const std::uint16_t* advance, double sizePt) {
 
 // Feeds a text, set in the style, to the measure. column counts the
 // characters of a preformatted line, for its tabs.
-void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, int& column) {
+void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& measure, int& column) {
   if (t.empty()) return;
+  // Measured on a copy, which no table of advances can alias: its sums stay
+  // in registers over a run of text.
+  LineMeasure m = measure;
   const double space = CharAdvance(' ', s.font);
   bool afterHyphen = false;
   const double* advancePt = AsciiAdvancesPt(AdvanceTable(s.font), s.font.sizePt);
@@ -421,6 +425,7 @@ void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& m, 
       afterHyphen = c == '-' && !s.preformatted && i >= 2 && IsAsciiLetter(static_cast<unsigned char>(t[i - 2]));
     }
   }
+  measure = m;
 }
 
 double ImageWidth(const TagNode* img) {
