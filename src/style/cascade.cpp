@@ -1510,6 +1510,61 @@ class Walk {
 
 }  // namespace
 
+// What the first walk finds in a part of the tree.
+struct Survey {
+  std::vector<const TagNode*> sheetElements;  // STYLE and LINK, in document order
+  std::vector<const TagNode*> marks;          // every markEvery-th element
+  std::size_t elements = 0;
+  int depth = 0;  // of the deepest element below html
+
+  void Append(const Survey& later) {
+    sheetElements.insert(sheetElements.end(), later.sheetElements.begin(), later.sheetElements.end());
+    marks.insert(marks.end(), later.marks.begin(), later.marks.end());
+    elements += later.elements;
+    depth = std::max(depth, later.depth);
+  }
+};
+
+// Surveys html's subtree in document order from `from` (`depth` below
+// html) up to `stop` (nullptr: to the end), passing over comments.
+void SurveyTree(const TagNode* html, const TagNode* from, int depth, const TagNode* stop, std::size_t markEvery,
+                Survey& out) {
+  for (const TagNode* n = from; n && n != stop;) {
+    if (!IsComment(n)) {
+      if (out.elements++ % markEvery == 0) out.marks.push_back(n);
+      out.depth = std::max(out.depth, depth);
+      // Only STYLE and LINK matter here: the others' start tags are not read.
+      if (NamedAs(n->raw.view(), "style") || NamedAs(n->raw.view(), "link")) out.sheetElements.push_back(n);
+      if (n->firstChild) {
+        n = n->firstChild;
+        ++depth;
+        continue;
+      }
+    }
+    while (n != html && !n->next) {
+      n = n->parent;
+      --depth;
+    }
+    if (n == html) return;
+    n = n->next;
+  }
+}
+
+// An element below html about half way through an input of `inputBytes`,
+// by where the tags began; nullptr when none is found.
+const TagNode* ElementHalfWay(const TagNode* html, std::uint64_t inputBytes) {
+  if (inputBytes == 0) return nullptr;
+  const std::uint64_t middle = inputBytes / 2;
+  const TagNode* found = nullptr;
+  for (const TagNode* n = html; n && n->firstChild;) {
+    const TagNode* c = n->firstChild;
+    while (c->next && PositionFrom(c->next, 0) <= middle) c = c->next;
+    if (!IsComment(c)) found = c;
+    n = c;
+  }
+  return found;
+}
+
 std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, PageSetup* page) {
   TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
   ComponentElementView view;
@@ -1518,25 +1573,50 @@ std::unique_ptr<ComputedStyles> RunCascade(Context& ctx, const StyleInput& in, P
   // One walk in document order, as the cascade's: the page's STYLE and LINK
   // elements, the depth of the deepest element, how many elements there
   // are and every markEvery-th of them (where a second walk may begin; a
-  // small fraction of the fewest elements that take two walks).
+  // small fraction of the fewest elements that take two walks). A large
+  // tree's is shared with a helper, from an element about half way through
+  // the input.
   const std::size_t markEvery = std::clamp<std::size_t>(in.twoThreadsFrom / 16, 1, 4096);
-  std::vector<const TagNode*> sheetElements, marks;
-  std::size_t elements = 0;
-  int depth = 0;
-  std::vector<std::pair<const TagNode*, int>> stack;
-  if (html) stack.push_back({html, 0});
-  while (!stack.empty()) {
-    const auto [n, d] = stack.back();
-    stack.pop_back();
-    if (elements++ % markEvery == 0) marks.push_back(n);
-    depth = std::max(depth, d);
-    const std::size_t mark = stack.size();
-    for (const TagNode* c = n->firstChild; c; c = c->next)
-      if (!IsComment(c)) stack.push_back({c, d + 1});
-    std::reverse(stack.begin() + static_cast<std::ptrdiff_t>(mark), stack.end());
-    // Only STYLE and LINK matter here: the others' start tags are not read.
-    if (NamedAs(n->raw.view(), "style") || NamedAs(n->raw.view(), "link")) sheetElements.push_back(n);
+  Survey survey;
+  if (html) {
+    const TagNode* half =
+        BlockPool<sizeof(TagNode)>::Live() >= in.twoThreadsFrom ? ElementHalfWay(html, ctx.inputBytes) : nullptr;
+    Survey later;
+    std::exception_ptr failed;
+    std::thread helper;
+    if (half) {
+      try {
+        int depth = 0;
+        for (const TagNode* a = half; a != html; a = a->parent) ++depth;
+        helper = std::thread([&, depth] {
+          try {
+            ReadTreesOnly();
+            SurveyTree(html, half, depth, nullptr, markEvery, later);
+          } catch (...) {
+            failed = std::current_exception();
+          }
+        });
+      } catch (const std::system_error&) {  // no second thread: this one goes on to the end
+        half = nullptr;
+      }
+    }
+    struct Joined {
+      std::thread& thread;
+      ~Joined() {
+        if (thread.joinable()) thread.join();
+      }
+    } joined{helper};
+    SurveyTree(html, html, 0, half, markEvery, survey);
+    if (helper.joinable()) {
+      helper.join();
+      if (failed) std::rethrow_exception(failed);
+      survey.Append(later);
+    }
   }
+  const std::vector<const TagNode*>& sheetElements = survey.sheetElements;
+  const std::vector<const TagNode*>& marks = survey.marks;
+  const std::size_t elements = survey.elements;
+  const int depth = survey.depth;
   sheets.maxDepth = depth;
 
   bool anySheet = !in.userSheets.empty();

@@ -92,6 +92,7 @@ struct Cascaded {
            std::size_t twoThreadsFrom = StyleInput().twoThreadsFrom) {
     c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
     c.ctx.inputName = "input.html";
+    c.ctx.inputBytes = page.size();
     ParseHtml(c.ctx, page);
     html = c.ctx.documentRoot->next;
     StyleInput in;
@@ -401,6 +402,21 @@ TEST(Cascade, TwoThreadsGiveEveryElementTheValuesOneGives) {
     }
     EXPECT_EQ(differ, 0u) << "shape " << shape;
     EXPECT_GT(withValues, a.size() / 4) << "shape " << shape;
+  }
+}
+
+TEST(Cascade, SheetsOnEitherSideOfTheHalfOfTheFirstWalk) {
+  // The page's middle lies in a long head: the helper's half of the first
+  // walk finds the later sheet, which still comes after the earlier one.
+  std::string page = "<html><head><style>span { color: #010203 } b { color: #040506 }</style>";
+  for (int i = 0; i < 300; ++i) page += "<meta name=m" + std::to_string(i) + " content=x>";
+  page += "<style>span { color: #abcdef }</style></head><body><p><span>s</span> <b>b</b></p></body></html>";
+  const Cascaded one(page, {}, std::size_t(-1));
+  const Cascaded two(page, {}, 1);
+  using V = std::vector<std::uint32_t>;
+  for (const Cascaded* c : {&one, &two}) {
+    EXPECT_EQ(c->Colors("SPAN"), (V{0xabcdef}));
+    EXPECT_EQ(c->Colors("B"), (V{0x040506}));
   }
 }
 
