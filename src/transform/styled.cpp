@@ -10,6 +10,7 @@
 #include "model/tables.h"
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/share_children.h"
 #include "transform/widths.h"
 
 namespace ps {
@@ -169,14 +170,17 @@ void RemoveNode(TagNode* prev, TagNode* node) {
 
 }  // namespace
 
-void ApplyDisplay(Context& ctx) {
-  TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
-  if (!html || !ctx.styles) return;
+namespace {
+
+// The display step below `top`, whose text is hidden when `hidden` says
+// so. At `split` the children's subtrees are shared with a helper: the step
+// changes a node's list of children and nothing above it.
+void DisplayBelow(Context& ctx, TagNode* top, bool hiddenTop, const TagNode* split) {
   struct Todo {
     TagNode* node;
     bool hidden;
   };
-  std::vector<Todo> todo{{html, false}};
+  std::vector<Todo> todo{{top, hiddenTop}};
   std::vector<TagNode*> kids;
   while (!todo.empty()) {
     Todo t = todo.back();
@@ -214,8 +218,22 @@ void ApplyDisplay(Context& ctx) {
       prev = placed;
       c = next;
     }
+    if (n == split && kids.size() >= 2) {
+      const std::vector<TagNode*> shared = kids;
+      ShareChildren(ctx, shared.size(),
+                    [&shared, hidden](Context& c, std::size_t k, bool) { DisplayBelow(c, shared[k], hidden, nullptr); });
+      continue;
+    }
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back({*it, hidden});
   }
+}
+
+}  // namespace
+
+void ApplyDisplay(Context& ctx) {
+  TagNode* html = ctx.documentRoot ? ctx.documentRoot->next : nullptr;
+  if (!html || !ctx.styles) return;
+  DisplayBelow(ctx, html, false, SplitParentFor(ctx, html));
 }
 
 bool CssChangesFont(const Context& ctx, const TagNode* node) {
