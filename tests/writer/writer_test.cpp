@@ -394,6 +394,27 @@ TEST(WriteDocument, ReportsAFailingStream) {
   std::fclose(full);
 }
 
+// A page read and converted, then written by one thread and by two: both
+// outputs, and whether the second took segments from its helper (which
+// `waitForHelper` makes sure of whenever there are any).
+struct WrittenTwice {
+  std::string one, two;
+  bool helped = false;
+};
+WrittenTwice WriteTwice(const std::string& html, bool waitForHelper) {
+  Captured c;
+  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
+  c.ctx.inputName = "page.html";
+  LoadHtmlText(c.ctx, html);
+  ProcessChain(c.ctx, c.ctx.documentRoot);
+  WrittenTwice w;
+  OutStream toOne = OutStream::ToString(&w.one);
+  OutStream toTwo = OutStream::ToString(&w.two);
+  EXPECT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1)));
+  EXPECT_TRUE(WriteDocument(c.ctx, toTwo, 1, &w.helped, waitForHelper));
+  return w;
+}
+
 TEST(WriteDocument, BytesWrittenBehindAreTheBytesWrittenHere) {
   // A few large preformatted blocks, text alone: too few places to cut
   // segments at, so from one node on the bytes go out through a helper,
@@ -406,19 +427,10 @@ TEST(WriteDocument, BytesWrittenBehindAreTheBytesWrittenHere) {
     html += "</pre>";
   }
   html += "</body></html>";
-  Captured c;
-  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
-  LoadHtmlText(c.ctx, html);
-  ProcessChain(c.ctx, c.ctx.documentRoot);
-  std::string here, behind;
-  OutStream toHere = OutStream::ToString(&here);
-  OutStream toBehind = OutStream::ToString(&behind);
-  ASSERT_TRUE(WriteDocument(c.ctx, toHere, std::size_t(-1)));
-  bool helped = true;
-  ASSERT_TRUE(WriteDocument(c.ctx, toBehind, 1, &helped));
-  EXPECT_FALSE(helped) << "segments were cut: the page does not test writing behind";
-  EXPECT_GT(here.size(), 2 * WriteBehind::kChunk);
-  EXPECT_TRUE(here == behind);
+  const WrittenTwice w = WriteTwice(html, false);
+  EXPECT_FALSE(w.helped) << "segments were cut: the page does not test writing behind";
+  EXPECT_GT(w.one.size(), 2 * WriteBehind::kChunk);
+  EXPECT_TRUE(w.one == w.two);
 }
 
 TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
@@ -447,20 +459,9 @@ TEST(WriteDocument, TwoThreadsWriteTheBytesOneWrites) {
       }
     }
     html += "</body></html>";
-    Captured c;
-    c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
-    c.ctx.inputName = "page.html";
-    LoadHtmlText(c.ctx, html);
-    ProcessChain(c.ctx, c.ctx.documentRoot);
-    std::string one, two;
-    OutStream toOne = OutStream::ToString(&one);
-    OutStream toTwo = OutStream::ToString(&two);
-    bool helped = false;
-    ASSERT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1), &helped));
-    EXPECT_FALSE(helped);
-    ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped, true));
-    helpedPages += helped;
-    EXPECT_EQ(one, two) << "page " << page;
+    const WrittenTwice w = WriteTwice(html, true);
+    helpedPages += w.helped;
+    EXPECT_EQ(w.one, w.two) << "page " << page;
   }
   EXPECT_GE(helpedPages, 8) << "the helper's segments should mostly be taken";
 }
@@ -483,18 +484,9 @@ TEST(WriteDocument, AFewLargeNestedTablesAreSharedInside) {
   std::string html = "<html><body>";
   for (int k = 0; k < 3; ++k) html += "<p>before <i>" + std::to_string(k) + "</i></p>" + table(0) + "\n";
   html += "</body></html>";
-  Captured c;
-  c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
-  LoadHtmlText(c.ctx, html);
-  ProcessChain(c.ctx, c.ctx.documentRoot);
-  std::string one, two;
-  OutStream toOne = OutStream::ToString(&one);
-  OutStream toTwo = OutStream::ToString(&two);
-  ASSERT_TRUE(WriteDocument(c.ctx, toOne, std::size_t(-1)));
-  bool helped = false;
-  ASSERT_TRUE(WriteDocument(c.ctx, toTwo, 1, &helped, true));
-  EXPECT_TRUE(helped);
-  EXPECT_EQ(one, two);
+  const WrittenTwice w = WriteTwice(html, true);
+  EXPECT_TRUE(w.helped);
+  EXPECT_EQ(w.one, w.two);
 }
 
 // --------------------------------------------------------- large trees
