@@ -463,12 +463,14 @@ class Writer {
         open.push_back({c, c->firstChild, PositionFrom(c->firstChild, at), next, cuttable, container});
         continue;
       }
+      // Whether a segment may begin here is asked only where one would:
+      // most children just add to a run that is not large enough yet.
       const TagNode* prev = f.prev;
-      const bool cut = f.cuttable && prev &&
+      const bool cut = (!f.runFirst || f.runSize >= enough) && f.cuttable && prev &&
                        (!f.container || (prev->def->outputName && !(prev->def->rawTag && prev->raw.has()) &&
                                          !(prev->tail.has() && !IsXmlWhite(prev->tail.view())) &&
                                          ElementOf(prev).info.kind == Kind::Block));
-      if (cut && f.runFirst && f.runSize >= enough) endRun(f, enough);
+      if (cut && f.runFirst) endRun(f, enough);
       if (cut && !f.runFirst) {
         f.runFirst = c;
         f.runSize = 0;
