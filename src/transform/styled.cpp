@@ -219,9 +219,9 @@ void DisplayBelow(Context& ctx, TagNode* top, bool hiddenTop, const TagNode* spl
       c = next;
     }
     if (n == split && kids.size() >= 2) {
-      const std::vector<TagNode*> shared = kids;
-      ShareChildren(ctx, shared.size(),
-                    [&shared, hidden](Context& c, std::size_t k, bool) { DisplayBelow(c, shared[k], hidden, nullptr); });
+      // Each child's step keeps a list of its own: `kids` stays as it is.
+      ShareChildren(ctx, kids.size(),
+                    [&kids, hidden](Context& c, std::size_t k, bool) { DisplayBelow(c, kids[k], hidden, nullptr); });
       continue;
     }
     for (auto it = kids.rbegin(); it != kids.rend(); ++it) todo.push_back({*it, hidden});
