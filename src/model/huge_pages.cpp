@@ -25,9 +25,11 @@
 namespace ps {
 
 struct PrefaultedRoom::Shared {
-  // How far the helper clears ahead: enough to absorb its stalls, few enough
-  // that the pages cleared for nothing at the end stay a small part of a run.
+  // How far the helper clears ahead beyond the first three quarters: enough
+  // to absorb its stalls, few enough that the pages cleared for nothing at
+  // the end stay a small part of a run.
   static constexpr std::size_t kAhead = 4;
+  std::size_t AtOnce() const { return pages / 4 * 3; }
 
   char* base = nullptr;
   std::size_t pages = 0;
@@ -44,7 +46,7 @@ struct PrefaultedRoom::Shared {
     while (!stop && next < pages) {
       if (next < handedOut) next = handedOut;  // fallen behind: the tree has faulted those in itself
       if (next >= pages) break;
-      if (next >= handedOut + kAhead) {
+      if (next >= handedOut + kAhead && next >= AtOnce()) {
         wake.wait(lock);
         continue;
       }
@@ -224,5 +226,9 @@ char* TakeSpareRun(std::size_t bytes) {
 }
 
 std::size_t SpareHugePages() { return spare.count; }
+
+PrefaultedRoom::Shared* RoomOfThisThread() { return spare.room; }
+
+void DrawFromRoom(PrefaultedRoom::Shared* room) { spare.room = room; }
 
 }  // namespace ps

@@ -57,11 +57,14 @@ std::size_t SpareHugePages();
 // first builds the tree: on a virtual machine, clearing fresh memory can cost
 // a quarter of a large run. While a room exists, its thread's requests for a
 // huge page that the spare pages cannot meet are served from it in address
-// order, and a helper thread clears a few pages ahead of the last one handed
-// out (never more, so that the run's memory does not grow). Pages never
-// handed out go back to the system when the room ends; those handed out stay
-// with the tree like any other slab. A room of 0 bytes, or one the system
-// cannot map, does nothing.
+// order (and a helper's, once the room is lent to it: DrawFromRoom). A helper
+// thread clears the first three quarters of the room at once, while reading
+// the input leaves the second core idle (a large page's tree and passes take
+// about that much), and beyond them only a few pages ahead of the last one
+// handed out, so that the run's memory does not grow with pages nobody uses.
+// Pages never handed out go back to the system when the room ends; those
+// handed out stay with the tree like any other slab. A room of 0 bytes, or
+// one the system cannot map, does nothing.
 class PrefaultedRoom {
  public:
   explicit PrefaultedRoom(std::size_t bytes);
@@ -74,6 +77,14 @@ class PrefaultedRoom {
  private:
   Shared* shared_ = nullptr;
 };
+
+// The room this thread draws from (nullptr: none), to lend to a helper whose
+// slabs join this thread's tree: without it the helper clears fresh pages of
+// its own while both cores are busy.
+PrefaultedRoom::Shared* RoomOfThisThread();
+// Lets this thread draw huge pages from `room` (nullptr: no more); the room
+// must outlive the use.
+void DrawFromRoom(PrefaultedRoom::Shared* room);
 
 // The C heap grown by `bytes` at once, that growth marked for huge pages,
 // while the guard lives: the passes' own allocations (hash tables, the

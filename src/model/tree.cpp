@@ -161,7 +161,8 @@ void ReadTreesOnly() {
 }
 
 TreeHandover LendTrees() {
-  return {BlockPool<sizeof(TagNode)>::Lend(), BlockPool<sizeof(TagProperty)>::Lend(), TextArena::Lend()};
+  return {BlockPool<sizeof(TagNode)>::Lend(), BlockPool<sizeof(TagProperty)>::Lend(), TextArena::Lend(),
+          RoomOfThisThread()};
 }
 
 void BorrowTrees(const TreeHandover& loan) {
@@ -169,9 +170,11 @@ void BorrowTrees(const TreeHandover& loan) {
   BlockPool<sizeof(TagNode)>::Borrow(loan.nodes);
   BlockPool<sizeof(TagProperty)>::Borrow(loan.properties);
   TextArena::Borrow(loan.texts);
+  DrawFromRoom(loan.room);
 }
 
 TreeHandover HandTrees() {
+  DrawFromRoom(nullptr);
   return {BlockPool<sizeof(TagNode)>::Hand(), BlockPool<sizeof(TagProperty)>::Hand(), TextArena::Hand()};
 }
 

@@ -247,6 +247,7 @@ struct TreeHandover {
   BlockPool<sizeof(TagNode)>::Handover nodes;
   BlockPool<sizeof(TagProperty)>::Handover properties;
   TextArena::Handover texts;
+  PrefaultedRoom::Shared* room = nullptr;  // the lender's, while it lasts
 };
 TreeHandover LendTrees();
 void BorrowTrees(const TreeHandover& loan);
