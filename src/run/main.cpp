@@ -2,9 +2,17 @@
 #include <exception>
 #include <new>
 
+#include <unistd.h>
+
 #include "run/run.h"
 
 int main(int argc, char** argv) {
+  // A large page's messages run to megabytes: written 4 KB at a time (the C
+  // library's buffer for a file or pipe) they cost thousands of system calls.
+  // A terminal keeps its line buffering.
+  // (glibc sizes a buffer it allocates itself by the file, so one is given.)
+  static char buffer[std::size_t{1} << 20];
+  if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
   ps::OutStream out = ps::OutStream::ToFile(stdout);
   int status;
   try {
