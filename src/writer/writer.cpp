@@ -28,7 +28,9 @@ namespace ps {
 
 namespace {
 
-constexpr std::size_t kFlushAt = 1 << 16;
+// The output goes to the system a megabyte at a time: a large FO in smaller
+// pieces costs thousands of system calls.
+constexpr std::size_t kFlushAt = std::size_t{1} << 20;
 
 bool IsXmlWhite(std::string_view s) {
   for (char c : s)
