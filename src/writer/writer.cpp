@@ -336,7 +336,10 @@ class SegmentQueue {
     changed_.notify_all();
   }
   enum class Owner : std::uint8_t { None, Main, Helper };
-  static constexpr std::size_t kAhead = 3;  // segments the helper may hold written
+  // Segments the helper may hold written. This thread also copies every
+  // segment out, so the helper should write most of them: with only a few
+  // ahead, it waits for this thread and leaves it every fourth segment or so.
+  static constexpr std::size_t kAhead = 8;
   std::mutex mutex_;
   std::condition_variable changed_;
   std::vector<WrittenSegment> segments_;
