@@ -1,5 +1,6 @@
 #include "transform/outline.h"
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -91,23 +92,43 @@ DocumentIds CollectIds(Context& ctx, const TagNode* first, OutputEncoding enc, c
   return ids;
 }
 
-// Whether the document has a heading at all: without one there are no
-// bookmarks, and the ids need not be collected.
-bool HasHeading(const TagNode* first) {
-  const TagSet headingTags(kHeadingTags);
-  for (const TagNode* top = first; top; top = top->next) {
-    const TagNode* n = top;
-    while (n) {
-      if (headingTags.Has(n)) return true;
-      if (n->firstChild) {
-        n = n->firstChild;
-        continue;
-      }
-      while (n != top && !n->next) n = n->parent;
-      n = n == top ? nullptr : n->next;
+// Walks `top`'s subtree in the writer's order until a heading turns up
+// (here, or on another thread), handing the children of `split` to `atSplit`.
+template <class AtSplit>
+void SeekHeading(const TagNode* top, const TagNode* split, const TagSet& headingTags, std::atomic<bool>& found,
+                 AtSplit atSplit) {
+  for (const TagNode* n = top; n && !found.load(std::memory_order_relaxed);) {
+    if (headingTags.Has(n)) {
+      found.store(true, std::memory_order_relaxed);
+      return;
     }
+    if (n == split && n->firstChild) {
+      atSplit(n);
+    } else if (n->firstChild) {
+      n = n->firstChild;
+      continue;
+    }
+    while (n != top && !n->next) n = n->parent;
+    n = n == top ? nullptr : n->next;
   }
-  return false;
+}
+
+// Whether the document has a heading at all: without one there are no
+// bookmarks, and the ids need not be collected. A large tree's walk shares
+// the children of `split` with a helper, as CollectIds does.
+bool HasHeading(Context& ctx, const TagNode* first, const TagNode* split) {
+  const TagSet headingTags(kHeadingTags);
+  std::atomic<bool> found{false};
+  auto share = [&](const TagNode* parent) {
+    std::vector<const TagNode*> kids;
+    for (const TagNode* c = parent->firstChild; c; c = c->next) kids.push_back(c);
+    ShareChildren(ctx, kids.size(), [&](Context&, std::size_t k, bool) {
+      SeekHeading(kids[k], nullptr, headingTags, found, [](const TagNode*) {});
+    });
+  };
+  for (const TagNode* top = first; top && !found.load(std::memory_order_relaxed); top = top->next)
+    SeekHeading(top, split, headingTags, found, share);
+  return found.load();
 }
 
 // The id a heading's bookmark leads to: its own when it keeps it, otherwise
@@ -244,7 +265,7 @@ void BuildOutline(Context& ctx, TagNode* html, TagNode* masterSet, const TagNode
   if (!html || !masterSet) return;
   const OutputEncoding enc = ctx.utf8Output ? OutputEncoding::Utf8 : OutputEncoding::Latin1;
   const TagNode* first = ctx.documentRoot ? ctx.documentRoot : html;
-  DocumentIds ids = HasHeading(first) ? CollectIds(ctx, first, enc, split) : DocumentIds{};
+  DocumentIds ids = HasHeading(ctx, first, split) ? CollectIds(ctx, first, enc, split) : DocumentIds{};
   std::vector<std::string> titles;
   titles.reserve(ids.headings.size());
   for (const Heading& h : ids.headings) titles.push_back(PrintedText(h.node));

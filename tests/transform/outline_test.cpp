@@ -88,6 +88,23 @@ TEST(Outline, FileNameTitleIsPlainAscii) {
   EXPECT_EQ(FileNameTitle("dir/"), "");
 }
 
+// A large page's search for a heading is shared between two threads: one
+// heading wherever it stands among the shared children still makes its
+// bookmark, and a page without one has none, as on one thread.
+TEST(Outline, OneHeadingAnywhereInALargePage) {
+  for (int at : {-1, 0, 150, 299}) {
+    std::string html = "<html><body>";
+    std::string filler = "<div><p>text";
+    for (int b = 0; b < 100; ++b) filler += " <b>bold</b>";  // enough that the helper takes its share
+    filler += "</p></div>";
+    for (int i = 0; i < 300; ++i) html += i == at ? "<div><h3>Found</h3></div>" : filler;
+    html += "</body></html>";
+    const std::string two = test::ConvertOnThreads(html, 1);
+    EXPECT_EQ(two, test::ConvertOnThreads(html, std::size_t(-1))) << at;
+    EXPECT_EQ(two.find("<fo:bookmark-title>Found</fo:bookmark-title>") != std::string::npos, at >= 0) << at;
+  }
+}
+
 TEST(Outline, LongSiblingChainsAndDeepNestingAreWalkedWithoutRecursion) {
   test::Captured c;
   TagNode* h1 = test::Node("H1");
