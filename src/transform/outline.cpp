@@ -45,10 +45,11 @@ struct PartIds {
 // A walk of a subtree in the writer's order, along the parent links, so
 // that neither depth nor long sibling chains use the stack. At `split` the
 // walk hands the element's children to `atSplit` and goes on after them.
-template <class Visit, class AtSplit>
-void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit atSplit) {
+// It ends early once `done` says so.
+template <class Visit, class AtSplit, class Done>
+void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit atSplit, Done done) {
   const TagNode* n = top;
-  while (n) {
+  while (n && !done()) {
     visit(n);
     if (n == split && n->firstChild) {
       atSplit(n);
@@ -59,6 +60,11 @@ void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit 
     while (n != top && !n->next) n = n->parent;
     n = n == top ? nullptr : n->next;
   }
+}
+
+template <class Visit, class AtSplit>
+void WalkInOrder(const TagNode* top, const TagNode* split, Visit visit, AtSplit atSplit) {
+  WalkInOrder(top, split, visit, atSplit, [] { return false; });
 }
 
 // A large tree's walk shares the children of `split` with a helper.
@@ -92,43 +98,26 @@ DocumentIds CollectIds(Context& ctx, const TagNode* first, OutputEncoding enc, c
   return ids;
 }
 
-// Walks `top`'s subtree in the writer's order until a heading turns up
-// (here, or on another thread), handing the children of `split` to `atSplit`.
-template <class AtSplit>
-void SeekHeading(const TagNode* top, const TagNode* split, const TagSet& headingTags, std::atomic<bool>& found,
-                 AtSplit atSplit) {
-  for (const TagNode* n = top; n && !found.load(std::memory_order_relaxed);) {
-    if (headingTags.Has(n)) {
-      found.store(true, std::memory_order_relaxed);
-      return;
-    }
-    if (n == split && n->firstChild) {
-      atSplit(n);
-    } else if (n->firstChild) {
-      n = n->firstChild;
-      continue;
-    }
-    while (n != top && !n->next) n = n->parent;
-    n = n == top ? nullptr : n->next;
-  }
-}
-
 // Whether the document has a heading at all: without one there are no
 // bookmarks, and the ids need not be collected. A large tree's walk shares
-// the children of `split` with a helper, as CollectIds does.
+// the children of `split` with a helper, as CollectIds does; either walk
+// ends once a heading has turned up.
 bool HasHeading(Context& ctx, const TagNode* first, const TagNode* split) {
   const TagSet headingTags(kHeadingTags);
   std::atomic<bool> found{false};
+  auto note = [&](const TagNode* n) {
+    if (headingTags.Has(n)) found.store(true, std::memory_order_relaxed);
+  };
+  auto done = [&found] { return found.load(std::memory_order_relaxed); };
   auto share = [&](const TagNode* parent) {
     std::vector<const TagNode*> kids;
     for (const TagNode* c = parent->firstChild; c; c = c->next) kids.push_back(c);
     ShareChildren(ctx, kids.size(), [&](Context&, std::size_t k, bool) {
-      SeekHeading(kids[k], nullptr, headingTags, found, [](const TagNode*) {});
+      WalkInOrder(kids[k], nullptr, note, [](const TagNode*) {}, done);
     });
   };
-  for (const TagNode* top = first; top && !found.load(std::memory_order_relaxed); top = top->next)
-    SeekHeading(top, split, headingTags, found, share);
-  return found.load();
+  for (const TagNode* top = first; top && !done(); top = top->next) WalkInOrder(top, split, note, share, done);
+  return done();
 }
 
 // The id a heading's bookmark leads to: its own when it keeps it, otherwise
