@@ -33,8 +33,9 @@ std::uint64_t FoldedHash(std::string_view s) {
     h = (h ^ (w | kFold)) * 0xFF51AFD7ED558CCDull;
     h ^= h >> 29;
   }
+  // The last bytes one by one: a copy of a variable length is a call.
   std::uint64_t w = 0;
-  if (i < s.size()) std::memcpy(&w, s.data() + i, s.size() - i);
+  for (std::size_t k = 0; i + k < s.size(); ++k) w |= std::uint64_t{static_cast<unsigned char>(s[i + k])} << (8 * k);
   h ^= w | kFold;
   // Mix the high bits down: the table indexes by the low ones.
   h = (h ^ (h >> 33)) * 0xFF51AFD7ED558CCDull;

@@ -1,6 +1,11 @@
 // The scanner and tree builder: one forward pass over the input, with the
 // nesting repairs driven by the tag rows.
+#include <algorithm>
+#include <array>
+#include <bitset>
+#include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -29,14 +34,41 @@ std::string_view NameOf(std::string_view s) {
 // The program's own tags are not HTML: a name written with the prefix has no row.
 bool IsInternalName(std::string_view name) { return name.size() >= 4 && EqualsNoCase(name.substr(0, 4), "XML-"); }
 
+// MatchTagDef's answers as bit tests, with each list's set of rows
+// remembered by its address: the reader asks several times at every tag.
+class ListRows {
+ public:
+  bool Match(const TagDef* def, NameList list) {
+    if (!def || !list) return false;
+    Slot& s = slots_[(reinterpret_cast<std::uintptr_t>(list) >> 3) % kSlots];
+    if (s.list != list) s = {list, TagRowsOfList(list)};
+    const std::less<const TagDef*> before;
+    const TagDef* first = kTagDatabase.data();
+    if (s.rows && !before(def, first) && before(def, first + std::min(kTagDatabase.size(), kIndexedTagRows)))
+      return s.rows->test(static_cast<std::size_t>(def - first));
+    return MatchTagDef(def, list);
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 64;
+  struct Slot {
+    NameList list = nullptr;
+    const std::bitset<kIndexedTagRows>* rows = nullptr;
+  };
+  std::array<Slot, kSlots> slots_{};
+};
+
 // The row a start tag is read as under the parent: its own, or a variant of
 // it that the parent admits where it refuses the row itself.
-const TagDef* RowUnder(const TagNode* parent, const TagDef* def) {
-  if (AdmitsChild(parent, def)) return def;
+const TagDef* RowUnder(ListRows& lists, const TagNode* parent, const TagDef* def) {
+  const auto admits = [&](const TagDef* d) {
+    return !(parent && parent->def && parent->def->children && !lists.Match(d, parent->def->children));
+  };
+  if (admits(def)) return def;
   for (const TagVariant& v : kTagVariants) {
     if (!EqualsNoCase(v.tag, def->name)) continue;
     const TagDef* variant = FindTagDef(nullptr, v.variant);
-    if (variant && AdmitsChild(parent, variant)) return variant;
+    if (variant && admits(variant)) return variant;
   }
   return def;
 }
@@ -72,11 +104,11 @@ const TagPlacement* PlacementOfRow(const TagDef* def) {
   return nullptr;
 }
 
-const TagDef* PlacedRow(const TagNode* innermost, const TagDef* def) {
+const TagDef* PlacedRow(ListRows& lists, const TagNode* innermost, const TagDef* def) {
   static const std::vector<const TagPlacement*> placements = PerRow<const TagPlacement*>(PlacementOfRow);
   const TagPlacement* p = placements[RowOf(def)];
   if (!p) return def;
-  if (MatchTagDef(innermost->def, p->parents)) return def;
+  if (lists.Match(innermost->def, p->parents)) return def;
   return p->standIn ? FindTagDef(nullptr, p->standIn) : nullptr;
 }
 
@@ -104,6 +136,31 @@ const PropertyName& FilePosName() {
   static const PropertyName name("html-FilePos");
   return name;
 }
+
+// The rows of the names a page uses, remembered by their bytes: a page
+// names few tags, each of them thousands of times. Names of up to eight
+// bytes, the common ones, are kept; longer ones are looked up each time.
+class RowsByName {
+ public:
+  const TagDef* Find(std::string_view name) {
+    if (name.empty() || name.size() > 8) return FindTagDef(nullptr, name);
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < name.size(); ++i)
+      word |= std::uint64_t{static_cast<unsigned char>(name[i])} << (8 * i);
+    Slot& s = slots_[((word * 0x9E3779B97F4A7C15ull) >> 56 ^ name.size()) % kSlots];
+    if (s.size != name.size() || s.word != word) s = {word, name.size(), FindTagDef(nullptr, name)};
+    return s.def;
+  }
+
+ private:
+  static constexpr std::size_t kSlots = 256;
+  struct Slot {
+    std::uint64_t word = 0;
+    std::size_t size = 0;  // 0: empty
+    const TagDef* def = nullptr;
+  };
+  std::array<Slot, kSlots> slots_{};
+};
 
 class Parser {
  public:
@@ -392,8 +449,8 @@ class Parser {
     if (!rule) return;
     for (int i = depth_ - 1; i >= 0; --i) {
       const TagDef* open = stack_[i]->def;
-      const bool stop = MatchTagDef(open, rule->stops);
-      if (MatchTagDef(open, rule->ends)) {
+      const bool stop = lists_.Match(open, rule->stops);
+      if (lists_.Match(open, rule->ends)) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(), tagPos_);
         depth_ = i;
       }
@@ -410,7 +467,7 @@ class Parser {
     }
     std::string name(comment ? std::string_view("!--") : NameOf(raw.view()));
 
-    const TagDef* def = IsInternalName(name) ? nullptr : FindTagDef(nullptr, name);
+    const TagDef* def = IsInternalName(name) ? nullptr : rows_.Find(name);
     for (int hops = 0; def && def->outputName && def->outputName[0] == '@'; ++hops) {
       const char* target = def->outputName + 1;
       ctx_.msg().printf("Processing tag \"%s\" like tag ", name.c_str());
@@ -429,18 +486,18 @@ class Parser {
     if (def->outputName && def->outputName[0] == '\0') return DropStartTag();
 
     if (depth_ > 0) {
-      def = PlacedRow(Innermost(), def);
+      def = PlacedRow(lists_, Innermost(), def);
       if (!def) {
         ctx_.msg().printf("Tag \"%s\" is not allowed as child of \"%s\"!!!\nPos %lld\n", name.c_str(),
                           Innermost()->def->name, tagPos_);
         return DropStartTag();
       }
-      def = RowUnder(Innermost(), def);
+      def = RowUnder(lists_, Innermost(), def);
       // A: the innermost element must accept the tag, or be closed by it.
       for (;;) {
         TagNode* e = Innermost();
-        if (!e->def->children || MatchTagDef(def, e->def->children)) break;
-        if (def->closes && MatchTagDef(e->def, def->closes)) {
+        if (!e->def->children || lists_.Match(def, e->def->children)) break;
+        if (def->closes && lists_.Match(e->def, def->closes)) {
           ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
           --depth_;
           if (depth_ == 0) break;
@@ -482,7 +539,7 @@ class Parser {
         }
       }
       // C: the tags this one closes.
-      while (depth_ > 0 && def->closes && MatchTagDef(Innermost()->def, def->closes)) {
+      while (depth_ > 0 && def->closes && lists_.Match(Innermost()->def, def->closes)) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", Innermost()->raw.or_empty(), tagPos_);
         --depth_;
       }
@@ -544,7 +601,7 @@ class Parser {
 
   bool EndTag(Text raw, bool& endOfReading) {
     std::string name(NameOf(raw.view().substr(1)));
-    const TagDef* def = IsInternalName(name) ? nullptr : FindTagDef(nullptr, name);
+    const TagDef* def = IsInternalName(name) ? nullptr : rows_.Find(name);
     bool more = true;
     bool handled = false;
     if (def && def->outputName && def->outputName[0] == '\0') {
@@ -663,6 +720,8 @@ class Parser {
   // the text after it join it; only followed right after that read.
   Text* lastText_ = &discard_;
   std::vector<std::string> pending_;
+  RowsByName rows_;
+  ListRows lists_;
 };
 
 }  // namespace

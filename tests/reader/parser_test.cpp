@@ -124,6 +124,26 @@ TEST(ParseHtml, DocumentStructureWithCellInCell) {
 }
 
 
+// Rows are remembered by the bytes of the name: every case and length must
+// still find its own row, and names that share a slot must not take each
+// other's (300 unknown names cannot all have slots of their own).
+TEST(ParseHtml, EveryNameFindsItsOwnRow) {
+  Captured c;
+  TagNode* html = Parse(c, "<html><body><DIV><dIv>a</DIV><blockquote>b</BLOCKQUOTE><Foo>c</foo></div></body></html>");
+  EXPECT_EQ(Shape(html), "HTML[BODY[DIV[DIV(a);BLOCKQUOTE(b){c}]]]");
+
+  Captured many;
+  std::string page = "<html><body>";
+  for (int i = 0; i < 300; ++i)
+    page += "<x" + std::to_string(i) + ">" + (i % 2 ? "<b>t</b>" : "<B>t</B>") + "<strong-" + std::to_string(i) + ">";
+  page += "</body></html>";
+  const TagNode* body = Parse(many, page)->firstChild;
+  int bold = 0, other = 0;
+  for (const TagNode* n = body->firstChild; n; n = n->next) (std::string_view(n->def->name) == "B" ? bold : other)++;
+  EXPECT_EQ(bold, 300);
+  EXPECT_EQ(other, 0);
+}
+
 const char* kNoNodeLine = "The property \"html-FilePos\" can't be created under \"\"!\n";
 
 // A '<' that no name, '/', '!', '?' or '>' follows starts no tag: it is
