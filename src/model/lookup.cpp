@@ -1,11 +1,13 @@
 // Lookups into the constant tables. The answers are those of a walk in table
 // order (first match wins); the indexes are built once so that a lookup costs
 // a hash and a bit test instead of a walk over rows of strings.
+#include <algorithm>
 #include <bit>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -151,8 +153,11 @@ struct Indexes {
   std::vector<std::vector<const PropertyDef*>> propertyRows;  // by number, in table order
   // FindPropertyDefForTag's answers by number and owner: the tables are
   // constant, so all are worked out at once, and reading them needs no lock.
-  // Slot kMaxTags is for no owner.
-  std::vector<const PropertyDef*> ownerAnswers;
+  // Slot `ownerRows` is for no owner. An answer is its row in the property
+  // table plus one (0: none), so that the table stays small: every run
+  // starts by building it.
+  std::size_t ownerRows = std::min(kTagDatabase.size(), kMaxTags);
+  std::vector<std::uint16_t> ownerAnswers;
   // Only the tables' own lists are indexed: they are constant, so an address
   // always names the same contents. Any other list may live on the stack or
   // change, and is walked entry by entry (through the group indexes).
@@ -179,6 +184,8 @@ struct Indexes {
       if (static_cast<std::size_t>(id) == propertyRows.size()) propertyRows.emplace_back();
       propertyRows[static_cast<std::size_t>(id)].push_back(&p);
     }
+    std::vector<std::string> lowered;  // the rows' names, as the members are kept
+    for (std::size_t i = 0; i < ownerRows; ++i) lowered.push_back(LowerCopy(kTagDatabase[i].name));
     lists.reserve(kAllNameLists.size());  // the slots point into it
     listSlots.assign(std::bit_ceil(4 * kAllNameLists.size() + 1), {nullptr, nullptr});
     for (NameList l : kAllNameLists) {
@@ -186,8 +193,8 @@ struct Indexes {
       if (slot.first) continue;
       ListIndex& idx = lists.emplace_back();
       CollectMembers(l, idx.members, 0);
-      for (std::size_t i = 0; i < kTagDatabase.size() && i < kMaxTags; ++i)
-        if (idx.members.count(LowerCopy(kTagDatabase[i].name))) idx.tags.set(i);
+      for (std::size_t i = 0; i < ownerRows; ++i)
+        if (idx.members.count(lowered[i])) idx.tags.set(i);
       slot = {l, &idx};
     }
     for (const TagGroup& g : kTagGroups)
@@ -195,8 +202,10 @@ struct Indexes {
     AnswerOwners();
   }
   void AnswerOwners();
+  // `row` below ownerRows, or ownerRows for no owner.
   const PropertyDef* OwnerAnswer(int id, std::size_t row) const {
-    return ownerAnswers[static_cast<std::size_t>(id) * (kMaxTags + 1) + row];
+    const std::uint16_t a = ownerAnswers[static_cast<std::size_t>(id) * (ownerRows + 1) + row];
+    return a ? &kPropertyDatabase[a - 1u] : nullptr;
   }
 };
 
@@ -241,15 +250,15 @@ bool Match(Indexes& idx, std::string_view name, long row, NameList list) {
 }  // namespace
 
 void Indexes::AnswerOwners() {
-  ownerAnswers.assign(propertyRows.size() * (kMaxTags + 1), nullptr);
+  if (kPropertyDatabase.size() >= UINT16_MAX) throw std::length_error("property table too large to index");
+  ownerAnswers.assign(propertyRows.size() * (ownerRows + 1), 0);
   for (std::size_t id = 0; id < propertyRows.size(); ++id) {
-    for (std::size_t row = 0; row <= kMaxTags; ++row) {
-      const bool noOwner = row == kMaxTags;
-      if (!noOwner && row >= kTagDatabase.size()) continue;
+    for (std::size_t row = 0; row <= ownerRows; ++row) {
+      const bool noOwner = row == ownerRows;
       for (const PropertyDef* p : propertyRows[id]) {
         if (!p->owners ||
             (!noOwner && Match(*this, kTagDatabase[row].name, static_cast<long>(row), p->owners))) {
-          ownerAnswers[id * (kMaxTags + 1) + row] = p;
+          ownerAnswers[id * (ownerRows + 1) + row] = static_cast<std::uint16_t>(p - kPropertyDatabase.data() + 1);
           break;
         }
       }
@@ -314,7 +323,7 @@ std::span<const PropertyDef* const> PropertyRowsNamed(int id) {
 const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
   if (id < 0) return nullptr;
   const Indexes& idx = Index();
-  const long row = owner ? TagRowOf(owner) : static_cast<long>(kMaxTags);
+  const long row = owner ? TagRowOf(owner) : static_cast<long>(idx.ownerRows);
   if (row >= 0) return idx.OwnerAnswer(id, static_cast<std::size_t>(row));
   // A definition beyond the indexed rows: its owners are walked.
   for (const PropertyDef* p : idx.propertyRows[static_cast<std::size_t>(id)])
@@ -324,8 +333,9 @@ const PropertyDef* FindPropertyDefForTag(int id, const TagDef* owner) {
 
 const PropertyDef* FindPropertyDefForRow(int id, int tagRow) {
   if (id < 0) return nullptr;
-  if (tagRow >= 0 && static_cast<std::size_t>(tagRow) < kMaxTags)
-    return Index().OwnerAnswer(id, static_cast<std::size_t>(tagRow));
+  if (const Indexes& idx = Index(); tagRow >= 0 && static_cast<std::size_t>(tagRow) < idx.ownerRows)
+    return idx.OwnerAnswer(id, static_cast<std::size_t>(tagRow));
+  if (tagRow >= 0 && static_cast<std::size_t>(tagRow) >= kTagDatabase.size()) return nullptr;  // no such row
   return FindPropertyDefForTag(id, tagRow < 0 ? nullptr : &kTagDatabase[static_cast<std::size_t>(tagRow)]);
 }
 
