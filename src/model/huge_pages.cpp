@@ -41,6 +41,14 @@ struct PrefaultedRoom::Shared {
 
   void ClearAhead() {
 #ifdef MADV_POPULATE_WRITE
+    // The phases' helpers take a heap of the C library, and the first to
+    // come would open one: mapping, trimming, protecting and advising it
+    // each wait while this thread clears a page (milliseconds on a slow
+    // host). Opened here, before clearing starts, it is left free for them.
+    try {
+      std::thread([] { AdviseThisThreadsHeap(); }).join();
+    } catch (const std::system_error&) {  // no thread: the first helper opens it
+    }
     std::size_t next = 0;
     std::unique_lock<std::mutex> lock(mutex);
     while (!stop && next < pages) {
@@ -193,11 +201,31 @@ void AdviseThisThreadsHeap() {
   // small block lies in covers all its growth. Were the block from
   // elsewhere, the advice would only ask huge pages of what lies there,
   // which changes no content.
+  //
+  // A later helper mostly gets a heap an earlier one had, and the advice is
+  // asked once per heap: it takes the lock on the address space for
+  // writing, so it waits for every fault in and clearing ahead under way,
+  // for milliseconds while the room's helper clears a huge page.
   constexpr std::uintptr_t kArenaHeap = std::uintptr_t{64} << 20;
   void* volatile probe = std::malloc(64);
   const auto at = reinterpret_cast<std::uintptr_t>(probe);
   std::free(probe);
-  if (at) ::madvise(reinterpret_cast<void*>(at & ~(kArenaHeap - 1)), kArenaHeap, MADV_HUGEPAGE);
+  if (!at) return;
+  const std::uintptr_t heap = at & ~(kArenaHeap - 1);
+  static std::mutex mutex;
+  static std::uintptr_t advised[16] = {};
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    std::uintptr_t* free = nullptr;
+    for (std::uintptr_t& a : advised) {
+      if (a == heap) return;
+      if (!a && !free) free = &a;
+    }
+    // Beyond sixteen heaps each is advised every time. (A heap given back
+    // and mapped again at its address would go without: only speed differs.)
+    if (free) *free = heap;
+  }
+  ::madvise(reinterpret_cast<void*>(heap), kArenaHeap, MADV_HUGEPAGE);
 #endif
 }
 

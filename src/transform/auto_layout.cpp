@@ -84,6 +84,19 @@ class LineMeasure {
     word_ += w;
     line_ += w;
   }
+  // Glyphs right after another, while `next` gives their advances: no
+  // space can be pending. Summed in locals, which nothing can alias, in the
+  // order Glyph would sum them.
+  // Returns where the glyphs end.
+  const char* GlyphsInWord(const char* p, const char* end, const double* advance) {
+    const Sums sums = SumWord({word_, line_}, p, end, advance);
+    word_ = sums.word;
+    line_ = sums.line;
+    return sums.end;
+  }
+  // Whether the byte is a glyph of the ASCII fast path: printable, and
+  // neither '&' (a reference may start) nor '-' (a break may follow).
+  static bool Plain(unsigned char b) { return b > ' ' && b < 0x7F && b != '&' && b != '-'; }
   // A collapsible space: one per run, none at a line's start.
   void Space(double w) {
     if (!noWrap_) EndWord();
@@ -132,6 +145,20 @@ class LineMeasure {
   void EndWord() {
     result_.min = std::max(result_.min, word_ + indent_);
     word_ = 0.0;
+  }
+  struct Sums {
+    double word, line;
+    const char* end = nullptr;
+  };
+  // Kept out of line: inlined, the sums went through the stack at every glyph.
+  [[gnu::noinline]] static Sums SumWord(Sums s, const char* p, const char* end, const double* advance) {
+    for (; p != end && Plain(static_cast<unsigned char>(*p)); ++p) {
+      const double w = advance[static_cast<unsigned char>(*p)];
+      s.word += w;
+      s.line += w;
+    }
+    s.end = p;
+    return s;
   }
   double indent_;
   bool noWrap_ = false;
@@ -364,9 +391,14 @@ void FeedText(std::string_view t, bool utf8, const SetStyle& s, LineMeasure& mea
       int glyphs = 0;
       for (; j < t.size(); ++j) {
         const auto b = static_cast<unsigned char>(t[j]);
-        if (b > ' ' && b < 0x7F && b != '&' && b != '-') {
+        if (LineMeasure::Plain(b)) {
+          // The word's first glyph takes the space before it; the rest
+          // only add up.
           m.Glyph(advancePt[b]);
-          ++glyphs;
+          const char* rest = t.data() + j + 1;
+          const std::size_t after = static_cast<std::size_t>(m.GlyphsInWord(rest, t.data() + t.size(), advancePt) - rest);
+          glyphs += 1 + static_cast<int>(after);
+          j += after;
         } else if (!s.preformatted && (b == ' ' || b == '\n' || b == '\t' || b == '\r' || b == '\f' || b == '\v')) {
           m.Space(space);
         } else {
