@@ -48,10 +48,16 @@ std::vector<const ComponentValue*> Significant(const ComponentValues& v) {
   return out;
 }
 
+// Asked of every declared value: found without listing the significant ones.
 const Token* Single(const ComponentValues& v) {
-  auto s = Significant(v);
-  if (s.size() != 1 || s[0]->kind != ComponentValue::Kind::Token) return nullptr;
-  return &s[0]->token;
+  const ComponentValue* only = nullptr;
+  for (const ComponentValue& c : v) {
+    if (c.kind == ComponentValue::Kind::Token && c.token.type == TokenType::Whitespace) continue;
+    if (only) return nullptr;
+    only = &c;
+  }
+  if (!only || only->kind != ComponentValue::Kind::Token) return nullptr;
+  return &only->token;
 }
 
 bool IsIdent(const ComponentValue* c, std::string_view lower) {

@@ -1,9 +1,11 @@
 #include "transform/auto_layout.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -480,7 +482,7 @@ struct Frame {
 // their measure, already taken. open is the walk's stack, kept by the caller
 // for the next cell.
 ContentWidths MeasureContent(const Context& ctx, const TagNode* cell, const SetStyle& base, const MeasureLookup& nested,
-                             std::vector<Frame>& open) {
+                             std::pmr::vector<Frame>& open) {
   const bool utf8 = ctx.utf8Output;
   LineMeasure m(base.indent);
   m.SetNoWrap(base.noWrap);
@@ -569,7 +571,7 @@ void Widen(std::vector<ColumnMeasure>& cols, const SpanningCell& c, double Colum
   }
 }
 
-void SpreadSpanningCells(std::vector<ColumnMeasure>& cols, std::vector<SpanningCell>& spanning) {
+void SpreadSpanningCells(std::vector<ColumnMeasure>& cols, std::pmr::vector<SpanningCell>& spanning) {
   // Narrow spans first, so that a wide one sees what they asked for.
   std::stable_sort(spanning.begin(), spanning.end(),
                    [](const SpanningCell& a, const SpanningCell& b) { return a.span < b.span; });
@@ -658,7 +660,14 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
       col.percent = std::max(col.percent, percent);
     }
   };
-  std::vector<double> fixedPt;
+  // The working lists on the stack while they are short: a large page
+  // measures tens of thousands of tables. The columns are kept with the
+  // measure; room for a few is made at once rather than column by column.
+  std::array<std::byte, 4096> room;
+  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  std::pmr::vector<double> fixedPt(&arena);
+  cols.reserve(8);
+  fixedPt.reserve(8);
   auto columnAt = [&](std::size_t k) -> ColumnMeasure* {
     if (k >= kMaxColumns) return nullptr;
     if (k >= cols.size()) {
@@ -695,8 +704,8 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
   }
   const double tableFrame = css ? 0.0 : CellFrame(table);
   const TableModel model = TableModelOf(ctx, table);
-  std::vector<SpanningCell> spanning;
-  std::vector<Frame> open;
+  std::pmr::vector<SpanningCell> spanning(&arena);
+  std::pmr::vector<Frame> open(&arena);
   std::int32_t covered[kGridPositions] = {};
   ForEachRow(table, [&](const TagNode* row) {
     std::size_t j = 0;
@@ -772,7 +781,8 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
   return m;
 }
 
-double Sum(const std::vector<double>& v) {
+template <class Vector>
+double Sum(const Vector& v) {
   double s = 0.0;
   for (double x : v) s += x;
   return s;
@@ -855,10 +865,15 @@ void ForgetNestedMeasures(Context& ctx) {
   if (ctx.nestedTableMeasures) ctx.nestedTableMeasures->tables.clear();
 }
 
-std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
+namespace {
+
+// DistributeWidths into `widths`, its working lists taken from `memory`: a
+// large page lays out tens of thousands of tables, each with a few columns.
+void Distribute(const TableMeasure& m, double available, std::pmr::vector<double>& widths,
+                std::pmr::memory_resource* memory) {
   const std::size_t n = m.columns.size();
-  std::vector<double> widths(n, 0.0);
-  if (n == 0) return widths;
+  widths.assign(n, 0.0);
+  if (n == 0) return;
   const double minWidth = MinTableWidth(m);
   // The table's width: a given one (never below the minimum), else its
   // widest if that fits, else what is available.
@@ -875,7 +890,8 @@ std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
   // minimum; percentage columns at their share; fixed columns at their
   // width too; every column at its maximum. The table's width falls between
   // two of them, and the columns are placed between those in proportion.
-  std::vector<double> guesses[4];
+  std::pmr::vector<double> guesses[4]{std::pmr::vector<double>(memory), std::pmr::vector<double>(memory),
+                                      std::pmr::vector<double>(memory), std::pmr::vector<double>(memory)};
   for (auto& g : guesses) g.resize(n);
   for (std::size_t k = 0; k < n; ++k) {
     const ColumnMeasure& c = m.columns[k];
@@ -925,28 +941,44 @@ std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
   const double total = Sum(widths);
   if (total > available && total > 0)
     for (double& w : widths) w *= available / total;
-  return widths;
+}
+
+}  // namespace
+
+std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
+  std::pmr::vector<double> widths;
+  Distribute(m, available, widths, std::pmr::get_default_resource());
+  return std::vector<double>(widths.begin(), widths.end());
 }
 
 double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw) {
   OutStream& msg = ctx.msg();
   msg.write(" fitting table columns to their content...\n");
-  std::vector<TagNode*> columns;
+  // The working lists on the stack while they are short.
+  std::array<std::byte, 4096> room;
+  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  std::pmr::vector<TagNode*> columns(&arena);
   for (TagNode* c = table->firstChild; c && IsTag(c, Kind::kColumn); c = c->next) columns.push_back(c);
-  TableMeasure m = measure;
-  m.columns.resize(columns.size());
+  // The measure's columns, one for each column element.
+  TableMeasure resized;
+  if (measure.columns.size() != columns.size()) {
+    resized = measure;
+    resized.columns.resize(columns.size());
+  }
+  const TableMeasure& m = measure.columns.size() == columns.size() ? measure : resized;
   // A room beyond ten kilometres is no page's: it is held there, so that
   // every count of hundredths below stays far inside its integer.
-  const double room = std::isfinite(cw) && cw > 0 ? std::min(cw, 1e6) : 0.0;
-  const std::vector<double> widths = DistributeWidths(m, room * kPointsPerCm);
+  const double width = std::isfinite(cw) && cw > 0 ? std::min(cw, 1e6) : 0.0;
+  std::pmr::vector<double> widths(&arena);
+  Distribute(m, width * kPointsPerCm, widths, &arena);
   // Whole hundredths of a centimetre, as every width is written. Rounded
   // up where the room allows, so that no line FOP sets at its measured
   // width overflows by a rounding; else each column rounded down and the
   // hundredths left over given to the columns that lost most, so that the
   // columns add up to the table's width rounded down.
   const std::size_t n = columns.size();
-  std::vector<long long> hundredths(n);
-  std::vector<std::pair<double, std::size_t>> lost(n);
+  std::pmr::vector<long long> hundredths(n, &arena);
+  std::pmr::vector<std::pair<double, std::size_t>> lost(n, &arena);
   double exact = 0.0;
   long long down = 0, up = 0;
   for (std::size_t k = 0; k < n; ++k) {
@@ -957,12 +989,12 @@ double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure
     up += static_cast<long long>(std::ceil(h - 1e-6));
     lost[k] = {h - static_cast<double>(hundredths[k]), k};
   }
-  if (static_cast<double>(up) <= std::floor(room * 100.0 + 1e-6)) {
+  if (static_cast<double>(up) <= std::floor(width * 100.0 + 1e-6)) {
     for (std::size_t k = 0; k < n; ++k) hundredths[k] = static_cast<long long>(std::ceil(widths[k] / kPointsPerCm * 100.0 - 1e-6));
   } else {
     // A column at its minimum is rounded up all the same (its widest word
     // would overflow by the rounding); the others give the hundredths back.
-    std::vector<bool> atMin(n, false);
+    std::pmr::vector<bool> atMin(n, false, &arena);
     for (std::size_t k = 0; k < n; ++k)
       if (widths[k] <= m.columns[k].min + 1e-9 && widths[k] > 0) {
         atMin[k] = true;
@@ -978,7 +1010,7 @@ double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure
         --left;
       }
     // What the rounded-up minimums took comes off the widest other columns.
-    std::vector<std::size_t> widest;
+    std::pmr::vector<std::size_t> widest(&arena);
     for (std::size_t k = 0; k < n; ++k)
       if (!atMin[k]) widest.push_back(k);
     std::stable_sort(widest.begin(), widest.end(), [&](std::size_t a, std::size_t b) { return hundredths[a] > hundredths[b]; });

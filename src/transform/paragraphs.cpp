@@ -1,6 +1,8 @@
 #include "transform/paragraphs.h"
 
+#include <array>
 #include <deque>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -279,7 +281,10 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
   // containers (DIV, BLOCKQUOTE, sections) that hold loose text get theirs,
   // as the container would. Paragraphs, tables and lists are left alone: a
   // cell or an item gets its paragraphs when its table or list is built.
-  std::vector<TagNode*> pending;
+  // Kept on the stack while it is short: every table cell passes here.
+  std::array<std::byte, 512> room;
+  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  std::pmr::vector<TagNode*> pending(&arena);
   for (TagNode* c = node->firstChild; c; c = c->next) pending.push_back(c);
   while (!pending.empty()) {
     TagNode* n = pending.back();

@@ -1,7 +1,9 @@
 #include "transform/table_boxes.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdio>
+#include <memory_resource>
 #include <string>
 
 #include "style/computed.h"
@@ -53,15 +55,24 @@ void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
     return c.UsedBorder(x) == c.UsedBorder(y) && c.borderStyle[a] == c.borderStyle[b] &&
            c.UsedBorderColor(x) == c.UsedBorderColor(y);
   };
+  // "0.75pt inset #808080" is longer than a string keeps in place, and every
+  // cell has one: it is made on the stack.
+  std::array<std::byte, 256> room;
+  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  auto border = [&](int s) {
+    std::pmr::string text(&arena);
+    const auto side = static_cast<css::Side>(s);
+    text.append(Points(c.UsedBorder(side))).append(" ").append(kStyles[static_cast<int>(c.borderStyle[s])]);
+    text.append(" ").append(FormatRgb(c.UsedBorderColor(side)));
+    return text;  // moved: a copy would take the default allocator
+  };
   if (c.UsedBorder(css::kTop) > 0 && alike(0, 1) && alike(0, 2) && alike(0, 3)) {
-    SetProperty(ctx, node, Box().allBorders,
-                Points(c.UsedBorder(css::kTop)) + " " + kStyles[static_cast<int>(c.borderStyle[0])] + " " +
-                    FormatRgb(c.UsedBorderColor(css::kTop)));
+    SetProperty(ctx, node, Box().allBorders, std::string_view(border(0)));
     return;
   }
   // Each property set goes first: the sides are set from the last. Sides
   // mostly look alike: a side like the one before takes its text.
-  std::string value;
+  std::pmr::string value(&arena);
   int made = -1;
   for (int s = 3; s >= 0; --s) {
     const auto side = static_cast<css::Side>(s);
@@ -69,10 +80,10 @@ void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
     if (w <= 0) continue;
     if (made < 0 || w != c.UsedBorder(static_cast<css::Side>(made)) || c.borderStyle[s] != c.borderStyle[made] ||
         c.UsedBorderColor(side) != c.UsedBorderColor(static_cast<css::Side>(made))) {
-      value = Points(w) + " " + kStyles[static_cast<int>(c.borderStyle[s])] + " " + FormatRgb(c.UsedBorderColor(side));
+      value = border(s);
       made = s;
     }
-    SetProperty(ctx, node, Box().border[s], value);
+    SetProperty(ctx, node, Box().border[s], std::string_view(value));
   }
 }
 
