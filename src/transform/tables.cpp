@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <memory_resource>
 #include <string_view>
 #include <vector>
 
@@ -93,7 +94,15 @@ const TagDef* RowOf(const char* tag) { return FindTagDef(nullptr, tag); }
 
 // The nodes after the table's leading columns whose children are rows, in
 // the order the rows are shown: the header, the bodies, the footer.
-std::vector<TagNode*> RowGroupsOf(const TagNode* table, std::int64_t* columns) {
+// A table's row groups, listed on the stack while they are few: every one
+// of a large page's tens of thousands of tables lists them three times.
+struct RowGroups {
+  std::array<std::byte, 256> room;
+  std::pmr::monotonic_buffer_resource arena{room.data(), room.size()};
+  std::pmr::vector<TagNode*> list{&arena};
+};
+
+void RowGroupsOf(const TagNode* table, std::int64_t* columns, RowGroups& out) {
   static const TagDef* const headerDef = RowOf("THEAD");
   static const TagDef* const footerDef = RowOf("TFOOT");
   static const TagDef* const captionDef = RowOf("CAPTION");
@@ -102,7 +111,7 @@ std::vector<TagNode*> RowGroupsOf(const TagNode* table, std::int64_t* columns) {
   TagNode* n = table->firstChild;
   for (; n && n->def == columnDef; n = n->next) ++count;
   if (columns) *columns = count;
-  std::vector<TagNode*> groups;
+  std::pmr::vector<TagNode*>& groups = out.list;
   TagNode* footer = nullptr;
   for (; n; n = n->next) {
     if (n->def == footerDef)
@@ -113,7 +122,6 @@ std::vector<TagNode*> RowGroupsOf(const TagNode* table, std::int64_t* columns) {
       groups.push_back(n);
   }
   if (footer) groups.push_back(footer);
-  return groups;
 }
 
 // Text that loses its node keeps its place: after what stood before it.
@@ -673,7 +681,9 @@ bool TableStep1(Context& ctx, TagNode* table) {
     msg.write(" done\n");
     msg.write(" Processing cells...\n  ");
     ColumnListPass pass{ctx, table, columnDef, columns, last};
-    for (TagNode* group : RowGroupsOf(table, nullptr)) WalkGrid(ctx, group, pass);
+    RowGroups groups;
+    RowGroupsOf(table, nullptr, groups);
+    for (TagNode* group : groups.list) WalkGrid(ctx, group, pass);
     msg.write("done\n");
     AddMissingColumns(table, columnDef, pass.widest);
   } else {
@@ -683,7 +693,9 @@ bool TableStep1(Context& ctx, TagNode* table) {
     msg.write(" retrieving table columns from non-col-spanned cells...\n ");
     // The first row shown, the header's if there is one, makes the columns.
     DerivedColumnPass pass{ctx, table, widths};
-    for (TagNode* group : RowGroupsOf(table, nullptr)) WalkGrid(ctx, group, pass);
+    RowGroups groups;
+    RowGroupsOf(table, nullptr, groups);
+    for (TagNode* group : groups.list) WalkGrid(ctx, group, pass);
     msg.write("table columns retrieved\n");
     AddMissingColumns(table, columnDef, pass.widest);
   }
@@ -698,9 +710,10 @@ bool TableStep1(Context& ctx, TagNode* table) {
 
   msg.write(" processing table cells...\n");
   std::int64_t columns = 0;
-  const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
+  RowGroups groups;
+  RowGroupsOf(table, &columns, groups);
   CellWidthPass cellWidths{ctx, table, border, columns, TableModelOf(ctx, table)};
-  for (TagNode* group : groups) WalkGrid(ctx, group, cellWidths);
+  for (TagNode* group : groups.list) WalkGrid(ctx, group, cellWidths);
   // The captions stay in the table until step 2, so that the pass processes
   // them with it.
   for (TagNode* caption : parts.captions) LinkLastChild(table, caption);
@@ -720,10 +733,11 @@ bool TableStep2(Context& ctx, TagNode* table) {
   MoveCaptionsOut(table);
   if (!table->firstChild || table->firstChild->def != ColumnDef(table)) return true;
   std::int64_t columns = 0;
-  const std::vector<TagNode*> groups = RowGroupsOf(table, &columns);
+  RowGroups groups;
+  RowGroupsOf(table, &columns, groups);
   msg.write(" processing table cells...\n  ");
   CellPass pass{ctx, border, FindTagDef(nullptr, "XML-EMPTY-CELL"), columns, boxes};
-  for (TagNode* group : groups) WalkGrid(ctx, group, pass);
+  for (TagNode* group : groups.list) WalkGrid(ctx, group, pass);
   msg.write("done\n");
   msg.write("done all table processing\n");
   return true;
