@@ -846,8 +846,10 @@ TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
   }
   // The tables of the subtree in document order, each before those nested
   // in it; measured backwards, every table finds its nested ones measured.
-  std::vector<const TagNode*> tables;
-  std::vector<const TagNode*> chains;
+  std::array<std::byte, 2048> room;  // on the stack while the lists are short
+  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  std::pmr::vector<const TagNode*> tables(&arena);
+  std::pmr::vector<const TagNode*> chains(&arena);
   tables.push_back(table);
   if (table->firstChild) chains.push_back(table->firstChild);
   while (!chains.empty()) {
