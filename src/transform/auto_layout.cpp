@@ -86,10 +86,9 @@ class LineMeasure {
     word_ += w;
     line_ += w;
   }
-  // Glyphs right after another, while `next` gives their advances: no
-  // space can be pending. Summed in locals, which nothing can alias, in the
-  // order Glyph would sum them.
-  // Returns where the glyphs end.
+  // The plain glyphs from p on, right after a glyph, so that no space can
+  // be pending: summed in the order Glyph would sum them. Returns where
+  // they end.
   const char* GlyphsInWord(const char* p, const char* end, const double* advance) {
     const Sums sums = SumWord({word_, line_}, p, end, advance);
     word_ = sums.word;
