@@ -1245,6 +1245,48 @@ struct ElementKey {
 using TagKey = ElementKey<std::string>;
 using TagKeyHash = TagKey::Hash;
 
+// A bounded table asked at every element: open addressing over the keys'
+// hashes, kept apart from the entries so that a probe reads one array, and
+// at most half full. Entries are only added and dropped all at once.
+template <class Key, class Value, class Hash>
+class BoundedTable {
+ public:
+  // Room is made at the first entry: a small page's walk needs little.
+  explicit BoundedTable(std::size_t most) : most_(most) {}
+  const Value* Find(const Key& key) const {
+    if (slots_.empty()) return nullptr;
+    const std::size_t h = Hash()(key);
+    for (std::size_t i = h & (slots_.size() - 1);; i = (i + 1) & (slots_.size() - 1)) {
+      const Slot& s = slots_[i];
+      if (s.entry == 0) return nullptr;
+      if (s.hash == h && entries_[s.entry - 1].first == key) return &entries_[s.entry - 1].second;
+    }
+  }
+  // For a key not in the table, which holds fewer than `most`.
+  void Add(const Key& key, Value value) {
+    if (slots_.empty()) slots_.resize(std::bit_ceil(2 * most_));
+    const std::size_t h = Hash()(key);
+    std::size_t i = h & (slots_.size() - 1);
+    while (slots_[i].entry != 0) i = (i + 1) & (slots_.size() - 1);
+    entries_.emplace_back(key, std::move(value));
+    slots_[i] = {h, static_cast<std::uint32_t>(entries_.size())};
+  }
+  std::size_t size() const { return entries_.size(); }
+  void clear() {
+    entries_.clear();
+    std::fill(slots_.begin(), slots_.end(), Slot{});
+  }
+
+ private:
+  struct Slot {
+    std::size_t hash = 0;
+    std::uint32_t entry = 0;  // 1 + its place in entries_; 0: empty
+  };
+  std::size_t most_;
+  std::vector<Slot> slots_;
+  std::vector<std::pair<Key, Value>> entries_;
+};
+
 // Depth first; each frame is its element's computed values.
 class Walk {
  public:
@@ -1309,8 +1351,8 @@ class Walk {
     levels_.resize(t.depth);
     const Level& parent = levels_.back();
     const ClassKey key{parent.id, t.node->def, t.node->raw.view()};
-    if (auto it = classes_.find(key); it != classes_.end()) {
-      const Shared& same = it->second;
+    if (const Shared* found = classes_.Find(key)) {
+      const Shared& same = *found;
       if (same.entry != ComputedStyles::kNoEntry) part.Share(t.node, same.entry);
       levels_.push_back(same.level);
     } else {
@@ -1344,7 +1386,7 @@ class Walk {
       Level mine{std::move(f), bloom, id, seen, reach};
       if (kept) {
         if (classes_.size() >= kMaxClasses) classes_.clear();
-        classes_.emplace(key, Shared{mine, entry});
+        classes_.Add(key, Shared{mine, entry});
       }
       levels_.push_back(std::move(mine));  // `parent` may move
     }
@@ -1475,7 +1517,7 @@ class Walk {
   // Bounded: a page of elements that all differ (ids, links) would
   // otherwise keep a class for each. Class numbers are never reused.
   static constexpr std::size_t kMaxClasses = 1 << 12;
-  std::unordered_map<ClassKey, Shared, ClassKey::Hash> classes_;
+  BoundedTable<ClassKey, Shared, ClassKey::Hash> classes_{kMaxClasses};
   // The rules matched under a parent's class by a start tag less the
   // attributes of its own values.
   std::unordered_map<TagKey, std::vector<std::uint32_t>, TagKeyHash> matches_;
