@@ -1,7 +1,6 @@
 #include "transform/auto_layout.h"
 
 #include <algorithm>
-#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
@@ -15,6 +14,7 @@
 #include "style/computed.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/stack_arena.h"
 #include "transform/table_boxes.h"
 #include "transform/widths.h"
 #include "writer/named_references.h"
@@ -662,8 +662,7 @@ TableMeasure MeasureTable(const Context& ctx, const TagNode* table, const Measur
   // The working lists on the stack while they are short: a large page
   // measures tens of thousands of tables. The columns are kept with the
   // measure; room for a few is made at once rather than column by column.
-  std::array<std::byte, 4096> room;
-  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  StackArena<4096> arena;
   std::pmr::vector<double> fixedPt(&arena);
   cols.reserve(8);
   fixedPt.reserve(8);
@@ -845,8 +844,7 @@ TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
   }
   // The tables of the subtree in document order, each before those nested
   // in it; measured backwards, every table finds its nested ones measured.
-  std::array<std::byte, 2048> room;  // on the stack while the lists are short
-  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  StackArena<2048> arena;
   std::pmr::vector<const TagNode*> tables(&arena);
   std::pmr::vector<const TagNode*> chains(&arena);
   tables.push_back(table);
@@ -955,9 +953,7 @@ std::vector<double> DistributeWidths(const TableMeasure& m, double available) {
 double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure& measure, double cw) {
   OutStream& msg = ctx.msg();
   msg.write(" fitting table columns to their content...\n");
-  // The working lists on the stack while they are short.
-  std::array<std::byte, 4096> room;
-  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  StackArena<4096> arena;
   std::pmr::vector<TagNode*> columns(&arena);
   for (TagNode* c = table->firstChild; c && IsTag(c, Kind::kColumn); c = c->next) columns.push_back(c);
   // The measure's columns, one for each column element.
@@ -969,9 +965,9 @@ double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure
   const TableMeasure& m = measure.columns.size() == columns.size() ? measure : resized;
   // A room beyond ten kilometres is no page's: it is held there, so that
   // every count of hundredths below stays far inside its integer.
-  const double width = std::isfinite(cw) && cw > 0 ? std::min(cw, 1e6) : 0.0;
+  const double room = std::isfinite(cw) && cw > 0 ? std::min(cw, 1e6) : 0.0;
   std::pmr::vector<double> widths(&arena);
-  Distribute(m, width * kPointsPerCm, widths, &arena);
+  Distribute(m, room * kPointsPerCm, widths, &arena);
   // Whole hundredths of a centimetre, as every width is written. Rounded
   // up where the room allows, so that no line FOP sets at its measured
   // width overflows by a rounding; else each column rounded down and the
@@ -990,7 +986,7 @@ double SetAutomaticColumnWidths(Context& ctx, TagNode* table, const TableMeasure
     up += static_cast<long long>(std::ceil(h - 1e-6));
     lost[k] = {h - static_cast<double>(hundredths[k]), k};
   }
-  if (static_cast<double>(up) <= std::floor(width * 100.0 + 1e-6)) {
+  if (static_cast<double>(up) <= std::floor(room * 100.0 + 1e-6)) {
     for (std::size_t k = 0; k < n; ++k) hundredths[k] = static_cast<long long>(std::ceil(widths[k] / kPointsPerCm * 100.0 - 1e-6));
   } else {
     // A column at its minimum is rounded up all the same (its widest word

@@ -1,6 +1,5 @@
 #include "transform/paragraphs.h"
 
-#include <array>
 #include <deque>
 #include <memory_resource>
 #include <string>
@@ -11,6 +10,7 @@
 #include "style/computed.h"
 #include "transform/names.h"
 #include "transform/share_children.h"
+#include "transform/stack_arena.h"
 #include "transform/styled.h"
 
 namespace ps {
@@ -282,8 +282,7 @@ bool InsertParagraphs(Context& ctx, int depth, TagNode* node) {
   // as the container would. Paragraphs, tables and lists are left alone: a
   // cell or an item gets its paragraphs when its table or list is built.
   // Kept on the stack while it is short: every table cell passes here.
-  std::array<std::byte, 512> room;
-  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  StackArena<512> arena;
   std::pmr::vector<TagNode*> pending(&arena);
   for (TagNode* c = node->firstChild; c; c = c->next) pending.push_back(c);
   while (!pending.empty()) {

@@ -1,13 +1,13 @@
 #include "transform/table_boxes.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdio>
 #include <memory_resource>
 #include <string>
 
 #include "style/computed.h"
 #include "transform/names.h"
+#include "transform/stack_arena.h"
 #include "transform/styled.h"
 #include "transform/widths.h"
 
@@ -57,8 +57,7 @@ void WriteBorders(Context& ctx, TagNode* node, const Computed& c) {
   };
   // "0.75pt inset #808080" is longer than a string keeps in place, and every
   // cell has one: it is made on the stack.
-  std::array<std::byte, 256> room;
-  std::pmr::monotonic_buffer_resource arena(room.data(), room.size());
+  StackArena<256> arena;
   auto border = [&](int s) {
     std::pmr::string text(&arena);
     const auto side = static_cast<css::Side>(s);

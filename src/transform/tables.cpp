@@ -12,6 +12,7 @@
 #include "transform/auto_layout.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/stack_arena.h"
 #include "transform/table_boxes.h"
 #include "transform/widths.h"
 
@@ -97,8 +98,7 @@ const TagDef* RowOf(const char* tag) { return FindTagDef(nullptr, tag); }
 // A table's row groups, listed on the stack while they are few: every one
 // of a large page's tens of thousands of tables lists them three times.
 struct RowGroups {
-  std::array<std::byte, 256> room;
-  std::pmr::monotonic_buffer_resource arena{room.data(), room.size()};
+  StackArena<256> arena;
   std::pmr::vector<TagNode*> list{&arena};
 };
 
