@@ -3,6 +3,7 @@
 // Handing it around explicitly lets many conversions run in one process.
 #pragma once
 
+#include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
@@ -113,6 +114,13 @@ struct Context {
   std::size_t twoThreadsFrom = std::size_t{1} << 16;
   // Set on a helper's context (see TableNumbers).
   TableNumbers* tableNumbers = nullptr;
+  // While this context's thread shares children with another (ShareChildren):
+  // how many of the two still have children to take. Below two, a walk may
+  // share out the rest of its own work with a new helper: a table's rows
+  // or its nested tables' measures, when the table spans at least
+  // `shareTablesFrom` bytes of the input (less pays no thread).
+  const std::atomic<int>* sidesTaking = nullptr;
+  std::uint64_t shareTablesFrom = std::uint64_t{64} << 10;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

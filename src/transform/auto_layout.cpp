@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdint>
 #include <memory_resource>
+#include <mutex>
 #include <string_view>
 #include <unordered_map>
 #include <utility>
@@ -14,6 +15,7 @@
 #include "style/computed.h"
 #include "transform/names.h"
 #include "transform/paragraphs.h"
+#include "transform/share_children.h"
 #include "transform/stack_arena.h"
 #include "transform/table_boxes.h"
 #include "transform/widths.h"
@@ -23,6 +25,9 @@ namespace ps {
 
 struct NestedTableMeasures {
   std::unordered_map<const TagNode*, TableMeasure> tables;
+  // The helpers that share a large table's rows share its nested tables'
+  // measures too; each takes out only those of its own rows.
+  std::mutex lock;
 };
 
 namespace {
@@ -834,14 +839,20 @@ bool IsAutoLayout(Context& ctx, const TagNode* table) {
   return ctx.tableLayoutIsAuto ? ctx.tableLayoutIsAuto(table, automatic) : automatic;
 }
 
-TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
-  if (!ctx.nestedTableMeasures) ctx.nestedTableMeasures = std::make_shared<NestedTableMeasures>();
-  MeasureLookup& kept = ctx.nestedTableMeasures->tables;
-  if (const auto it = kept.find(table); it != kept.end()) {
-    TableMeasure m = std::move(it->second);
-    kept.erase(it);
-    return m;
-  }
+namespace {
+
+// A table's nested tables may be measured on two threads (MayShareTable)
+// at most this many levels down: each level may take a thread.
+constexpr int kShareMeasuresLevels = 4;
+
+const TagNode* EnclosingTable(const TagNode* n) {
+  for (n = n->parent; n; n = n->parent)
+    if (IsTag(n, Kind::kTable)) return n;
+  return nullptr;
+}
+
+// The table's measure, its nested tables' left in `kept`.
+TableMeasure MeasureSubtree(Context& ctx, const TagNode* table, MeasureLookup& kept, int level) {
   // The tables of the subtree in document order, each before those nested
   // in it; measured backwards, every table finds its nested ones measured.
   StackArena<2048> arena;
@@ -856,8 +867,52 @@ TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
     if (IsTag(n, Kind::kTable)) tables.push_back(n);
     if (n->firstChild) chains.push_back(n->firstChild);
   }
+  if (level < kShareMeasuresLevels && tables.size() > 2 && MayShareTable(ctx, table, table)) {
+    // The tables nested right in this one, each measured with its own
+    // nested tables on one side or the other.
+    std::pmr::vector<const TagNode*> direct(&arena);
+    for (std::size_t i = 1; i < tables.size(); ++i)
+      if (EnclosingTable(tables[i]) == table) direct.push_back(tables[i]);
+    if (direct.size() >= 2) {
+      MeasureLookup apart[2];
+      ShareChildren(ctx, direct.size(), [&](Context& c, std::size_t k, bool helper) {
+        MeasureLookup& into = apart[helper ? 1 : 0];
+        TableMeasure m = MeasureSubtree(c, direct[k], into, level + 1);
+        into[direct[k]] = std::move(m);
+      });
+      kept.merge(apart[0]);
+      kept.merge(apart[1]);
+      return MeasureTable(ctx, table, kept);
+    }
+  }
   for (std::size_t i = tables.size(); i-- > 1;) kept[tables[i]] = MeasureTable(ctx, tables[i], kept);
   return MeasureTable(ctx, table, kept);
+}
+
+}  // namespace
+
+TableMeasure TakeTableMeasure(Context& ctx, const TagNode* table) {
+  if (!ctx.nestedTableMeasures) ctx.nestedTableMeasures = std::make_shared<NestedTableMeasures>();
+  NestedTableMeasures& nested = *ctx.nestedTableMeasures;
+  MeasureLookup& kept = nested.tables;
+  {
+    const std::lock_guard<std::mutex> hold(nested.lock);
+    if (const auto it = kept.find(table); it != kept.end()) {
+      TableMeasure m = std::move(it->second);
+      kept.erase(it);
+      return m;
+    }
+  }
+  // Shared with a helper, the measures are made apart and added at once:
+  // the other thread may look up or take out its own meanwhile.
+  if (ctx.nestedTableMeasures.use_count() > 1) {
+    MeasureLookup own;
+    TableMeasure m = MeasureSubtree(ctx, table, own, 0);
+    const std::lock_guard<std::mutex> hold(nested.lock);
+    kept.merge(own);
+    return m;
+  }
+  return MeasureSubtree(ctx, table, kept, 0);
 }
 
 void ForgetNestedMeasures(Context& ctx) {

@@ -129,6 +129,25 @@ const TagNode* SplitParentOf(const Context& ctx, TagNode* first) {
   return parent;
 }
 
+// A table body's rows whose walk a helper may share: the end of a page's
+// largest table would otherwise run on one core.
+bool RowsWorthSharing(const Context& ctx, const TagNode* body) {
+  static const TagDef* const bodyDef = FindTagDef(nullptr, "XML-TABLE-BODY");
+  return body->def == bodyDef && body->firstChild && body->firstChild->next &&
+         MayShareTable(ctx, body->firstChild, body);
+}
+
+// Shares the walks of the node's children, each with the nodes its
+// handlers put after it, up to the next child.
+void WalkChildrenApart(Context& ctx, TagNode* node) {
+  std::vector<TagNode*> kids;
+  for (TagNode* c = node->firstChild; c; c = c->next) kids.push_back(c);
+  ShareChildren(
+      ctx, kids.size(),
+      [&kids](Context& c, std::size_t k, bool) { Walk(c, kids[k], k + 1 < kids.size() ? kids[k + 1] : nullptr, nullptr); },
+      [&kids](std::size_t k) { return MayWalkApart(kids[k]); });
+}
+
 // Depth first without recursion: a stack of the nodes whose children are
 // being walked. The next sibling is read only after the leave handler ran,
 // because handlers may insert nodes after their own. The walk ends before
@@ -138,14 +157,8 @@ void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* spli
   TagNode* cur = first;
   for (;;) {
     Enter(ctx, cur);
-    if (cur == splitParent && cur->firstChild && cur->firstChild->next) {
-      // Each child goes with the nodes its handlers put after it, up to the next child.
-      std::vector<TagNode*> kids;
-      for (TagNode* c = cur->firstChild; c; c = c->next) kids.push_back(c);
-      ShareChildren(
-          ctx, kids.size(),
-          [&kids](Context& c, std::size_t k, bool) { Walk(c, kids[k], k + 1 < kids.size() ? kids[k + 1] : nullptr, nullptr); },
-          [&kids](std::size_t k) { return MayWalkApart(kids[k]); });
+    if ((cur == splitParent && cur->firstChild && cur->firstChild->next) || RowsWorthSharing(ctx, cur)) {
+      WalkChildrenApart(ctx, cur);
     } else if (cur->firstChild) {
       open.push_back(cur);
       cur = cur->firstChild;

@@ -34,6 +34,12 @@ class Sharing {
     own_.page = ctx.page;
     own_.styles = ctx.styles;
     own_.twoThreadsFrom = static_cast<std::size_t>(-1);  // no helper of its own
+    own_.inputBytes = ctx.inputBytes;
+    own_.shareTablesFrom = ctx.shareTablesFrom;
+    own_.sidesTaking = &sidesTaking_;
+    // Inside a table the children are rows, whose nested tables were
+    // measured with the table (no thread forgets them below its top).
+    if (ctx.tableDepth > 0) own_.nestedTableMeasures = ctx.nestedTableMeasures;
     numbers_.messages = &messages_;
     own_.tableNumbers = &numbers_;
   }
@@ -47,12 +53,17 @@ class Sharing {
     } catch (const std::system_error&) {
       AdoptTrees(books_);  // no second thread: this one does them all
     }
+    const std::atomic<int>* outer = ctx_.sidesTaking;
+    ctx_.sidesTaking = helper_.joinable() ? &sidesTaking_ : nullptr;
     try {
       for (std::size_t k; claims_.Front(k);) work_(ctx_, k, false);
     } catch (...) {
+      ctx_.sidesTaking = outer;
       stop_.store(true);
       throw;
     }
+    sidesTaking_.fetch_sub(1);
+    ctx_.sidesTaking = outer;
     Join();
     if (failed_) std::rethrow_exception(failed_);
     // A child the helper gave back comes before its part.
@@ -78,6 +89,7 @@ class Sharing {
     } catch (...) {
       failed_ = std::current_exception();
     }
+    sidesTaking_.fetch_sub(1);
     books_ = HandTrees();
   }
 
@@ -100,6 +112,8 @@ class Sharing {
         const std::size_t at = numbers_.at[m];
         const auto local = std::to_chars(digits, digits + sizeof digits, static_cast<int>(m + 1)).ptr - digits;
         messages_.WriteRange(out, done, at);
+        // A helper's own sharing: its numbers are the helper's to renumber.
+        if (TableNumbers* outer = ctx_.tableNumbers) outer->at.push_back(outer->messages->size());
         out.write(std::string_view(digits, std::to_chars(digits, digits + sizeof digits, ++number).ptr - digits));
         done = at + static_cast<std::size_t>(local);
       }
@@ -119,6 +133,7 @@ class Sharing {
   const std::function<bool(std::size_t)>& helperMay_;
   EndClaims claims_;
   std::atomic<bool> stop_{false};
+  std::atomic<int> sidesTaking_{2};
   PieceText messages_;
   OutStream out_;
   TableNumbers numbers_;
@@ -138,6 +153,18 @@ void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Con
     return;
   }
   Sharing(ctx, count, work, helperMay).Run();
+}
+
+bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* through) {
+  if (!ctx.sidesTaking || ctx.sidesTaking->load(std::memory_order_relaxed) > 1 || !from->hasPosition()) return false;
+  // The subtree ends where the next tag after it begins.
+  std::uint64_t end = ctx.inputBytes;
+  for (const TagNode* n = through; n; n = n->parent)
+    if (n->next && n->next->hasPosition()) {
+      end = n->next->position();
+      break;
+    }
+  return end > from->position() && end - from->position() >= ctx.shareTablesFrom;
 }
 
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {

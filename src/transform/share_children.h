@@ -21,6 +21,12 @@ namespace ps {
 void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Context&, std::size_t, bool)>& work,
                    const std::function<bool(std::size_t)>& helperMay = {});
 
+// Whether a walk on this context may share out the part of a table that
+// the input holds from `from`'s tag to the end of `through`'s subtree: the
+// other side of the sharing the walk is part of has no more to take, and
+// the part is worth a thread (Context::shareTablesFrom).
+bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* through);
+
 // The element whose children a walk of `top`'s subtree shares out
 // (ParentToSplitAt, or ParentToSplit for a tree read from no input);
 // nullptr below the context's size for two threads, and

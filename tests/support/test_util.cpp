@@ -54,6 +54,7 @@ std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom
   OutStream noTrace = OutStream::Discard();  // a trace keeps every walk on one thread
   c.ctx.debug = &noTrace;
   c.ctx.twoThreadsFrom = twoThreadsFrom;
+  if (twoThreadsFrom <= 1) c.ctx.shareTablesFrom = 0;  // every table may share its rows and measures too
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
   c.ctx.inputName = "page.html";
   c.ctx.fileExists = [](const std::string& path) { return path.find("missing") == std::string::npos; };

@@ -48,7 +48,8 @@ std::string Write(const TagNode* n);
 std::string PropNames(const TagNode* n);
 // A page converted as the converter does, untraced, with a user sheet when
 // one is given; the walks that can take a second thread take one from
-// `twoThreadsFrom` nodes on. The FO, then the messages.
+// `twoThreadsFrom` nodes on (from 1 on, tables of any size share their
+// rows and measures when a side runs out of work). The FO, then the messages.
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet = "");
 
 // The tree's blocks this thread has in use; a conversion, or a tree built and

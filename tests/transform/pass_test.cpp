@@ -19,7 +19,9 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
   // after their elements, inline styles, footers and titles in the body
   // (the first counts, wherever the split falls), captions at the top,
   // headings whose ids repeat (the bookmarks lead to the first of each);
-  // some pages inside a wrapper, so that the split falls a level down.
+  // some pages inside a wrapper, so that the split falls a level down;
+  // tables whose rows and nested tables' measures a side shares out when
+  // the other has run out of work.
   const test::BlocksInUse before;
   test::Seeded next(3);
   int withTables = 0;
@@ -27,7 +29,7 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
     std::string html = page % 4 == 3 ? "<html><body>" : "<html><head><title>Page</title></head><body>";
     if (page % 2) html += "<div>";
     for (int i = 0; i < 120 + 25 * page; ++i) {
-      switch (next(12)) {
+      switch (next(13)) {
         case 0: html += "<table border=1 cellpadding=2><tr><td>a<td colspan=2>b<tr><td rowspan=2>c<td>d<td>e</table>"; break;
         case 1: html += "<table width=80%><tr><td><table border=1><tr><td>in<td width=40>x</table><td>out</table>"; break;
         case 2: html += "<ol start=3><li>one<li value=9>two</ol><ul><li>x<li>y</ul>"; break;
@@ -39,6 +41,10 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
         case 8: html += next(5) == 0 ? "<table><caption>Cap</caption><tr><td>c</table>" : "<dl><dt>t<dd>d</dl>"; break;
         case 9: html += "<a name=n" + std::to_string(i) + ">anchor</a> <a href=#n1>link</a> <a href=other.html>doc</a>"; break;
         case 10: html += "<p align=center style='page-break-before: always'>centred</p>"; break;
+        case 11:
+          html += "<table><tr><td><table><tr><td>p<td><table><tr><td>deep</table></table><td><table border=1><tr><td>q r"
+                  "<tr><td>s</table><tr><td><table><tr><td>t</table><td>u<title>In " + std::to_string(i) + "</title></table>";
+          break;
         default: html += "<div>loose <i>text</i><br>after</div>"; break;
       }
     }
