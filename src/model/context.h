@@ -118,7 +118,8 @@ struct Context {
   // how many of the two still have children to take. Below two, a walk may
   // share out the rest of its own work with a new helper: a table's rows
   // or its nested tables' measures, when the table spans at least
-  // `shareTablesFrom` bytes of the input (less pays no thread).
+  // `shareTablesFrom` bytes of the input (less pays no thread; 0 shares
+  // every table, busy or not, which tests use).
   const std::atomic<int>* sidesTaking = nullptr;
   std::uint64_t shareTablesFrom = std::uint64_t{64} << 10;
 

@@ -437,7 +437,7 @@ void BoxesFrom(Context& ctx, const BoxTodo& root, const TagNode* split) {
       if (cc && cc->display == css::Display::ListItem) ++items;
       todo.push_back({c, inner, items, near, cc});
     }
-    if (n == split && todo.size() - mark >= 2) {
+    if ((n == split || MayShareRows(ctx, n)) && todo.size() - mark >= 2) {
       // Next in document order either way: the children's subtrees.
       std::vector<BoxTodo> kids(todo.begin() + static_cast<std::ptrdiff_t>(mark), todo.end());
       todo.resize(mark);

@@ -201,7 +201,8 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 
   TagNode* before = nullptr;
   TagNode* first = node->firstChild;
-  if (node == s.split && !s.paragraph && !s.carrier && node->firstChild && node->firstChild->next) {
+  if ((node == s.split || MayShareRows(ctx, node)) && !s.paragraph && !s.carrier && node->firstChild &&
+      node->firstChild->next) {
     VisitChildrenOnTwoThreads(ctx, depth, node, s);
     first = nullptr;
   }

@@ -129,14 +129,6 @@ const TagNode* SplitParentOf(const Context& ctx, TagNode* first) {
   return parent;
 }
 
-// A table body's rows whose walk a helper may share: the end of a page's
-// largest table would otherwise run on one core.
-bool RowsWorthSharing(const Context& ctx, const TagNode* body) {
-  static const TagDef* const bodyDef = FindTagDef(nullptr, "XML-TABLE-BODY");
-  return body->def == bodyDef && body->firstChild && body->firstChild->next &&
-         MayShareTable(ctx, body->firstChild, body);
-}
-
 // Shares the walks of the node's children, each with the nodes its
 // handlers put after it, up to the next child.
 void WalkChildrenApart(Context& ctx, TagNode* node) {
@@ -157,7 +149,7 @@ void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* spli
   TagNode* cur = first;
   for (;;) {
     Enter(ctx, cur);
-    if ((cur == splitParent && cur->firstChild && cur->firstChild->next) || RowsWorthSharing(ctx, cur)) {
+    if ((cur == splitParent && cur->firstChild && cur->firstChild->next) || MayShareRows(ctx, cur)) {
       WalkChildrenApart(ctx, cur);
     } else if (cur->firstChild) {
       open.push_back(cur);

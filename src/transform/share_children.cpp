@@ -156,7 +156,9 @@ void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Con
 }
 
 bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* through) {
-  if (!ctx.sidesTaking || ctx.sidesTaking->load(std::memory_order_relaxed) > 1 || !from->hasPosition()) return false;
+  if (!ctx.sidesTaking || !from->hasPosition()) return false;
+  if (ctx.shareTablesFrom == 0) return true;  // every table, whoever is idle (for tests)
+  if (ctx.sidesTaking->load(std::memory_order_relaxed) > 1) return false;
   // The subtree ends where the next tag after it begins.
   std::uint64_t end = ctx.inputBytes;
   for (const TagNode* n = through; n; n = n->parent)
@@ -165,6 +167,12 @@ bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* throu
       break;
     }
   return end > from->position() && end - from->position() >= ctx.shareTablesFrom;
+}
+
+bool MayShareRows(const Context& ctx, const TagNode* body) {
+  static const TagDef* const bodyDef = FindTagDef(nullptr, "XML-TABLE-BODY");
+  return body->def == bodyDef && ctx.sidesTaking && body->firstChild && body->firstChild->next &&
+         MayShareTable(ctx, body->firstChild, body);
 }
 
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {

@@ -26,6 +26,9 @@ void ShareChildren(Context& ctx, std::size_t count, const std::function<void(Con
 // other side of the sharing the walk is part of has no more to take, and
 // the part is worth a thread (Context::shareTablesFrom).
 bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* through);
+// The same for the rows of a table body (of two rows or more): the end of
+// a page's largest table would otherwise run on one core.
+bool MayShareRows(const Context& ctx, const TagNode* body);
 
 // The element whose children a walk of `top`'s subtree shares out
 // (ParentToSplitAt, or ParentToSplit for a tree read from no input);

@@ -304,8 +304,9 @@ TEST(SizeHeading, SizesAndWeights) {
 
 TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
   // Sections of paragraphs with fonts from tags, attributes and the sheets,
-  // loose text, lists and tables, some in wrappers, so that the split falls
-  // at different levels; every block the helper made must come back.
+  // loose text, lists and tables (whose rows a side shares out again), some
+  // in wrappers, so that the split falls at different levels; every block
+  // the helper made must come back.
   const test::BlocksInUse before;
   test::Seeded next(5);
   for (int page = 0; page < 6; ++page) {
@@ -319,7 +320,10 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
         case 2: html += "<p><font face=Courier size=2 color=green>font</font> tail <u>under</u></p>"; break;
         case 3: html += "<div>loose <em>text</em> in a div <span class=note>note</span></div>"; break;
         case 4: html += "<ul><li>one <b>b</b><li class=note>two</ul>"; break;
-        case 5: html += "<table border=1><tr><td>a <b>x</b><td class=note>b</table>"; break;
+        case 5:
+          html += "<table border=1><tr><td>a <b>x</b><td class=note>b<tr><td><table><tr><td><i>in</i> n<tr><td>c</table>"
+                  "<td>d</table>";
+          break;
         case 6: html += "<p style='font-size: " + std::to_string(8 + next(8)) + "pt'>sized <s>gone</s></p>"; break;
         default: html += "<blockquote><p>quoted</p>loose</blockquote>"; break;
       }
