@@ -888,11 +888,13 @@ class Cascader {
     // few paddings and borders with many widths; hints hold no ';' but
     // between declarations), and so is each STYLE text.
     hintDecls_.clear();
-    const std::string hints = PresentationalHints(node, view_);
+    PresentationalHints(node, view_, hintText_);
+    const std::string& hints = hintText_;
     for (std::size_t i = 0; i < hints.size();) {
       std::size_t j = hints.find(';', i);
       if (j == std::string::npos) j = hints.size();
-      auto [it, fresh] = hints_.try_emplace(hints.substr(i, j - i));
+      hintPiece_.assign(hints, i, j - i);  // in kept room: the map copies a new one only
+      auto [it, fresh] = hints_.try_emplace(hintPiece_);
       if (fresh) AddDeclarations(ParseDeclarationList(it->first), it->second);
       hintDecls_.push_back(&it->second);
       i = j + 1;
@@ -1189,6 +1191,7 @@ class Cascader {
   std::unordered_map<std::vector<std::uintptr_t>, Memo, MemoHash> memo_;
   std::vector<std::uintptr_t> memoKey_;
   std::vector<const std::vector<Decl>*> hintDecls_;
+  std::string hintText_, hintPiece_;
   bool aroundAny_ = false;
   bool readsParent_ = false;
   std::vector<std::uint32_t> matched_;

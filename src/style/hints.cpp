@@ -73,14 +73,14 @@ const TagNode* TableOf(const TagNode* cell, const ComponentElementView& view) {
 
 }  // namespace
 
-std::string PresentationalHints(const TagNode* node, const ComponentElementView& view) {
-  if (!node->def) return "";
+void PresentationalHints(const TagNode* node, const ComponentElementView& view, std::string& out) {
+  out.clear();
+  if (!node->def) return;
   const std::string& name = view.Info(node).name;
   const bool table = name == "table";
   const bool cell = name == "td" || name == "th";
   const bool row = name == "tr" || name == "thead" || name == "tbody" || name == "tfoot";
-  if (!table && !cell && !row) return "";
-  std::string out;
+  if (!table && !cell && !row) return;
   if (const std::string* c = Attr(view, node, "bgcolor")) Add(out, "background-color", Color(*c));
   if (table || cell)
     if (const std::string* w = Attr(view, node, "width")) Add(out, "width", Dimension(*w));
@@ -118,7 +118,6 @@ std::string PresentationalHints(const TagNode* node, const ComponentElementView&
       }
     }
   }
-  return out;
 }
 
 }  // namespace ps::css

@@ -19,8 +19,9 @@ inline constexpr int kCellToTable = 4;
 // The attributes of a table that its cells' hints read.
 inline constexpr const char* kTableAttributesCellsRead[] = {"cellpadding", "border"};
 
-// The declarations of the element's attributes, as a declaration list; empty
-// when it has none.
-std::string PresentationalHints(const TagNode* node, const ComponentElementView& view);
+// The declarations of the element's attributes, as a declaration list in
+// `out` (replacing what it held; its room is kept: every element asks);
+// empty when it has none.
+void PresentationalHints(const TagNode* node, const ComponentElementView& view, std::string& out);
 
 }  // namespace ps::css
