@@ -90,13 +90,51 @@ void ParseStartTag(std::string_view raw, ElementInfo& out) {
   }
 }
 
+ElementInfo& ComponentElementView::Entry(const TagNode* n, bool& made) const {
+  auto home = [this](const TagNode* key) {
+    return static_cast<std::size_t>((reinterpret_cast<std::uintptr_t>(key) >> 3) * 0x9E3779B97F4A7C15ull >> 20) &
+           (slots_.size() - 1);
+  };
+  if (!slots_.empty())
+    for (std::size_t i = home(n);; i = (i + 1) & (slots_.size() - 1)) {
+      if (slots_[i].node == n) {
+        made = false;
+        return infos_[slots_[i].info];
+      }
+      if (!slots_[i].node) break;
+    }
+  if ((used_ + 1) * 2 > slots_.size()) {
+    std::vector<Slot> old(std::max<std::size_t>(slots_.size() * 2, 1024));
+    old.swap(slots_);
+    for (const Slot& e : old)
+      if (e.node) {
+        std::size_t i = home(e.node);
+        while (slots_[i].node) i = (i + 1) & (slots_.size() - 1);
+        slots_[i] = e;
+      }
+  }
+  std::size_t i = home(n);
+  while (slots_[i].node) i = (i + 1) & (slots_.size() - 1);
+  slots_[i] = {n, static_cast<std::uint32_t>(used_)};
+  made = true;
+  if (used_ == infos_.size()) return infos_.emplace_back(), infos_[used_++];
+  ElementInfo& info = infos_[used_++];
+  info.name.clear();
+  info.attributes.clear();
+  info.classes.clear();
+  info.language.clear();
+  info.languageKnown = false;
+  return info;
+}
+
 const ElementInfo& ComponentElementView::Info(const TagNode* n) const {
   if (n == last_) return *lastInfo_;
-  auto [it, added] = cache_.try_emplace(n);
-  if (added) ParseStartTag(n->raw.view(), it->second);
+  bool made;
+  ElementInfo& info = Entry(n, made);
+  if (made) ParseStartTag(n->raw.view(), info);
   last_ = n;
-  lastInfo_ = &it->second;
-  return it->second;
+  lastInfo_ = &info;
+  return info;
 }
 
 css::ElementView::Handle ComponentElementView::Parent(Handle e) const { return Node(e)->parent; }
@@ -186,7 +224,8 @@ std::string_view ComponentElementView::Language(Handle e) const {
       break;
     }
   }
-  ElementInfo& mine = cache_[Node(e)];
+  bool made;
+  ElementInfo& mine = Entry(Node(e), made);  // Info made it above
   mine.language = std::move(lang);
   mine.languageKnown = true;
   return mine.language;

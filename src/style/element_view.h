@@ -4,7 +4,9 @@
 // element's matching reads is parsed once and kept until the next element.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <unordered_map>
 #include <utility>
@@ -31,8 +33,9 @@ class ComponentElementView : public css::ElementView {
   const ElementInfo& Info(const TagNode* n) const;
   // Drops what was parsed when it has grown large; only between elements.
   void Forget() const {
-    if (cache_.size() > 4096) {
-      cache_.clear();
+    if (used_ > 4096) {
+      used_ = 0;
+      std::fill(slots_.begin(), slots_.end(), Slot{});
       last_ = nullptr;
     }
   }
@@ -50,7 +53,18 @@ class ComponentElementView : public css::ElementView {
 
  private:
   static const TagNode* Node(Handle e) { return static_cast<const TagNode*>(e); }
-  mutable std::unordered_map<const TagNode*, ElementInfo> cache_;
+  // The element's entry, made (empty) when it has none yet.
+  ElementInfo& Entry(const TagNode* n, bool& made) const;
+  // What was parsed, by element: the entries in `infos_` (their room used
+  // again once forgotten, since every element of a page passes here), found
+  // through `slots_` (open addressing, at most half full).
+  struct Slot {
+    const TagNode* node = nullptr;
+    std::uint32_t info = 0;
+  };
+  mutable std::deque<ElementInfo> infos_;
+  mutable std::size_t used_ = 0;
+  mutable std::vector<Slot> slots_;
   // The element asked for last: matching asks for one element many times.
   mutable const TagNode* last_ = nullptr;
   mutable const ElementInfo* lastInfo_ = nullptr;
