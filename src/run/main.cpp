@@ -2,6 +2,7 @@
 #include <exception>
 #include <new>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "run/run.h"
@@ -13,7 +14,12 @@ int main(int argc, char** argv) {
   // (glibc sizes a buffer it allocates itself by the file, so one is given.)
   static char buffer[std::size_t{1} << 20];
   if (!isatty(STDOUT_FILENO)) std::setvbuf(stdout, buffer, _IOFBF, sizeof buffer);
-  ps::OutStream out = ps::OutStream::ToFile(stdout);
+  // Messages for the null device are dropped unformatted, as the trace is:
+  // a large page's run to megabytes that nobody sees.
+  struct stat to, null;
+  const bool toNull = fstat(STDOUT_FILENO, &to) == 0 && S_ISCHR(to.st_mode) && stat("/dev/null", &null) == 0 &&
+                      S_ISCHR(null.st_mode) && to.st_rdev == null.st_rdev;
+  ps::OutStream out = toNull ? ps::OutStream::Discard() : ps::OutStream::ToFile(stdout);
   int status;
   try {
     status = ps::RunMain(argc, argv, out, /*processEnds=*/true);

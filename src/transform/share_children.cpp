@@ -19,6 +19,8 @@ class Sharing {
   Sharing(Context& ctx, std::size_t count, const std::function<void(Context&, std::size_t, bool)>& work,
           const std::function<bool(std::size_t)>& helperMay)
       : ctx_(ctx), work_(work), helperMay_(helperMay), claims_(count), out_(OutStream::ToPieces(&messages_)) {
+    // Messages nobody sees are not kept either.
+    if (ctx.message && ctx.message->discards()) out_ = OutStream::Discard();
     own_.message = &out_;
     own_.debug = ctx.debug;
     own_.debugLevel = ctx.debugLevel;
@@ -105,6 +107,12 @@ class Sharing {
     if (pieces_.empty()) return;
     OutStream& out = ctx_.msg();
     int number = ctx_.tableCount;
+    if (out.discards()) {  // only the tables to count
+      for (std::size_t m = 0; m < numbers_.at.size(); ++m, ++number)
+        if (TableNumbers* outer = ctx_.tableNumbers) outer->at.push_back(outer->messages->size());
+      ctx_.tableCount = number;
+      return;
+    }
     for (auto p = pieces_.rbegin(); p != pieces_.rend(); ++p) {
       std::size_t done = p->from;
       for (std::size_t m = p->marksFrom; m < p->marksTo; ++m) {

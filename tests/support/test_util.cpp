@@ -49,10 +49,13 @@ void ExpectSameBlocks(const BlocksInUse& before) {
   EXPECT_EQ(now.texts, before.texts);
 }
 
-std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet) {
+std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet,
+                             bool dropMessages) {
   Captured c;
   OutStream noTrace = OutStream::Discard();  // a trace keeps every walk on one thread
   c.ctx.debug = &noTrace;
+  OutStream dropped = OutStream::Discard();
+  if (dropMessages) c.ctx.message = &dropped;
   c.ctx.twoThreadsFrom = twoThreadsFrom;
   if (twoThreadsFrom <= 1) c.ctx.shareTablesFrom = 0;  // every table may share its rows and measures too
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);

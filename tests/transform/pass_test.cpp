@@ -58,6 +58,10 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
     const std::string one = test::ConvertOnThreads(html, std::size_t(-1), sheet);
     const std::string two = test::ConvertOnThreads(html, 1, sheet);
     EXPECT_EQ(one, two) << "page " << page;
+    // Messages that go nowhere are not kept by the helpers either.
+    const std::string quiet = test::ConvertOnThreads(html, 1, sheet, /*dropMessages=*/true);
+    EXPECT_LT(quiet.size(), one.size()) << "page " << page;
+    EXPECT_EQ(one.compare(0, quiet.size(), quiet), 0) << "page " << page;
     withTables += one.find("starting table processing step 1 of 2 for table 20 ") != std::string::npos;
   }
   EXPECT_GT(withTables, 8);
