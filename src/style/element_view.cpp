@@ -117,7 +117,8 @@ ElementInfo& ComponentElementView::Entry(const TagNode* n, bool& made) const {
   while (slots_[i].node) i = (i + 1) & (slots_.size() - 1);
   slots_[i] = {n, static_cast<std::uint32_t>(used_)};
   made = true;
-  if (used_ == infos_.size()) return infos_.emplace_back(), infos_[used_++];
+  if (used_ == infos_.size()) infos_.emplace_back();
+  // An entry used before keeps its room for the element's start tag.
   ElementInfo& info = infos_[used_++];
   info.name.clear();
   info.attributes.clear();

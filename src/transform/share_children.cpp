@@ -167,13 +167,9 @@ bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* throu
   if (!ctx.sidesTaking || !from->hasPosition()) return false;
   if (ctx.shareTablesFrom == 0) return true;  // every table, whoever is idle (for tests)
   if (ctx.sidesTaking->load(std::memory_order_relaxed) > 1) return false;
-  // The subtree ends where the next tag after it begins.
-  std::uint64_t end = ctx.inputBytes;
-  for (const TagNode* n = through; n; n = n->parent)
-    if (n->next && n->next->hasPosition()) {
-      end = n->next->position();
-      break;
-    }
+  // The subtree ends where the input goes on after it.
+  while (through && !through->next) through = through->parent;
+  const std::uint64_t end = through ? PositionFrom(through->next, ctx.inputBytes) : ctx.inputBytes;
   return end > from->position() && end - from->position() >= ctx.shareTablesFrom;
 }
 
