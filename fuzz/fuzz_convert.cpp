@@ -33,6 +33,10 @@ std::string ConvertWithAutomaticTables(std::string_view html, std::size_t twoThr
   ctx.autoTableLayout = true;
   ctx.keepUnknownElements = true;
   ctx.twoThreadsFrom = twoThreadsFrom;
+  if (twoThreadsFrom <= 1) {  // a second reader from a third of the way on
+    ctx.splitReadingFrom = 0;
+    ctx.splitReadingNear = html.size() / 3 + 1;
+  }
   ctx.documentRoot = ps::CreateDocumentRoot(ctx);
   ps::LoadHtmlText(ctx, html);
   ps::ProcessChain(ctx, ctx.documentRoot);

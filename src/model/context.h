@@ -112,6 +112,13 @@ struct Context {
   // that can use one (the font step); below it the thread costs more than
   // it saves.
   std::size_t twoThreadsFrom = std::size_t{1} << 16;
+  // Inputs of at least this many bytes are read on two threads: a second
+  // reader starts at a place past the middle (or from `splitReadingNear`
+  // on, when not 0: for tests) while the first reads up to it.
+  std::size_t splitReadingFrom = std::size_t{1} << 20;
+  std::size_t splitReadingNear = 0;
+  // How many times the first reader took a second reader's reading over.
+  std::size_t secondReadingsTaken = 0;
   // Set on a helper's context (see TableNumbers).
   TableNumbers* tableNumbers = nullptr;
   // While this context's thread shares children with another (ShareChildren):

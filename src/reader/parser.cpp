@@ -2,11 +2,16 @@
 // nesting repairs driven by the tag rows.
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <cstring>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "model/tables.h"
@@ -19,6 +24,7 @@ namespace ps {
 namespace {
 
 constexpr int kStackSlots = 50;
+static_assert(kStackSlots <= 64, "a second reader marks the slots in one word");
 constexpr std::size_t kMaxPending = 200;
 // The tag table has no alias cycles; the bound only keeps a bad row from hanging a run.
 constexpr int kMaxTagAliasHops = 16;
@@ -165,9 +171,10 @@ class RowsByName {
 class Parser {
  public:
   // Positions and lengths are 64-bit so that inputs beyond 2 GB report them correctly.
-  Parser(Context& ctx, std::string_view input, const PositionMap* positions)
+  // A second reader gets the text as the first has it, NUL bytes dropped.
+  Parser(Context& ctx, std::string_view input, const PositionMap* positions, bool dropNuls = true)
       : ctx_(ctx), in_(input), positions_(positions) {
-    if (in_.find('\0') != std::string_view::npos) DropNulBytes();
+    if (dropNuls && in_.find('\0') != std::string_view::npos) DropNulBytes();
   }
 
   // A NUL byte is no character: browsers drop it from the text, and here it
@@ -187,14 +194,54 @@ class Parser {
 
   void Run(bool implyDocument) {
     if (implyDocument) OpenImpliedElements();
+    if (implyDocument && in_.size() >= ctx_.splitReadingFrom && !ctx_.tracing() && !ctx_.debugLevel)
+      StartSecondReader();
     Read();
+    EndSecondReader();  // the first reader ended before its place: nothing of the second's is kept
     if (implyDocument) EnsureDocumentElement();
   }
 
+  // As the second reader: reads from `at` (just after a '<') on, with the
+  // document's HTML and BODY open and nothing else, as the first reader
+  // finds them there when the place was well chosen. What it reads goes
+  // under elements of its own standing for those two; it stops before a
+  // tag that would close them and when `stop` is set, and it is unsure of
+  // its reading as soon as that reading depends on what stands before the
+  // place (see Usable).
+  void ReadAsSecond(std::size_t at, const std::atomic<bool>* stop) {
+    ctx_.documentRoot = NewNode(htmlDef_);  // holds the top level, as a document's root does
+    TagNode* html = NewNode(htmlDef_);
+    TagNode* body = NewNode(bodyDef_);
+    ctx_.documentRoot->next = html;
+    LinkLastChild(html, body);
+    stack_[0] = html;
+    stack_[1] = body;
+    for (int k = 2; k < kStackSlots; ++k) stack_[k] = UnknownSlot();
+    depth_ = floor_ = 2;
+    body_ = body;
+    stop_ = stop;
+    pos_ = at;
+    more_ = Loop(true);
+  }
+
+  // The second reader's own top level, to be freed once the first has taken
+  // what it read (or nothing).
+  TagNode* SecondsTop() const { return ctx_.documentRoot; }
+
  private:
-  void Read() {
-    bool more = ReadUntil('<', Innermost() ? Innermost()->text : discard_);
+  class SecondReader;
+
+  void Read() { Loop(ReadUntil('<', Innermost() ? Innermost()->text : discard_)); }
+
+  // Reads tags and the text after each, from just after a '<' on; what
+  // `more` was when the reading stopped.
+  bool Loop(bool more) {
     while (more) {
+      if (second_ && pos_ >= SecondStart()) {
+        more = MeetSecond();
+        if (!more) break;
+      }
+      if (floor_ && (unsure_ || stop_->load(std::memory_order_relaxed))) return more;
       // "a < b" or "x<10": a '<' that no tag name, end tag, comment or
       // declaration follows is text, as in HTML; read as a tag it would
       // swallow the words up to the next '>'.
@@ -203,12 +250,17 @@ class Parser {
         more = ReadUntil('<', *lastText_);
         continue;
       }
+      const std::size_t at = pos_;
       tagPos_ = static_cast<long long>(positions_ ? positions_->FileOffset(pos_) : pos_);
       Text raw;
       if (StartsComment(pos_))
         ReadComment(raw);
       else
         ReadUntil('>', raw);
+      if (floor_ && !raw.view().empty() && ReachesFloor(raw.view())) {
+        pos_ = at;  // the first reader reads this tag on
+        return true;
+      }
       if (raw.null()) {
         ctx_.msg().printf("Found empty Tag!\nPos %lld\n", tagPos_);
         more = ReadAfterInnermostContent();
@@ -217,14 +269,61 @@ class Parser {
         if (raw.view()[0] == '/') {
           bool endOfReading = false;
           more = EndTag(std::move(raw), endOfReading);
-          if (endOfReading) return;  // the rest of the input is ignored
+          if (endOfReading) return false;  // the rest of the input is ignored
         } else {
           more = StartTag(std::move(raw));
         }
       }
       if (ctx_.tracing()) ctx_.dbg().printf("bctpos %i\n", static_cast<int>(pending_.size()));
     }
+    return more;
   }
+
+  // Whether a tag the second reader is about to read could close the HTML or
+  // BODY it stands in for, or open another: the first reader reads it.
+  bool ReachesFloor(std::string_view raw) {
+    if (raw.substr(0, 3) == "!--") return false;
+    if (raw[0] != '/') {
+      const std::string_view name = NameOf(raw);
+      return EqualsNoCase(name, "html") || EqualsNoCase(name, "body") || EqualsNoCase(name, "head");
+    }
+    // The name as EndTag reads it.
+    std::string name(NameOf(raw.substr(1)));
+    if (EqualsNoCase(name, "html")) return true;
+    const TagDef* def = IsInternalName(name) ? nullptr : rows_.Find(name);
+    if (def && def->outputName && def->outputName[0] == '\0') return false;
+    for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
+      name = def->outputName + 1;
+      def = FindTagDef(nullptr, name);
+    }
+    for (int i = depth_ - 1; i >= 0; --i)
+      if (EqualsNoCase(EndTagNameOf(stack_[i]), name)) return i < floor_;
+    return false;
+  }
+
+  // Closes the open elements down to `depth`. Below the second reader's
+  // floor the first reader's elements would close, which only it knows.
+  void Lower(int depth) {
+    depth_ = depth;
+    if (depth_ < floor_) unsure_ = true;
+  }
+
+  // What a second reader holds in the slots above the floor that it has
+  // not placed anything in: the first reader's nodes, unknown to it.
+  static TagNode* UnknownSlot() {
+    static TagNode unknown;
+    return &unknown;
+  }
+
+  void StartSecondReader();
+  std::size_t SecondStart() const;
+  void EndSecondReader();
+  bool MeetSecond();
+  bool TakeOver(Parser& second);
+  // Whether the second reader's reading can stand as the first would have
+  // read it: it never reached below its floor, and neither its HTML and BODY
+  // nor its top level took anything but its BODY's children.
+  bool Usable() const;
 
   // The document read must be an HTML element with a body. A page whose
   // HTML tag stands inside another element keeps, at the top level, whatever
@@ -452,7 +551,7 @@ class Parser {
       const bool stop = lists_.Match(open, rule->stops);
       if (lists_.Match(open, rule->ends)) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(), tagPos_);
-        depth_ = i;
+        Lower(i);
       }
       if (stop) return;
     }
@@ -499,7 +598,7 @@ class Parser {
         if (!e->def->children || lists_.Match(def, e->def->children)) break;
         if (def->closes && lists_.Match(e->def, def->closes)) {
           ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", e->raw.or_empty(), tagPos_);
-          --depth_;
+          Lower(depth_ - 1);
           if (depth_ == 0) break;
           continue;
         }
@@ -527,13 +626,13 @@ class Parser {
         if (Innermost()->def == def) {
           ctx_.msg().printf("Tag \"%s\" not or incorrect closed!!!\nPos %lld\n", Innermost()->raw.or_empty(),
                             tagPos_);
-          --depth_;
+          Lower(depth_ - 1);
         } else if (def->selfNesting == 2) {
           for (int i = depth_ - 2; i >= 0; --i) {
             if (stack_[i]->def != def) continue;
             ctx_.msg().printf("Tag \"%s\" not or incorrect closed!!!\nPos %lld\n", stack_[i]->raw.or_empty(),
                               tagPos_);
-            depth_ = i;
+            Lower(i);
             break;
           }
         }
@@ -541,7 +640,7 @@ class Parser {
       // C: the tags this one closes.
       while (depth_ > 0 && def->closes && lists_.Match(Innermost()->def, def->closes)) {
         ctx_.msg().printf("Tag \"%s\" not closed!!!\nPos %lld\n", Innermost()->raw.or_empty(), tagPos_);
-        --depth_;
+        Lower(depth_ - 1);
       }
     }
 
@@ -669,13 +768,13 @@ class Parser {
     if (i < 0) return ReadAfterInnermostContent();
 
     if (ctx_.tracing()) ctx_.dbg().printf("\t found tag \"%s\"...\n", stack_[i]->raw.or_empty());
-    depth_ = i;
+    Lower(i);
     while (depth_ > 0) {
       auto it = FindPending(EndTagNameOf(stack_[depth_ - 1]));
       if (it == pending_.end()) break;
       ctx_.msg().printf("Tag \"%s\" incorrect closed!!!\nPos %lld\n", it->c_str(), tagPos_);
       pending_.erase(it);
-      --depth_;
+      Lower(depth_ - 1);
     }
     return ReadUntil('<', stack_[depth_]->tail);
   }
@@ -685,7 +784,16 @@ class Parser {
     if (pending_.size() < kMaxPending) pending_.push_back(name);
     TagNode* e = Innermost();
     if (e->lastChild) return ReadUntil('<', e->lastChild->tail);
-    const bool slotUsed = depth_ < kStackSlots ? stack_[depth_] != nullptr : placedAtLimit_;
+    bool slotUsed;
+    if (depth_ < kStackSlots) {
+      // A second reader takes what the first placed at that depth as a node
+      // (a page that went that deep once); the first checks it.
+      if (stack_[depth_] == UnknownSlot()) assumedPlaced_ |= std::uint64_t{1} << depth_;
+      slotUsed = stack_[depth_] != nullptr;
+    } else {
+      if (floor_ && !placedAtLimit_) unsure_ = true;  // the first reader's, which it does not know
+      slotUsed = placedAtLimit_;
+    }
     // A slot that names a node elsewhere in the tree must not receive the
     // text; the innermost element keeps it. So do the document element and
     // the body when nothing has been placed in them yet: closed there, by a
@@ -693,7 +801,7 @@ class Parser {
     // outside the flow (unprinted) or outside the document (which the next
     // top-level element then replaces).
     if (slotUsed || e->def == bodyDef_ || e->def == htmlDef_) return ReadUntil('<', e->text);
-    --depth_;
+    Lower(depth_ - 1);
     return ReadUntil('<', e->tail);
   }
 
@@ -722,7 +830,221 @@ class Parser {
   std::vector<std::string> pending_;
   RowsByName rows_;
   ListRows lists_;
+  // The second reader, while it reads (on the first).
+  std::unique_ptr<SecondReader> second_;
+  // On the second: how deep its own elements start (0 on the first), whether
+  // its reading must be dropped, when to stop, and what `more` was last.
+  int floor_ = 0;
+  bool unsure_ = false;
+  std::uint64_t assumedPlaced_ = 0;  // the slots it took as the first reader's nodes
+  const std::atomic<bool>* stop_ = nullptr;
+  bool more_ = false;
 };
+
+// Where a second reader may start (just after the '<' of a start tag): the
+// first place from `near` on that follows an end tag which, by a count of
+// the open block elements whose end tag is required, leaves the body's top
+// level. Tag soup can make the count wrong; the first reader checks the
+// place when it gets there. npos when there is none before the last tenth,
+// or when `stop` is set.
+std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::atomic<bool>& stop) {
+  static const TagDef* const htmlDef = FindTagDef(nullptr, "HTML");
+  static const TagDef* const headDef = FindTagDef(nullptr, "HEAD");
+  static const TagDef* const bodyDef = FindTagDef(nullptr, "BODY");
+  RowsByName rows;
+  ListRows lists;
+  const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  const std::size_t last = in.size() - in.size() / 10;
+  int open = 0;
+  std::size_t tags = 0;
+  for (std::size_t i = 0; i < last;) {
+    const void* hit = std::memchr(in.data() + i, '<', last - i);
+    if (!hit) break;
+    const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - in.data()) + 1;
+    if (++tags % 4096 == 0 && stop.load(std::memory_order_relaxed)) break;
+    if (in.substr(at, 3) == "!--") {
+      const std::size_t end = in.find("-->", at + 3);
+      if (end == std::string_view::npos) break;
+      i = end + 3;
+      continue;
+    }
+    const bool endTag = at < in.size() && in[at] == '/';
+    const std::size_t from = at + (endTag ? 1 : 0);
+    std::size_t to = from;
+    while (to < in.size() && (letter(in[to]) || (to > from && in[to] >= '0' && in[to] <= '9'))) ++to;
+    if (to == from) {
+      i = at;
+      continue;
+    }
+    const std::size_t close = in.find('>', to);
+    if (close == std::string_view::npos) break;
+    i = close + 1;
+    const TagDef* def = rows.Find(in.substr(from, to - from));
+    if (!def || def == htmlDef || def == headDef) continue;
+    if (def == bodyDef) {
+      open = 0;
+      continue;
+    }
+    if (def->contentKind != 0 || !lists.Match(def, kBlockTags)) continue;
+    if (!endTag) {
+      if (in[close - 1] != '/') ++open;
+      continue;
+    }
+    if (open == 0 || --open > 0 || i < near) continue;
+    const std::size_t next = in.find('<', i);
+    if (next != std::string_view::npos && next + 1 < last && letter(in[next + 1])) return next + 1;
+  }
+  return std::string_view::npos;
+}
+
+// A thread that reads the input from a place past its middle on while the
+// first reads up to it. Its context is its own: its messages join the first
+// reader's when the first takes its reading over.
+class Parser::SecondReader {
+ public:
+  SecondReader(Context& ctx, std::string_view in, const PositionMap* positions)
+      : in_(in), out_(OutStream::ToPieces(&messages_)) {
+    // A map of positions remembers where it was last asked: each reader
+    // asks its own.
+    if (positions) {
+      ownPositions_ = *positions;
+      positions_ = &ownPositions_;
+    }
+    if (ctx.message && ctx.message->discards()) out_ = OutStream::Discard();
+    own_.message = &out_;
+    own_.debug = ctx.debug;
+    own_.reportPropertyFailures = ctx.reportPropertyFailures;
+    own_.keepUnknownElements = ctx.keepUnknownElements;
+    // A little past the middle: the second reader first looks for its place.
+    near_ = ctx.splitReadingNear ? ctx.splitReadingNear : in.size() / 100 * 53;
+    books_ = LendTrees();
+    try {
+      thread_ = std::thread([this] { Read(); });
+    } catch (const std::system_error&) {
+      AdoptTrees(books_);  // no second thread: the first reads it all
+      Decided();
+    }
+    // With the place given (tests), the first reader waits until the second
+    // has found it, so that whether they meet does not depend on which
+    // thread runs first.
+    if (ctx.splitReadingNear) decided_.wait(false);
+  }
+  SecondReader(const SecondReader&) = delete;
+  SecondReader& operator=(const SecondReader&) = delete;
+
+  // Frees what the second reader read that the first did not take.
+  ~SecondReader() {
+    Finish(true);
+    if (reader_ && reader_->SecondsTop()) FreeTree(reader_->SecondsTop());
+  }
+
+  // Where the second reader started; npos until it has.
+  std::size_t Start() const { return start_.load(std::memory_order_acquire); }
+
+  // Ends the second reader, stopping it first when its reading will not be
+  // used; its reading, when it can stand.
+  Parser* Finish(bool stop) {
+    if (stop) stop_.store(true, std::memory_order_relaxed);
+    if (thread_.joinable()) {
+      thread_.join();
+      AdoptTrees(books_);
+    }
+    return !stop && !failed_ && reader_ && reader_->Usable() ? &*reader_ : nullptr;
+  }
+
+  void JoinMessages(OutStream& out) const { messages_.WriteRange(out, 0, messages_.size()); }
+
+ private:
+  void Read() {
+    BorrowTrees(books_);
+    try {
+      const std::size_t at = FindSecondStart(in_, near_, stop_);
+      if (at != std::string_view::npos && !stop_.load()) {
+        reader_.emplace(own_, in_, positions_, false);
+        start_.store(at, std::memory_order_release);
+        Decided();
+        reader_->ReadAsSecond(at, &stop_);
+      }
+    } catch (...) {  // out of memory, say: the first reader reads it all
+      failed_ = true;
+    }
+    Decided();
+    books_ = HandTrees();
+  }
+
+  void Decided() {
+    decided_.store(true);
+    decided_.notify_all();
+  }
+
+  std::string_view in_;
+  PositionMap ownPositions_;
+  const PositionMap* positions_ = nullptr;
+  std::size_t near_ = 0;
+  PieceText messages_;
+  OutStream out_;
+  Context own_;
+  std::optional<Parser> reader_;
+  std::atomic<std::size_t> start_{std::string_view::npos};
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> decided_{false};  // the place is known, or that there is none
+  bool failed_ = false;
+  TreeHandover books_{};
+  std::thread thread_;
+};
+
+void Parser::StartSecondReader() { second_ = std::make_unique<SecondReader>(ctx_, in_, positions_); }
+std::size_t Parser::SecondStart() const { return second_->Start(); }
+void Parser::EndSecondReader() { second_.reset(); }
+
+bool Parser::Usable() const {
+  if (unsure_ || depth_ < floor_) return false;
+  const TagNode* top = ctx_.documentRoot;
+  const TagNode* html = stack_[0];
+  const TagNode* body = stack_[1];
+  if (top->next != html || html->next || html->firstChild != body || html->lastChild != body) return false;
+  if (body_ != body || html->text.has() || html->tail.has() || body->text.has() || body->tail.has()) return false;
+  return lastText_ != &html->text && lastText_ != &html->tail && lastText_ != &body->text && lastText_ != &body->tail;
+}
+
+// At the second reader's place: its reading is taken over when this
+// reader stands there as it assumed, with the HTML and BODY open and
+// nothing else; otherwise this one reads on alone.
+bool Parser::MeetSecond() {
+  std::unique_ptr<SecondReader> second = std::move(second_);
+  const bool there = pos_ == second->Start() && depth_ == 2 && body_ && stack_[1] == body_ &&
+                     stack_[0]->def == htmlDef_ && body_->parent == stack_[0] && pending_.empty() && !placedAtLimit_;
+  Parser* read = second->Finish(!there);
+  if (!read) return true;
+  for (int k = 2; k < kStackSlots; ++k)
+    if ((read->assumedPlaced_ >> k & 1) && !stack_[k]) return true;
+  second->JoinMessages(ctx_.msg());
+  ++ctx_.secondReadingsTaken;
+  return TakeOver(*read);
+}
+
+// Takes the second reader's BODY children as this BODY's next ones, and its
+// state as this reader's; what `more` was when it stopped.
+bool Parser::TakeOver(Parser& second) {
+  TagNode* body = second.stack_[1];
+  if (TagNode* first = body->firstChild) {
+    for (TagNode* c = first; c; c = c->next) c->parent = body_;
+    if (body_->lastChild)
+      body_->lastChild->next = first;
+    else
+      body_->firstChild = first;
+    body_->lastChild = body->lastChild;
+    body->firstChild = body->lastChild = nullptr;
+  }
+  for (int k = 2; k < kStackSlots; ++k)
+    if (second.stack_[k] != UnknownSlot()) stack_[k] = second.stack_[k];
+  depth_ = second.depth_;
+  placedAtLimit_ = second.placedAtLimit_;
+  pending_ = std::move(second.pending_);
+  lastText_ = second.lastText_ == &second.discard_ ? &discard_ : second.lastText_;
+  pos_ = second.pos_;
+  return second.more_;
+}
 
 }  // namespace
 

@@ -57,7 +57,11 @@ std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom
   OutStream dropped = OutStream::Discard();
   if (dropMessages) c.ctx.message = &dropped;
   c.ctx.twoThreadsFrom = twoThreadsFrom;
-  if (twoThreadsFrom <= 1) c.ctx.shareTablesFrom = 0;  // every table may share its rows and measures too
+  if (twoThreadsFrom <= 1) {
+    c.ctx.shareTablesFrom = 0;  // every table may share its rows and measures too
+    c.ctx.splitReadingFrom = 0;  // and a second reader starts half way
+    c.ctx.splitReadingNear = html.size() / 2 + 1;
+  }
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
   c.ctx.inputName = "page.html";
   c.ctx.fileExists = [](const std::string& path) { return path.find("missing") == std::string::npos; };

@@ -49,7 +49,8 @@ std::string PropNames(const TagNode* n);
 // A page converted as the converter does, untraced, with a user sheet when
 // one is given; the walks that can take a second thread take one from
 // `twoThreadsFrom` nodes on (from 1 on, tables of any size share their
-// rows and measures when a side runs out of work). The FO, then the messages
+// rows and measures when a side runs out of work, and a second reader reads
+// from half way). The FO, then the messages
 // (none when they go to a discarding stream, as to the null device).
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet = "",
                              bool dropMessages = false);
