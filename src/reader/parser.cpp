@@ -872,13 +872,10 @@ std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::at
     const std::size_t from = at + (endTag ? 1 : 0);
     std::size_t to = from;
     while (to < in.size() && (letter(in[to]) || (to > from && in[to] >= '0' && in[to] <= '9'))) ++to;
-    if (to == from) {
-      i = at;
-      continue;
-    }
-    const std::size_t close = in.find('>', to);
-    if (close == std::string_view::npos) break;
-    i = close + 1;
+    // Where a tag that counts for nothing ends does not matter: the next
+    // '<' is looked for right after its name.
+    i = to;
+    if (to == from) continue;
     const TagDef* def = rows.Find(in.substr(from, to - from));
     if (!def || def == htmlDef || def == headDef) continue;
     if (def == bodyDef) {
@@ -886,6 +883,9 @@ std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::at
       continue;
     }
     if (def->contentKind != 0 || !lists.Match(def, kBlockTags)) continue;
+    const std::size_t close = in.find('>', to);
+    if (close == std::string_view::npos) break;
+    i = close + 1;
     if (!endTag) {
       if (in[close - 1] != '/') ++open;
       continue;
@@ -916,7 +916,7 @@ class Parser::SecondReader {
     own_.reportPropertyFailures = ctx.reportPropertyFailures;
     own_.keepUnknownElements = ctx.keepUnknownElements;
     // A little past the middle: the second reader first looks for its place.
-    near_ = ctx.splitReadingNear ? ctx.splitReadingNear : in.size() / 100 * 53;
+    near_ = ctx.splitReadingNear ? ctx.splitReadingNear : in.size() / 100 * 55;
     books_ = LendTrees();
     try {
       thread_ = std::thread([this] { Read(); });
