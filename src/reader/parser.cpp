@@ -118,6 +118,18 @@ const TagDef* PlacedRow(ListRows& lists, const TagNode* innermost, const TagDef*
   return p->standIn ? FindTagDef(nullptr, p->standIn) : nullptr;
 }
 
+// The rule of the elements a start tag ends (HTML's optional end tags);
+// the last rule naming the row holds.
+const ImpliedEnd* ImpliedEndOf(const TagDef* def) {
+  static const std::vector<const ImpliedEnd*> rules = PerRow<const ImpliedEnd*>([](const TagDef* row) {
+    const ImpliedEnd* rule = nullptr;
+    for (const ImpliedEnd& r : kImpliedEnds)
+      if (EqualsNoCase(r.tag, row->name)) rule = &r;
+    return rule;
+  });
+  return rules[RowOf(def)];
+}
+
 bool IsStandInRow(const TagDef* def) {
   for (const TagPlacement& p : kTagPlacements)
     if (p.standIn && EqualsNoCase(p.standIn, def->name)) return true;
@@ -537,14 +549,7 @@ class Parser {
   // HTML's optional end tags: the open elements the start tag ends, from
   // the innermost outwards up to the first element that stops the search.
   void EndImpliedElements(const TagDef* def) {
-    // The last rule naming the row holds.
-    static const std::vector<const ImpliedEnd*> rules = PerRow<const ImpliedEnd*>([](const TagDef* row) {
-      const ImpliedEnd* rule = nullptr;
-      for (const ImpliedEnd& r : kImpliedEnds)
-        if (EqualsNoCase(r.tag, row->name)) rule = &r;
-      return rule;
-    });
-    const ImpliedEnd* rule = rules[RowOf(def)];
+    const ImpliedEnd* rule = ImpliedEndOf(def);
     if (!rule) return;
     for (int i = depth_ - 1; i >= 0; --i) {
       const TagDef* open = stack_[i]->def;
@@ -844,15 +849,24 @@ class Parser {
 // Where a second reader may start (just after the '<' of a start tag): the
 // first place from `near` on that follows an end tag which, by a count of
 // the open block elements whose end tag is required, leaves the body's top
-// level. Tag soup can make the count wrong; the first reader checks the
-// place when it gets there. npos when there is none before the last tenth,
-// or when `stop` is set.
+// level, with no paragraph open there either (a page's tables often stand
+// in a paragraph never closed). Tag soup can make the count wrong; the first
+// reader checks the place when it gets there. npos when there is none
+// before the last tenth, or when `stop` is set.
 std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::atomic<bool>& stop) {
   static const TagDef* const htmlDef = FindTagDef(nullptr, "HTML");
   static const TagDef* const headDef = FindTagDef(nullptr, "HEAD");
   static const TagDef* const bodyDef = FindTagDef(nullptr, "BODY");
+  static const TagDef* const pDef = FindTagDef(nullptr, "P");
   RowsByName rows;
   ListRows lists;
+  // Whether a start tag at the top level ends a paragraph open there, as
+  // the reader's rules for optional end tags and for refused children say.
+  const auto endsParagraph = [&lists](const TagDef* def) {
+    if (const ImpliedEnd* rule = ImpliedEndOf(def); rule && lists.Match(pDef, rule->ends)) return true;
+    return pDef->children && !lists.Match(def, pDef->children) && def->closes && lists.Match(pDef, def->closes);
+  };
+  bool paragraph = false;  // a paragraph open at the top level
   const auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
   const std::size_t last = in.size() - in.size() / 10;
   int open = 0;
@@ -880,7 +894,12 @@ std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::at
     if (!def || def == htmlDef || def == headDef) continue;
     if (def == bodyDef) {
       open = 0;
+      paragraph = false;
       continue;
+    }
+    if (open == 0) {
+      if (def == pDef) paragraph = !endTag;
+      else if (!endTag && paragraph && endsParagraph(def)) paragraph = false;
     }
     if (def->contentKind != 0 || !lists.Match(def, kBlockTags)) continue;
     const std::size_t close = in.find('>', to);
@@ -890,7 +909,7 @@ std::size_t FindSecondStart(std::string_view in, std::size_t near, const std::at
       if (in[close - 1] != '/') ++open;
       continue;
     }
-    if (open == 0 || --open > 0 || i < near) continue;
+    if (open == 0 || --open > 0 || paragraph || i < near) continue;
     const std::size_t next = in.find('<', i);
     if (next != std::string_view::npos && next + 1 < last && letter(in[next + 1])) return next + 1;
   }
