@@ -299,15 +299,9 @@ class Parser {
       const std::string_view name = NameOf(raw);
       return EqualsNoCase(name, "html") || EqualsNoCase(name, "body") || EqualsNoCase(name, "head");
     }
-    // The name as EndTag reads it.
-    std::string name(NameOf(raw.substr(1)));
-    if (EqualsNoCase(name, "html")) return true;
-    const TagDef* def = IsInternalName(name) ? nullptr : rows_.Find(name);
-    if (def && def->outputName && def->outputName[0] == '\0') return false;
-    for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
-      name = def->outputName + 1;
-      def = FindTagDef(nullptr, name);
-    }
+    if (EqualsNoCase(NameOf(raw.substr(1)), "html")) return true;
+    std::string& name = floorName_;
+    if (!EndTagName(raw, name)) return false;
     for (int i = depth_ - 1; i >= 0; --i)
       if (EqualsNoCase(EndTagNameOf(stack_[i]), name)) return i < floor_;
     return false;
@@ -703,21 +697,22 @@ class Parser {
     return pending_.end();
   }
 
-  bool EndTag(Text raw, bool& endOfReading) {
-    std::string name(NameOf(raw.view().substr(1)));
+  // The name an end tag closes by, its aliases followed; false when its row
+  // drops it (it closes nothing).
+  bool EndTagName(std::string_view raw, std::string& name) {
+    name.assign(NameOf(raw.substr(1)));
     const TagDef* def = IsInternalName(name) ? nullptr : rows_.Find(name);
-    bool more = true;
-    bool handled = false;
-    if (def && def->outputName && def->outputName[0] == '\0') {
-      more = ReadAfterInnermostContent();
-      handled = true;
-    } else {
-      for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
-        name = def->outputName + 1;
-        def = FindTagDef(nullptr, name);
-      }
+    if (def && def->outputName && def->outputName[0] == '\0') return false;
+    for (int hops = 0; def && def->outputName && def->outputName[0] == '@' && hops < kMaxTagAliasHops; ++hops) {
+      name = def->outputName + 1;
+      def = FindTagDef(nullptr, name);
     }
-    if (!handled) more = ApplyEndTag(raw, name);
+    return true;
+  }
+
+  bool EndTag(Text raw, bool& endOfReading) {
+    std::string name;
+    const bool more = EndTagName(raw.view(), name) ? ApplyEndTag(raw, name) : ReadAfterInnermostContent();
     // White space (or anything else) after the name does not make it another tag.
     if (EqualsNoCase(NameOf(raw.view().substr(1)), "html")) {
       ctx_.dbg().write("returning after /html\n");
@@ -841,6 +836,7 @@ class Parser {
   // its reading must be dropped, when to stop, and what `more` was last.
   int floor_ = 0;
   bool unsure_ = false;
+  std::string floorName_;  // kept room for the end tags ReachesFloor reads
   std::uint64_t assumedPlaced_ = 0;  // the slots it took as the first reader's nodes
   const std::atomic<bool>* stop_ = nullptr;
   bool more_ = false;
