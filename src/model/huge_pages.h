@@ -58,13 +58,12 @@ std::size_t SpareHugePages();
 // a quarter of a large run. While a room exists, its thread's requests for a
 // huge page that the spare pages cannot meet are served from it in address
 // order (and a helper's, once the room is lent to it: DrawFromRoom). A helper
-// thread clears the first three quarters of the room at once, while reading
-// the input leaves the second core idle (a large page's tree and passes take
-// about that much), and beyond them only a few pages ahead of the last one
-// handed out, so that the run's memory does not grow with pages nobody uses.
-// Pages never handed out go back to the system when the room ends; those
-// handed out stay with the tree like any other slab. A room of 0 bytes, or
-// one the system cannot map, does nothing.
+// thread clears the first three quarters of the room at once (a large page's
+// tree and passes take about that much), and beyond them only a few pages
+// ahead of the last one handed out, so that the run's memory does not grow
+// with pages nobody uses. Pages never handed out go back to the system when
+// the room ends; those handed out stay with the tree like any other slab. A
+// room of 0 bytes, or one the system cannot map, does nothing.
 class PrefaultedRoom {
  public:
   explicit PrefaultedRoom(std::size_t bytes);

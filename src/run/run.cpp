@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,22 +135,11 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
   }
   ctx.inputName = inName;
   ctx.fileExists = [&io](const std::string& path) { return io.FileExists(path); };
-  // A large input's tree takes about seven times its size, nearly all of
-  // it made while reading and transforming; room left over is only
-  // address space, given back when the room ends. When the file tells its
-  // size, the room's pages are cleared while the input is read, which
-  // leaves the second core idle.
-  std::optional<PrefaultedRoom> room;
-  struct stat inputStat;
-  const bool sized = ::stat(inName, &inputStat) == 0 && S_ISREG(inputStat.st_mode) && inputStat.st_size > 0;
-  const std::uint64_t size = sized ? static_cast<std::uint64_t>(inputStat.st_size) : 0;
-  if (size >= kRoomFrom && size <= SIZE_MAX / 8) room.emplace(static_cast<std::size_t>(size) * 8);
   InputText html;
   bool readOk = io.ReadInput(html);
   io.CloseInput();
   if (!readOk) {
     ctx.msg().printf("file %s is not readable!\n", inName);
-    room.reset();
     FreeTree(ctx.documentRoot);
     closeNull();
     return 1;
@@ -163,7 +151,13 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
   std::unique_ptr<css::ComputedStyles> styles;
   css::PageSetup page;
   {
-    if (!room) room.emplace(html.size() >= kRoomFrom ? html.size() * 8 : 0);
+    // A large input's tree takes about seven times its size, nearly all of
+    // it made while reading and transforming; room left over is only
+    // address space, given back when the room ends. The room comes after
+    // the input's buffer and the heap's growth: its helper holds the
+    // address space's lock while it clears a page, and mapping or growing
+    // memory waits for that, a few milliseconds each time on a slow host.
+    PrefaultedRoom room(html.size() >= kRoomFrom ? html.size() * 8 : 0);
     ctx.keepUnknownElements = !styleInput.userSheets.empty();
     styleInput.documentEncoding = LoadHtmlText(ctx, html);
     InputText().swap(html);  // its pages serve the tree from here on
@@ -172,7 +166,6 @@ int RunMain(int argc, const char* const* argv, OutStream& out, RunIo& io, bool p
     ctx.styles = styles.get();
     if (styles) ApplyDisplay(ctx);
     ProcessChain(ctx, ctx.documentRoot);
-    room.reset();
   }
 
   OutStream* foStream = io.OpenOutput(outName);
