@@ -129,6 +129,9 @@ struct Context {
   // every table, busy or not, which tests use).
   const std::atomic<int>* sidesTaking = nullptr;
   std::uint64_t shareTablesFrom = std::uint64_t{64} << 10;
+  // For tests: a table body shares its rows only from its second row on,
+  // as when the other side runs out of work after the body began.
+  bool rowsSharedLate = false;
 
   OutStream& msg() { return *message; }
   OutStream& dbg() { return *debug; }

@@ -129,11 +129,11 @@ const TagNode* SplitParentOf(const Context& ctx, TagNode* first) {
   return parent;
 }
 
-// Shares the walks of the node's children, each with the nodes its
-// handlers put after it, up to the next child.
-void WalkChildrenApart(Context& ctx, TagNode* node) {
+// Shares the walks of `first` and the siblings after it, each with the nodes
+// its handlers put after it, up to the next.
+void WalkSiblingsApart(Context& ctx, TagNode* first) {
   std::vector<TagNode*> kids;
-  for (TagNode* c = node->firstChild; c; c = c->next) kids.push_back(c);
+  for (TagNode* c = first; c; c = c->next) kids.push_back(c);
   ShareChildren(
       ctx, kids.size(),
       [&kids](Context& c, std::size_t k, bool) { Walk(c, kids[k], k + 1 < kids.size() ? kids[k + 1] : nullptr, nullptr); },
@@ -150,7 +150,7 @@ void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* spli
   for (;;) {
     Enter(ctx, cur);
     if ((cur == splitParent && cur->firstChild && cur->firstChild->next) || MayShareRows(ctx, cur)) {
-      WalkChildrenApart(ctx, cur);
+      WalkSiblingsApart(ctx, cur->firstChild);
     } else if (cur->firstChild) {
       open.push_back(cur);
       cur = cur->firstChild;
@@ -160,6 +160,15 @@ void Walk(Context& ctx, TagNode* first, const TagNode* stop, const TagNode* spli
       Leave(ctx, cur);
       TagNode* next = cur->next;
       if (open.empty() && next == stop) return;
+      // The rows left, when the other side ran out of work after this
+      // table's body began: the rest of its last child would otherwise
+      // take one core alone.
+      if (next && !open.empty() && MayShareRowsFrom(ctx, open.back(), next)) {
+        WalkSiblingsApart(ctx, next);
+        cur = open.back();
+        open.pop_back();
+        continue;
+      }
       if (next) {
         cur = next;
         break;

@@ -38,6 +38,7 @@ class Sharing {
     own_.twoThreadsFrom = static_cast<std::size_t>(-1);  // no helper of its own
     own_.inputBytes = ctx.inputBytes;
     own_.shareTablesFrom = ctx.shareTablesFrom;
+    own_.rowsSharedLate = ctx.rowsSharedLate;
     own_.sidesTaking = &sidesTaking_;
     // Inside a table the children are rows, whose nested tables were
     // measured with the table (no thread forgets them below its top).
@@ -173,11 +174,22 @@ bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* throu
   return end > from->position() && end - from->position() >= ctx.shareTablesFrom;
 }
 
-bool MayShareRows(const Context& ctx, const TagNode* body) {
+namespace {
+bool IsTableBody(const TagNode* n) {
   static const TagDef* const bodyDef = FindTagDef(nullptr, "XML-TABLE-BODY");
-  return body->def == bodyDef && ctx.sidesTaking && body->firstChild && body->firstChild->next &&
+  return n->def == bodyDef;
+}
+}  // namespace
+
+bool MayShareRows(const Context& ctx, const TagNode* body) {
+  return IsTableBody(body) && ctx.sidesTaking && !ctx.rowsSharedLate && body->firstChild && body->firstChild->next &&
          MayShareTable(ctx, body->firstChild, body);
 }
+
+bool MayShareRowsFrom(const Context& ctx, const TagNode* body, const TagNode* row) {
+  return IsTableBody(body) && ctx.sidesTaking && row->parent == body && row->next && MayShareTable(ctx, row, body);
+}
+
 
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {
   if (!top || ctx.tracing() || ctx.debugLevel) return nullptr;

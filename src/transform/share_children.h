@@ -29,6 +29,9 @@ bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* throu
 // The same for the rows of a table body (of two rows or more): the end of
 // a page's largest table would otherwise run on one core.
 bool MayShareRows(const Context& ctx, const TagNode* body);
+// The same for the rows of a body from `row` on (two or more), once the rows
+// before it are walked: the other side may have run out of work since.
+bool MayShareRowsFrom(const Context& ctx, const TagNode* body, const TagNode* row);
 
 // The element whose children a walk of `top`'s subtree shares out
 // (ParentToSplitAt, or ParentToSplit for a tree read from no input);

@@ -50,7 +50,7 @@ void ExpectSameBlocks(const BlocksInUse& before) {
 }
 
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet,
-                             bool dropMessages) {
+                             bool dropMessages, bool rowsLate) {
   Captured c;
   OutStream noTrace = OutStream::Discard();  // a trace keeps every walk on one thread
   c.ctx.debug = &noTrace;
@@ -61,6 +61,7 @@ std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom
     c.ctx.shareTablesFrom = 0;  // every table may share its rows and measures too
     c.ctx.splitReadingFrom = 0;  // and a second reader starts half way
     c.ctx.splitReadingNear = html.size() / 2 + 1;
+    c.ctx.rowsSharedLate = rowsLate;
   }
   c.ctx.documentRoot = CreateDocumentRoot(c.ctx);
   c.ctx.inputName = "page.html";

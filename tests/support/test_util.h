@@ -50,10 +50,11 @@ std::string PropNames(const TagNode* n);
 // one is given; the walks that can take a second thread take one from
 // `twoThreadsFrom` nodes on (from 1 on, tables of any size share their
 // rows and measures when a side runs out of work, and a second reader reads
-// from half way). The FO, then the messages
-// (none when they go to a discarding stream, as to the null device).
+// from half way; with `rowsLate`, a table body shares its rows only from its
+// second row on). The FO, then the messages (none when they go to a
+// discarding stream, as to the null device).
 std::string ConvertOnThreads(const std::string& html, std::size_t twoThreadsFrom, const std::string& userSheet = "",
-                             bool dropMessages = false);
+                             bool dropMessages = false, bool rowsLate = false);
 
 // The tree's blocks this thread has in use; a conversion, or a tree built and
 // freed, must leave them as it found them (ExpectSameBlocks).

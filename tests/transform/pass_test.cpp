@@ -21,7 +21,8 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
   // headings whose ids repeat (the bookmarks lead to the first of each);
   // some pages inside a wrapper, so that the split falls a level down;
   // tables whose rows and nested tables' measures a side shares out when
-  // the other has run out of work.
+  // the other has run out of work, when a body begins or after its first
+  // row.
   const test::BlocksInUse before;
   test::Seeded next(3);
   int withTables = 0;
@@ -30,7 +31,10 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
     if (page % 2) html += "<div>";
     for (int i = 0; i < 120 + 25 * page; ++i) {
       switch (next(13)) {
-        case 0: html += "<table border=1 cellpadding=2><tr><td>a<td colspan=2>b<tr><td rowspan=2>c<td>d<td>e</table>"; break;
+        case 0:
+          html += "<table border=1 cellpadding=2><tr><td>a<td colspan=2>b<tr><td rowspan=2><ol><li>c</ol><td>d<td>e"
+                  "<tr><td><ul><li>f</ul><td><table><tr><td>g</table></table>";
+          break;
         case 1: html += "<table width=80%><tr><td><table border=1><tr><td>in<td width=40>x</table><td>out</table>"; break;
         case 2: html += "<ol start=3><li>one<li value=9>two</ol><ul><li>x<li>y</ul>"; break;
         case 3: html += "<p>see <img src=missing" + std::to_string(i) + ".png alt='gone'> and <img src=here.png width=900 height=40></p>"; break;
@@ -58,6 +62,10 @@ TEST(ProcessChain, TwoThreadsGiveWhatOneGives) {
     const std::string one = test::ConvertOnThreads(html, std::size_t(-1), sheet);
     const std::string two = test::ConvertOnThreads(html, 1, sheet);
     EXPECT_EQ(one, two) << "page " << page;
+    // Rows shared from a body's second row on, as when the other side ran
+    // out of work after the body began.
+    const std::string late = test::ConvertOnThreads(html, 1, sheet, /*dropMessages=*/false, /*rowsLate=*/true);
+    EXPECT_EQ(one, late) << "page " << page;
     // Messages that go nowhere are not kept by the helpers either.
     const std::string quiet = test::ConvertOnThreads(html, 1, sheet, /*dropMessages=*/true);
     EXPECT_LT(quiet.size(), one.size()) << "page " << page;
