@@ -492,6 +492,10 @@ class Writer {
     std::vector<const TagNode*> parents;
     const TagNode* cur = root;
     for (;;) {
+      // Properties lie apart from their nodes: the next node's first one is
+      // fetched while this one is written.
+      if (const TagNode* ahead = cur->firstChild ? cur->firstChild.get() : cur->next.get())
+        if (const TagProperty* p = ahead->props) __builtin_prefetch(p);
       const TagDef* d = cur->def;
       // A drawing is written whole here, its markup checked.
       const bool foreign = d->rawTag == kRawTagForeignXml;
