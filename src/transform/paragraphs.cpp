@@ -120,18 +120,20 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
 // between this thread and a helper: the step changes nothing at such a
 // node's level (no child is wrapped, nothing is put between them), and below
 // each child it changes only that child's subtree.
-void VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* node, const FontState& s) {
+// (From `first` on, `before` the sibling before it: a table body's rows
+// left when the other side ran out of work after the body began.)
+void VisitChildrenOnTwoThreads(Context& ctx, int depth, TagNode* first, TagNode* before, const FontState& s) {
   FontState mine = s;
   mine.split = nullptr;
   KeptTexts kept;  // the helper's texts
   FontState theirs = mine;
   if (theirs.texts) theirs.texts = &kept;
   std::vector<TagNode*> kids;
-  for (TagNode* c = node->firstChild; c; c = c->next) kids.push_back(c);
+  for (TagNode* c = first; c; c = c->next) kids.push_back(c);
   // A child's previous sibling is read only where a child is wrapped, which
   // does not happen here; it is given all the same.
   ShareChildren(ctx, kids.size(), [&](Context& c, std::size_t k, bool helper) {
-    Visit(c, depth + 1, kids[k], k ? kids[k - 1] : nullptr, helper ? theirs : mine);
+    Visit(c, depth + 1, kids[k], k ? kids[k - 1] : before, helper ? theirs : mine);
   });
 }
 
@@ -203,10 +205,14 @@ TagNode* Visit(Context& ctx, int depth, TagNode* node, TagNode* prev, FontState 
   TagNode* first = node->firstChild;
   if ((node == s.split || MayShareRows(ctx, node)) && !s.paragraph && !s.carrier && node->firstChild &&
       node->firstChild->next) {
-    VisitChildrenOnTwoThreads(ctx, depth, node, s);
+    VisitChildrenOnTwoThreads(ctx, depth, node->firstChild, nullptr, s);
     first = nullptr;
   }
   for (TagNode* c = first; c;) {
+    if (before && !s.paragraph && !s.carrier && MayShareRowsFrom(ctx, node, c)) {
+      VisitChildrenOnTwoThreads(ctx, depth, c, before, s);
+      break;
+    }
     TagNode* r = Visit(ctx, depth + 1, c, before, s);
     if (wrapLoose && !IsBlank(r->tail)) {
       if (TagNode* x = InsertAfter(r, Names().inlineTag)) x->text.take(r->tail);

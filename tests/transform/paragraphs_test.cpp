@@ -322,7 +322,7 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
         case 4: html += "<ul><li>one <b>b</b><li class=note>two</ul>"; break;
         case 5:
           html += "<table border=1><tr><td>a <b>x</b><td class=note>b<tr><td><table><tr><td><i>in</i> n<tr><td>c</table>"
-                  "<td>d</table>";
+                  "<td>d<tr><td><u>e</u> f<td class=note>g</table>";
           break;
         case 6: html += "<p style='font-size: " + std::to_string(8 + next(8)) + "pt'>sized <s>gone</s></p>"; break;
         default: html += "<blockquote><p>quoted</p>loose</blockquote>"; break;
@@ -332,6 +332,8 @@ TEST(PropagateFonts, TwoThreadsGiveTheFoOneGives) {
     const std::string one = test::ConvertOnThreads(html, std::size_t(-1), sheet);
     const std::string two = test::ConvertOnThreads(html, 1, sheet);
     EXPECT_EQ(one, two) << "page " << page;
+    // Rows shared from a body's second row on.
+    EXPECT_EQ(one, test::ConvertOnThreads(html, 1, sheet, /*dropMessages=*/false, /*rowsLate=*/true)) << "page " << page;
     EXPECT_NE(one.find("fo:inline"), std::string::npos);
   }
   test::ExpectSameBlocks(before);
