@@ -51,7 +51,15 @@ namespace ps {
 
 template <std::size_t Size>
 class BlockPool {
+#ifdef PAGESMITH_POISON_BLOCKS
+  // The sanitizer keeps one mark for every 8 bytes: blocks of 12 bytes
+  // share marks with their neighbours, and two threads marking neighbours
+  // at once (a block freed on one, the next taken on the other) can leave
+  // a block in use marked as freed.
+  static constexpr std::size_t kAlign = 8;
+#else
   static constexpr std::size_t kAlign = 4;  // nodes and properties hold 32-bit numbers
+#endif
   static constexpr std::size_t kBlock = (Size + kAlign - 1) / kAlign * kAlign;
   static constexpr std::size_t kSlabBytes = kHugePageBytes;  // so that spare huge pages serve as slabs
   static constexpr unsigned kOffsetBits = 18;  // enough for 2 MB of 8-byte blocks

@@ -190,7 +190,6 @@ bool MayShareRowsFrom(const Context& ctx, const TagNode* body, const TagNode* ro
   return IsTableBody(body) && ctx.sidesTaking && row->parent == body && row->next && MayShareTable(ctx, row, body);
 }
 
-
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {
   if (!top || ctx.tracing() || ctx.debugLevel) return nullptr;
   const std::size_t nodes = BlockPool<sizeof(TagNode)>::Live();
