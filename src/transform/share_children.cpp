@@ -174,20 +174,13 @@ bool MayShareTable(const Context& ctx, const TagNode* from, const TagNode* throu
   return end > from->position() && end - from->position() >= ctx.shareTablesFrom;
 }
 
-namespace {
-bool IsTableBody(const TagNode* n) {
+bool MayShareRowsFrom(const Context& ctx, const TagNode* body, const TagNode* row) {
   static const TagDef* const bodyDef = FindTagDef(nullptr, "XML-TABLE-BODY");
-  return n->def == bodyDef;
+  return body->def == bodyDef && ctx.sidesTaking && row->parent == body && row->next && MayShareTable(ctx, row, body);
 }
-}  // namespace
 
 bool MayShareRows(const Context& ctx, const TagNode* body) {
-  return IsTableBody(body) && ctx.sidesTaking && !ctx.rowsSharedLate && body->firstChild && body->firstChild->next &&
-         MayShareTable(ctx, body->firstChild, body);
-}
-
-bool MayShareRowsFrom(const Context& ctx, const TagNode* body, const TagNode* row) {
-  return IsTableBody(body) && ctx.sidesTaking && row->parent == body && row->next && MayShareTable(ctx, row, body);
+  return !ctx.rowsSharedLate && body->firstChild && MayShareRowsFrom(ctx, body, body->firstChild);
 }
 
 const TagNode* SplitParentFor(const Context& ctx, TagNode* top) {
